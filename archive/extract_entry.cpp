@@ -1,0 +1,120 @@
+#include "archive/extract_entry.h"
+
+#include <cstring>
+
+#include "archive/archive_directory.h"
+#include "core/join_path.h"
+#include "core/platform.h"
+#include "core/show_error.h"
+#include "core/system_functions.h"
+#include "core/text_format.h"
+#include "core/updater_state.h"
+#include "texts.h"
+
+namespace {
+
+// Stops with the disk-space message when the destination's drive has fewer
+// free bytes than `needed`. A drive whose free space cannot be asked passes:
+// the write itself then fails without touching the installed file.
+bool EnoughSpace(const char* destinationPath, uint32_t needed) {
+  char drive[kPathSize];
+  CopyText(drive, 3, destinationPath);
+  uint64_t freeBytes = 0;
+  if (!platform.GetDiskFreeSpaceExA(drive, &freeBytes, nullptr, nullptr)) return true;
+  if (uint64_t(needed) <= freeBytes) return true;
+  ShowErrorFormatted(kMsgDiskSpace, drive, unsigned(needed - uint32_t(freeBytes)));
+  return false;
+}
+
+// True when the file at `path` has a last-write time later than `entryTime`.
+bool ExistingFileIsNewer(const char* path, win::FileTime entryTime) {
+  const SystemFunctionTable& sys = systemFunctions;
+  win::Handle file = sys.CreateFileA(path, win::kGenericRead, win::kFileShareRead, nullptr,
+                                     win::kOpenExisting, win::kAttributeNormal, nullptr);
+  if (file == win::InvalidHandle()) return false;
+  win::FileTime lastWrite{};
+  win::Bool read = platform.GetFileTime(file, nullptr, nullptr, &lastWrite);
+  sys.CloseHandle(file);
+  if (!read) return false;
+  if (lastWrite.high != entryTime.high) return lastWrite.high > entryTime.high;
+  return lastWrite.low > entryTime.low;
+}
+
+// Creates a new, empty file beside `path` for the replacement content and
+// puts its path in `temporaryPath`.
+win::Handle CreateTemporaryBeside(const char* path, char* temporaryPath) {
+  const int folderLength = FileNameOffset(path);
+  for (unsigned attempt = 0; attempt < 64; ++attempt) {
+    char name[32];
+    FormatText(name, sizeof name, "~upd%04x.tmp", attempt);
+    if (size_t(folderLength) + std::strlen(name) + 1 > size_t(kPathSize)) {
+      return win::InvalidHandle();
+    }
+    std::memcpy(temporaryPath, path, size_t(folderLength));
+    std::strcpy(temporaryPath + folderLength, name);
+    win::Handle file = systemFunctions.CreateFileA(temporaryPath, win::kGenericWrite, 0, nullptr,
+                                                   1 /* CREATE_NEW */, win::kAttributeNormal,
+                                                   nullptr);
+    if (file != win::InvalidHandle()) return file;
+  }
+  return win::InvalidHandle();
+}
+
+}  // namespace
+
+int WriteWholeFile(const char* path, const void* buffer, uint32_t size,
+                   const win::FileTime* fileTime) {
+  const SystemFunctionTable& sys = systemFunctions;
+  char temporaryPath[kPathSize];
+  win::Handle file = CreateTemporaryBeside(path, temporaryPath);
+  if (file == win::InvalidHandle()) return 0;
+
+  win::Dword written = 0;
+  bool sound = sys.WriteFile(file, buffer, size, &written, nullptr) && written == size;
+  if (sound && fileTime != nullptr) {
+    sound = platform.SetFileTime(file, fileTime, fileTime, fileTime) != 0;
+  }
+  sys.CloseHandle(file);
+  // The installed file is replaced in one step, only by complete content.
+  if (sound) {
+    sound = platform.MoveFileExA(temporaryPath, path,
+                                 win::kMoveFileReplaceExisting | win::kMoveFileWriteThrough) != 0;
+  }
+  if (!sound) platform.DeleteFileA(temporaryPath);
+  return sound ? 1 : 0;
+}
+
+int ExtractEntry(const char* name, const char* destinationPath, int onlyIfNewer) {
+  const uint8_t* stored = nullptr;
+  const ArchiveEntry* entry = FindEntry(name, &stored);
+  if (entry == nullptr) {
+    ShowError(kMsgEntryNotFound);
+    return 0;
+  }
+  if (!EnoughSpace(destinationPath, entry->unpackedSize)) return 0;
+
+  EntryContent content;
+  ContentStatus status = LoadEntryContent(*entry, stored, &content);
+  if (status != ContentStatus::kOk) {
+    ShowContentError(status, entry->name);
+    return 0;
+  }
+
+  int result = 0;
+  const win::Dword attributes = systemFunctions.GetFileAttributesA(destinationPath);
+  const bool exists = attributes != win::kInvalidFileAttributes;
+  if (exists && (attributes & win::kAttributeDirectory)) {
+    result = 0;
+  } else {
+    if (exists && (attributes & win::kAttributeReadonly)) {
+      systemFunctions.SetFileAttributesA(destinationPath, win::kAttributeNormal);
+    }
+    if (onlyIfNewer && exists && ExistingFileIsNewer(destinationPath, entry->fileTime)) {
+      result = 1;
+    } else {
+      result = WriteWholeFile(destinationPath, content.bytes, content.size, &entry->fileTime);
+    }
+  }
+  ReleaseEntryContent(&content);
+  return result;
+}

@@ -1,0 +1,18 @@
+// Writing one archive entry, or a memory block, to a file on disk.
+#pragma once
+
+#include <cstdint>
+
+#include "core/win_types.h"
+
+// Writes the content of the entry `name` to `destinationPath` (a full DOS
+// path beginning with a drive letter and a colon) with the entry's file time.
+// With `onlyIfNewer`, an existing file whose last-write time is later than the
+// entry's stays in place. 1 when written or left in place, else 0.
+int ExtractEntry(const char* name, const char* destinationPath, int onlyIfNewer);
+
+// Writes `size` bytes to `path` so that the file is either wholly replaced or
+// left exactly as it was, and gives it `fileTime` (when not null) as creation,
+// last-access and last-write time. 1 on success, else 0. Shows no message.
+int WriteWholeFile(const char* path, const void* buffer, uint32_t size,
+                   const win::FileTime* fileTime);

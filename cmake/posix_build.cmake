@@ -1,0 +1,23 @@
+# The POSIX build: the platform layer, the updater, its tests and tools.
+file(GLOB POSIX_PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/posix/*.cpp)
+list(REMOVE_ITEM POSIX_PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/posix/main.cpp)
+add_library(updater_posix STATIC ${POSIX_PLATFORM_SOURCES})
+target_link_libraries(updater_posix PUBLIC updater_logic)
+
+# The logic calls the platform and the platform calls back into nothing, but
+# both are static libraries: link them as one group.
+add_executable(updater ${CMAKE_SOURCE_DIR}/platform/posix/main.cpp)
+target_link_libraries(updater PRIVATE -Wl,--start-group updater_logic updater_posix -Wl,--end-group)
+
+# The archive writer that tests and the packing tool share.
+file(GLOB AUTHORING_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/authoring/*.cpp)
+add_library(updater_authoring STATIC ${AUTHORING_SOURCES})
+target_include_directories(updater_authoring PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(updater_authoring PUBLIC -Wl,--start-group updater_logic updater_posix -Wl,--end-group)
+
+enable_testing()
+foreach(folder tools/updpack tests bench fuzz)
+  if(EXISTS ${CMAKE_SOURCE_DIR}/${folder}/CMakeLists.txt)
+    add_subdirectory(${folder})
+  endif()
+endforeach()

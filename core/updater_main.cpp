@@ -1,0 +1,53 @@
+#include "core/updater_main.h"
+
+#include "archive/archive_directory.h"
+#include "archive/extract_entry.h"
+#include "core/join_path.h"
+#include "core/launch.h"
+#include "core/platform.h"
+#include "core/show_error.h"
+#include "core/system_functions.h"
+#include "core/updater_state.h"
+#include "texts.h"
+
+namespace {
+int EndRun(int code, const char* message) {
+  if (message != nullptr) ShowError(message);
+  Shutdown();
+  return code;
+}
+}  // namespace
+
+void Shutdown() {
+  if (updaterState.archiveDirectory != nullptr) {
+    CloseArchive(updaterState.archiveDirectory);
+    updaterState.archiveDirectory = nullptr;
+    updaterState.archiveEntries = nullptr;
+  }
+  platform.DeleteFileA(updaterState.updateIniPath);
+}
+
+int RunUpdater(win::Hmodule instance) {
+  const ModuleLoader loader = PlatformLoader();
+  if (!ResolveSystemFunctions(loader)) return EndRun(0, kMsgCouldNotMapFunctions);
+
+  platform.CoInitialize(nullptr);
+  updaterState.instanceHandle = instance;
+
+  updaterState.archiveImage = LockArchiveResource(loader);
+  if (updaterState.archiveImage == nullptr) return EndRun(0, nullptr);
+
+  updaterState.archiveDirectory = OpenArchive();
+  if (updaterState.archiveDirectory == nullptr) return EndRun(0, kMsgResourceReadError);
+  updaterState.archiveEntries = updaterState.archiveDirectory->entries;
+
+  platform.GetTempPathA(kPathSize, updaterState.updateIniPath);
+  if (!JoinPath(updaterState.updateIniPath, kPathSize, "UPDATE.INI")) {
+    // A temp folder too long for the name: nothing is written or deleted there.
+    updaterState.updateIniPath[0] = '\0';
+    return EndRun(0, nullptr);
+  }
+  if (!ExtractEntry("UPDATE.INI", updaterState.updateIniPath, 0)) return EndRun(0, nullptr);
+
+  return EndRun(DiscoverAndLaunch(), nullptr);
+}

@@ -1,0 +1,12 @@
+// Entry of the POSIX build: the updater's archive is appended to this
+// executable (see appended_resource.h).
+#include <clocale>
+
+#include "core/updater_main.h"
+#include "platform/posix/posix_functions.h"
+
+int main() {
+  std::setlocale(LC_ALL, "");
+  InstallPosixPlatform();
+  return RunUpdater(PosixModuleForFile("/proc/self/exe"));
+}
