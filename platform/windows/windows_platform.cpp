@@ -1,6 +1,7 @@
 // Fills the platform table with the real Win32 functions.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <cstddef>
