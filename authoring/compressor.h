@@ -1,0 +1,15 @@
+// The packer's compressor: turns a block into one compressed stream of the
+// archive's format (the stream the updater's Decompress expands).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Optional progress report: called now and then with the bytes done so far.
+using CompressProgress = void (*)(size_t done, size_t total, void* context);
+
+// The smallest stream of the format for `data`, ending with the end marker.
+std::vector<uint8_t> CompressStream(const uint8_t* data, size_t size,
+                                    CompressProgress progress = nullptr,
+                                    void* context = nullptr);
