@@ -41,7 +41,7 @@ struct ModuleLoader {
   void*(WINAPI_CC* GetProcAddress)(win::Hmodule module, const char* name);
 };
 
-// Loads the three libraries and looks up all eleven functions, every lookup
+// Loads the three libraries and looks up all twelve functions, every lookup
 // made even after a failure. 1 when everything was found, else 0.
 int ResolveSystemFunctions(const ModuleLoader& loader);
 
