@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "core/win_types.h"
 #include "platform/posix/appended_resource.h"
@@ -16,17 +18,24 @@
 
 namespace {
 
+struct FoundResource {
+  const uint8_t* data;
+  uint32_t size;
+};
+
 struct PosixModule {
   std::string path;
   const uint8_t* image = nullptr;  // the mapped file, or null before the first use
   size_t size = 0;
   bool mapped = false;
+  std::vector<std::unique_ptr<FoundResource>> found;  // handed out by FindResourceA
 };
 
-struct FoundResource {
-  const uint8_t* data;
-  uint32_t size;
-};
+// Modules and their resources live as long as the process, as on Windows.
+std::vector<std::unique_ptr<PosixModule>>& Modules() {
+  static std::vector<std::unique_ptr<PosixModule>> modules;
+  return modules;
+}
 
 bool Map(PosixModule* module) {
   if (module->mapped) return module->image != nullptr;
@@ -49,7 +58,9 @@ bool Map(PosixModule* module) {
 }  // namespace
 
 win::Hmodule PosixModuleForFile(const char* hostPath) {
-  return new PosixModule{hostPath};  // lives as long as the process, as a module does
+  Modules().push_back(std::make_unique<PosixModule>());
+  Modules().back()->path = hostPath;
+  return Modules().back().get();
 }
 
 void* WINAPI_CC PosixFindResourceA(win::Hmodule handle, const char* name, const char* type) {
@@ -67,7 +78,9 @@ void* WINAPI_CC PosixFindResourceA(win::Hmodule handle, const char* name, const 
     if (t.size > dataEnd) break;
     t.type[sizeof t.type - 1] = '\0';
     if (t.id == id && strcasecmp(t.type, type) == 0) {
-      return new FoundResource{module->image + dataEnd - t.size, t.size};
+      module->found.push_back(
+          std::make_unique<FoundResource>(FoundResource{module->image + dataEnd - t.size, t.size}));
+      return module->found.back().get();
     }
     end = dataEnd - t.size;
   }
