@@ -93,3 +93,11 @@ void QueueStandinAnswers(const std::vector<int>& answers);
 
 // Where info lines and message boxes are echoed; null silences the echo.
 void SetStandinEchoStream(std::FILE* stream);
+
+// For the desktop's platform entries (and a terminal dialog loop on top):
+// moving the focus and the cursor, taking the next queued answer, and the
+// current echo stream (null when silenced).
+void SetStandinFocusWindow(StandinWindow* window);
+void SetStandinCursorId(unsigned id);
+bool TakeQueuedStandinAnswer(int* answer);
+std::FILE* StandinEchoStream();

@@ -1,7 +1,9 @@
-// The desktop on a terminal: message boxes are printed in UTF-8 on standard
-// error; OK/Cancel questions take their answers from UPDATER_ANSWERS (a
-// comma-separated list such as "ok,cancel", used in order), else from the
+// The desktop on a terminal: dialogs, controls and cursors are the stand-in
+// records of desktop_standin.h; message boxes and the info line are echoed in
+// UTF-8; OK/Cancel questions take queued answers, then UPDATER_ANSWERS (a
+// comma-separated list such as "ok,cancel", used in order), then the
 // terminal, else Cancel.
+#include <strings.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,15 +13,37 @@
 
 #include "core/platform.h"
 #include "platform/posix/codepage.h"
+#include "platform/posix/desktop_standin.h"
 #include "platform/posix/posix_functions.h"
 
 namespace {
 
+// ---- Echo and answers ----
+
+// CP932 text for the terminal: UTF-8, carriage returns as line breaks.
+std::string ForTerminal(const char* cp932) {
+  std::string text = Cp932ToUtf8Lossy(cp932 != nullptr ? cp932 : "");
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      out += text[i];
+    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+      out += '\n';
+    }
+  }
+  return out;
+}
+
+// The next answer of UPDATER_ANSWERS; a changed list starts over.
 std::string NextScriptedAnswer() {
+  static std::string all;
   static size_t position = 0;
   const char* script = std::getenv("UPDATER_ANSWERS");
   if (script == nullptr) return "";
-  std::string all = script;
+  if (all != script) {
+    all = script;
+    position = 0;
+  }
   if (position >= all.size()) return "";
   size_t comma = all.find(',', position);
   if (comma == std::string::npos) comma = all.size();
@@ -29,6 +53,8 @@ std::string NextScriptedAnswer() {
 }
 
 int AskOkCancel() {
+  int queued = 0;
+  if (TakeQueuedStandinAnswer(&queued)) return queued;
   std::string answer = NextScriptedAnswer();
   if (answer.empty() && isatty(STDIN_FILENO)) {
     std::fprintf(stderr, "[OK / Cancel] (o/c)? ");
@@ -40,15 +66,136 @@ int AskOkCancel() {
 
 int WINAPI_CC TerminalMessageBoxA(win::Hwnd, const char* text, const char* caption,
                                   win::Uint type) {
-  std::fprintf(stderr, "\n[%s]\n%s\n", Cp932ToUtf8Lossy(caption ? caption : "").c_str(),
-               Cp932ToUtf8Lossy(text ? text : "").c_str());
+  if (std::FILE* echo = StandinEchoStream()) {
+    std::fprintf(echo, "\n[%s]\n%s\n", ForTerminal(caption).c_str(), ForTerminal(text).c_str());
+    std::fflush(echo);
+  }
   if ((type & 0xF) == win::kMbOkCancel) return AskOkCancel();
   return win::kIdOk;
 }
 
-// No other updater or game window exists on a terminal.
+// ---- Windows and controls ----
+
+bool IsStatic(const StandinWindow& window) {
+  return strcasecmp(window.className.c_str(), "static") == 0;
+}
+
+void SetText(StandinWindow* window, const char* text) {
+  window->text = text != nullptr ? text : "";
+  std::FILE* echo = StandinEchoStream();
+  if (echo != nullptr && IsStatic(*window)) {
+    std::fprintf(echo, "%s\n", ForTerminal(window->text.c_str()).c_str());
+    std::fflush(echo);
+  }
+}
+
+win::Bool WINAPI_CC StandinSetWindowTextA(win::Hwnd window, const char* text) {
+  StandinWindow* record = StandinWindowOf(window);
+  if (record == nullptr) return 0;
+  SetText(record, text);
+  return 1;
+}
+
+win::Bool WINAPI_CC StandinSetDlgItemTextA(win::Hwnd dialog, int id, const char* text) {
+  StandinWindow* control = FindStandinControl(dialog, id);
+  if (control == nullptr) return 0;
+  SetText(control, text);
+  return 1;
+}
+
+win::Hwnd WINAPI_CC StandinGetDlgItem(win::Hwnd dialog, int id) {
+  StandinWindow* control = FindStandinControl(dialog, id);
+  return control != nullptr ? control->Handle() : nullptr;
+}
+
+// Nonzero when the window was disabled before, as EnableWindow reports.
+win::Bool WINAPI_CC StandinEnableWindow(win::Hwnd window, win::Bool enable) {
+  StandinWindow* record = StandinWindowOf(window);
+  if (record == nullptr) return 0;
+  bool wasDisabled = !record->enabled;
+  record->enabled = enable != 0;
+  return wasDisabled ? 1 : 0;
+}
+
+// Nonzero when the window was visible before, as ShowWindow reports.
+win::Bool WINAPI_CC StandinShowWindow(win::Hwnd window, int command) {
+  StandinWindow* record = StandinWindowOf(window);
+  if (record == nullptr) return 0;
+  bool wasVisible = record->visible;
+  record->visible = command != win::kSwHide;
+  return wasVisible ? 1 : 0;
+}
+
+// Returns the window that had the focus; an invalid window changes nothing.
+win::Hwnd WINAPI_CC StandinSetFocus(win::Hwnd window) {
+  win::Hwnd previous = StandinFocus();
+  if (window == nullptr) {
+    SetStandinFocusWindow(nullptr);
+    return previous;
+  }
+  StandinWindow* record = StandinWindowOf(window);
+  if (record == nullptr) return nullptr;
+  SetStandinFocusWindow(record);
+  return previous;
+}
+
+win::Bool WINAPI_CC StandinCheckRadioButton(win::Hwnd dialog, int first, int last, int check) {
+  StandinWindow* record = StandinWindowOf(dialog);
+  if (record == nullptr) return 0;
+  for (auto& child : record->children) {
+    if (child->id >= first && child->id <= last) child->checked = child->id == check;
+  }
+  return 1;
+}
+
+win::Bool WINAPI_CC StandinEndDialog(win::Hwnd dialog, win::IntPtr result) {
+  StandinWindow* record = StandinWindowOf(dialog);
+  if (record == nullptr || record->parent != nullptr) return 0;
+  record->ended = true;
+  record->endResult = result;
+  return 1;
+}
+
+// ---- Cursors: the system's cursors by IDC_ id ----
+
+struct SystemCursor {
+  unsigned id;
+};
+
+const SystemCursor kSystemCursors[] = {
+    {32512}, {32513}, {32514}, {32515}, {32516}, {32640}, {32641}, {32642},
+    {32643}, {32644}, {32645}, {32646}, {32648}, {32649}, {32650}, {32651},
+};
+
+win::Hcursor CursorHandle(unsigned id) {
+  for (const SystemCursor& cursor : kSystemCursors) {
+    if (cursor.id == id) return const_cast<SystemCursor*>(&cursor);
+  }
+  return nullptr;
+}
+
+win::Hcursor WINAPI_CC StandinLoadCursorA(win::Hmodule instance, const char* name) {
+  // Only the system's cursors exist; modules carry none.
+  if (instance != nullptr || !win::IsIntResource(name)) return nullptr;
+  return CursorHandle(unsigned(reinterpret_cast<uintptr_t>(name)));
+}
+
+// Returns the previous cursor. A handle that is not a system cursor leaves
+// no known cursor set.
+win::Hcursor WINAPI_CC StandinSetCursor(win::Hcursor cursor) {
+  win::Hcursor previous = CursorHandle(StandinCursorId());
+  unsigned id = 0;
+  for (const SystemCursor& known : kSystemCursors) {
+    if (&known == cursor) id = known.id;
+  }
+  SetStandinCursorId(id);
+  return previous;
+}
+
+// ---- Not on a terminal yet ----
+
+// No other updater or game window is searched for in this build.
 win::Hwnd WINAPI_CC NoWindowFound(const char*, const char*) { return nullptr; }
-win::Bool WINAPI_CC NoWindowShown(win::Hwnd, int) { return 0; }
 win::Bool WINAPI_CC NoForegroundWindow(win::Hwnd) { return 0; }
 
 // The terminal has no dialog boxes in this build: the dialog cannot be created.
@@ -57,31 +204,22 @@ win::IntPtr WINAPI_CC NoDialog(win::Hmodule, const char*, win::Hwnd, win::Dialog
   std::fprintf(stderr, "The wizard is not available on a terminal in this build.\n");
   return -1;
 }
-win::Bool WINAPI_CC NoEndDialog(win::Hwnd, win::IntPtr) { return 0; }
-win::Bool WINAPI_CC NoWindowText(win::Hwnd, const char*) { return 0; }
-win::Bool WINAPI_CC NoItemText(win::Hwnd, int, const char*) { return 0; }
-win::Hwnd WINAPI_CC NoItem(win::Hwnd, int) { return nullptr; }
-win::Bool WINAPI_CC NoEnable(win::Hwnd, win::Bool) { return 0; }
-win::Hwnd WINAPI_CC NoFocus(win::Hwnd) { return nullptr; }
-win::Bool WINAPI_CC NoRadio(win::Hwnd, int, int, int) { return 0; }
-win::Hcursor WINAPI_CC NoCursor(win::Hcursor) { return nullptr; }
-win::Hcursor WINAPI_CC NoCursorLoaded(win::Hmodule, const char*) { return nullptr; }
 
 }  // namespace
 
 void InstallPosixDesktop(PlatformOperations& table) {
   table.MessageBoxA = TerminalMessageBoxA;
   table.FindWindowA = NoWindowFound;
-  table.ShowWindow = NoWindowShown;
+  table.ShowWindow = StandinShowWindow;
   table.SetForegroundWindow = NoForegroundWindow;
   table.DialogBoxParamA = NoDialog;
-  table.EndDialog = NoEndDialog;
-  table.SetWindowTextA = NoWindowText;
-  table.SetDlgItemTextA = NoItemText;
-  table.GetDlgItem = NoItem;
-  table.EnableWindow = NoEnable;
-  table.SetFocus = NoFocus;
-  table.CheckRadioButton = NoRadio;
-  table.SetCursor = NoCursor;
-  table.LoadCursorA = NoCursorLoaded;
+  table.EndDialog = StandinEndDialog;
+  table.SetWindowTextA = StandinSetWindowTextA;
+  table.SetDlgItemTextA = StandinSetDlgItemTextA;
+  table.GetDlgItem = StandinGetDlgItem;
+  table.EnableWindow = StandinEnableWindow;
+  table.SetFocus = StandinSetFocus;
+  table.CheckRadioButton = StandinCheckRadioButton;
+  table.SetCursor = StandinSetCursor;
+  table.LoadCursorA = StandinLoadCursorA;
 }
