@@ -1,0 +1,90 @@
+#include "wizard/copy_from_disc.h"
+
+#include "core/platform.h"
+#include "core/system_functions.h"
+#include "core/text_format.h"
+#include "core/updater_state.h"
+#include "texts.h"
+#include "wizard/item_paths.h"
+#include "wizard/set_info_text.h"
+
+namespace {
+
+// The first CD-ROM drive, A: to Z:, on which the disc's check file can be
+// read; an empty check file name lets any readable CD-ROM root qualify.
+bool FindDisc(int disc, char* drive) {
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    char name[3] = {letter, ':', '\0'};
+    if (platform.GetDriveTypeA(name) != win::kDriveCdrom) continue;
+    char check[kPathSize];
+    DiscCheckPath(name, disc, check);
+    if (systemFunctions.GetFileAttributesA(check) != win::kInvalidFileAttributes) {
+      CopyText(drive, 3, name);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Searches until the disc is found (true) or the user cancels (false).
+bool AskForDisc(win::Hwnd window, int disc, char* drive) {
+  const UpdaterState& s = updaterState;
+  while (!FindDisc(disc, drive)) {
+    char prompt[kLongTextSize];
+    FormatText(prompt, sizeof prompt, kMsgInsertDisc, s.gameTitle, disc);
+    if (platform.MessageBoxA(window, prompt, s.caption, win::kMbOkCancel) != win::kIdOk) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CopyItem(win::Hwnd window, const char* drive, const char* name) {
+  const UpdaterState& s = updaterState;
+  // The paths fit: CheckItemPaths has built them all before.
+  char source[kPathSize];
+  char destination[kPathSize];
+  CopySource(drive, name, source);
+  CopyFolderDestination(destination);
+  // Attributes that cannot be read have every bit: a missing source is
+  // handled as a folder.
+  bool isFolder = true;
+  if (!(systemFunctions.GetFileAttributesA(source) & win::kAttributeDirectory)) {
+    CopyFileDestination(name, destination);
+    isFolder = false;
+  }
+  SetInfoText(window, kInfoCopying, name);
+
+  win::ShFileOp operation{};
+  operation.hwnd = window;
+  operation.wFunc = win::kFoCopy;
+  operation.pFrom = source;
+  operation.pTo = destination;
+  operation.fFlags = win::kFofNoConfirmation | win::kFofNoConfirmMkdir;
+  if (isFolder) operation.fFlags |= win::kFofNoErrorUi;
+  int result = systemFunctions.SHFileOperationA(&operation);
+  if (operation.fAnyOperationsAborted) return false;
+  if (result != 0) {
+    char message[kLongTextSize];
+    FormatText(message, sizeof message, kMsgCopyFailed, name);
+    platform.MessageBoxA(window, message, s.caption, win::kMbIconError);
+    return false;
+  }
+  systemFunctions.SetFileAttributesA(destination, win::kAttributeNormal);
+  return true;
+}
+
+}  // namespace
+
+bool ApplyCopyItems(win::Hwnd window) {
+  const UpdaterState& s = updaterState;
+  // The drive of the latest item with a disc number; the first item has one
+  // (ReadCopyItems sees to that).
+  char drive[3] = "";
+  for (int i = 0; i < s.copyItemCount; ++i) {
+    int disc = s.copyDiscs[i];
+    if (disc != 0 && !AskForDisc(window, disc, drive)) return false;
+    if (!CopyItem(window, drive, s.copyNames[i])) return false;
+  }
+  return true;
+}

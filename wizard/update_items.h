@@ -1,0 +1,11 @@
+// Reading section [UPDATE] of UPDATE.INI into the run's item lists.
+#pragma once
+
+// Reads UpdateFile00 upward (until a key is absent, at most 16) into
+// `updateItems`, starting the list afresh, and makes the existence test of
+// every "e" line. `anyLine` is set when UpdateFile00 was present. Returns
+// false, after its message, when the run must stop.
+bool ReadUpdateItems(bool* anyLine);
+
+// Reads CopyFile00 upward in the same way into `copyDiscs` and `copyNames`.
+bool ReadCopyItems(bool* anyLine);
