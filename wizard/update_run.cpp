@@ -23,7 +23,7 @@ void Enable(win::Hwnd window, int id, bool enable) {
   platform.EnableWindow(platform.GetDlgItem(window, id), enable ? 1 : 0);
 }
 
-void SetCursor(unsigned id) {
+void UseSystemCursor(unsigned id) {
   platform.SetCursor(platform.LoadCursorA(nullptr, win::IntResource(id)));
 }
 
@@ -56,7 +56,7 @@ void EnterBusyState(win::Hwnd window) {
   Enable(window, kIdBack, false);
   Enable(window, kIdNext, false);
   Enable(window, kIdCancel, false);
-  SetCursor(win::kIdcWait);
+  UseSystemCursor(win::kIdcWait);
 }
 
 void EnterCompletion(win::Hwnd window) {
@@ -64,7 +64,7 @@ void EnterCompletion(win::Hwnd window) {
   platform.SetDlgItemTextA(window, kIdNext, kButtonFinish);
   Enable(window, kIdNext, true);
   platform.SetFocus(platform.GetDlgItem(window, kIdNext));
-  SetCursor(win::kIdcArrow);
+  UseSystemCursor(win::kIdcArrow);
 }
 
 // Parses and applies everything; false when the run failed (reported).
