@@ -15,6 +15,8 @@
 #include "platform/posix/codepage.h"
 #include "platform/posix/desktop_standin.h"
 #include "platform/posix/posix_functions.h"
+#include "platform/posix/terminal_dialog.h"
+#include "platform/posix/window_search.h"
 
 namespace {
 
@@ -192,27 +194,14 @@ win::Hcursor WINAPI_CC StandinSetCursor(win::Hcursor cursor) {
   return previous;
 }
 
-// ---- Not on a terminal yet ----
-
-// No other updater or game window is searched for in this build.
-win::Hwnd WINAPI_CC NoWindowFound(const char*, const char*) { return nullptr; }
-win::Bool WINAPI_CC NoForegroundWindow(win::Hwnd) { return 0; }
-
-// The terminal has no dialog boxes in this build: the dialog cannot be created.
-win::IntPtr WINAPI_CC NoDialog(win::Hmodule, const char*, win::Hwnd, win::DialogProc,
-                               win::LParam) {
-  std::fprintf(stderr, "The wizard is not available on a terminal in this build.\n");
-  return -1;
-}
-
 }  // namespace
 
 void InstallPosixDesktop(PlatformOperations& table) {
   table.MessageBoxA = TerminalMessageBoxA;
-  table.FindWindowA = NoWindowFound;
+  table.FindWindowA = StandinFindWindowA;
   table.ShowWindow = StandinShowWindow;
-  table.SetForegroundWindow = NoForegroundWindow;
-  table.DialogBoxParamA = NoDialog;
+  table.SetForegroundWindow = StandinSetForegroundWindow;
+  table.DialogBoxParamA = TerminalDialogBoxParamA;
   table.EndDialog = StandinEndDialog;
   table.SetWindowTextA = StandinSetWindowTextA;
   table.SetDlgItemTextA = StandinSetDlgItemTextA;
