@@ -1,0 +1,177 @@
+#!/bin/bash
+# Runs one Wine test case: a bash script (tests/wine/cases/*.sh) that starts
+# the updater and drives its windows with wine_driver.exe, step by step.
+#
+# Usage: run-wine-test.sh CASE WIN64_BUILD TOOLS WORK PREFIX
+#   CASE         the case script, sourced with the functions below
+#   WIN64_BUILD  the win64 build folder (updater.exe, kit/, the driver)
+#   TOOLS        the folder of the native helpers (make_test_archive, pe_inspect)
+#   WORK         a folder for this case's files and screenshots (emptied)
+#   PREFIX       the Wine prefix, made on first use and shared by the cases
+#
+# Everything runs under one virtual X server (xvfb-run) with one wineserver
+# kept alive from the first step to the last, in a Japanese locale so that
+# the ANSI code page is 932. The driver's output is converted from code page
+# 932 to UTF-8. Every step has a timeout; nothing waits for a person.
+# Exit status: 0 passed, 1 failed, 77 skipped (Wine or the build missing).
+set -uo pipefail
+
+if (($# != 5)); then
+  echo "usage: run-wine-test.sh CASE WIN64_BUILD TOOLS WORK PREFIX" >&2
+  exit 2
+fi
+CASE="$1"
+WIN64="$2"
+TOOLS="$3"
+WORK="$4"
+PREFIX="$5"
+DRIVER="$WIN64/tests/wine/wine_driver.exe"
+
+STEP_SECONDS=60     # the longest any single step may take
+BOOT_SECONDS=240    # making a new prefix
+LOCK_SECONDS=600    # waiting for another case that uses the prefix
+
+skip() {
+  echo "SKIPPED: $*"
+  exit 77
+}
+
+if [[ -z "${WINE_TEST_DISPLAY_READY:-}" ]]; then
+  for tool in wine wineserver wineboot xvfb-run iconv timeout flock; do
+    command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
+  done
+  for file in "$WIN64/updater.exe" "$WIN64/kit/link-updater.sh" "$DRIVER"; do
+    [[ -e "$file" ]] || skip "$file is missing (build the win64 preset first)"
+  done
+  # One virtual X server for the whole case.
+  export WINE_TEST_DISPLAY_READY=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+export WINEPREFIX="$PREFIX"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no prompts to install Mono or Gecko
+export LANG=ja_JP.UTF-8
+export LC_ALL=ja_JP.UTF-8
+
+say() { printf '%s\n' "$*"; }
+
+screenshot() {
+  if command -v import >/dev/null 2>&1; then
+    timeout 20 import -window root "$WORK/$1.png" 2>/dev/null && say "screenshot: $WORK/$1.png"
+  fi
+}
+
+# Runs the driver with a timeout and prints its output in UTF-8. The output
+# goes through a file, not a pipe: a process that Wine starts in the
+# background could hold a pipe open and make the reader wait forever.
+run_driver() {
+  timeout -k 5 "$STEP_SECONDS" wine "$DRIVER" "$@" >"$WORK/driver.out" 2>&1
+  local status=$?
+  iconv -f CP932 -t UTF-8 -c "$WORK/driver.out"
+  return "$status"
+}
+
+# Ends the case as failed, with a picture and a list of what is on screen.
+fail() {
+  say "FAILED: $*"
+  screenshot failure
+  run_driver list
+  exit 1
+}
+
+# Runs the driver's verbs; fails the case unless all of them pass.
+drive() {
+  say "> driver $*"
+  run_driver "$@"
+  local status=$?
+  case "$status" in
+    0) ;;
+    2) fail "a wait of the driver timed out ($*)" ;;
+    124 | 137) fail "the driver did not finish within $STEP_SECONDS s ($*)" ;;
+    *) fail "driver check failed with status $status ($*)" ;;
+  esac
+}
+
+UPDATER_PID=""
+# Starts the updater (or any program) under Wine in the background.
+start_updater() {
+  say "> start $*"
+  wine "$@" >"$WORK/updater.out" 2>&1 </dev/null &
+  UPDATER_PID=$!
+}
+
+# Waits up to SECONDS for the started executable to end and checks its exit
+# code.
+expect_exit() {
+  local expected="$1" seconds="$2" waited=0
+  while kill -0 "$UPDATER_PID" 2>/dev/null; do
+    if ((waited >= seconds * 10)); then
+      fail "the updater still runs after $seconds s (a window waiting for an answer?)"
+    fi
+    sleep 0.1
+    ((waited++))
+  done
+  wait "$UPDATER_PID"
+  local status=$?
+  UPDATER_PID=""
+  ((status == expected)) || fail "the updater exited with $status, expected $expected"
+  say "exit code $status"
+}
+
+# Links an updater with ARCHIVE through the kit.
+link_updater() {
+  say "> link-updater.sh $*"
+  timeout "$STEP_SECONDS" "$WIN64/kit/link-updater.sh" "$@" || fail "linking the updater failed"
+}
+
+make_archive() {
+  "$TOOLS/make_test_archive" "$@" || fail "making the test archive failed"
+}
+
+# UPDATE.INI files left in the Wine user's temp folder by an earlier run.
+clear_temp_file() {
+  find "$WINEPREFIX/drive_c/users" -ipath '*/temp/*' -iname "$1" -delete 2>/dev/null
+}
+
+finish() {
+  [[ -n "$UPDATER_PID" ]] && kill "$UPDATER_PID" 2>/dev/null
+  timeout 20 wineserver -k 2>/dev/null
+  timeout 20 wineserver -w 2>/dev/null
+}
+
+rm -rf "$WORK"
+mkdir -p "$WORK" "$(dirname "$PREFIX")"
+
+# One case at a time in a prefix.
+exec 9>"$PREFIX.lock"
+flock -w "$LOCK_SECONDS" 9 || fail "the prefix $PREFIX stayed locked for $LOCK_SECONDS s"
+
+trap finish EXIT
+if [[ ! -f "$PREFIX/.ready" ]]; then
+  say "making the Wine prefix $PREFIX (once)"
+  rm -rf "$PREFIX"
+  {
+    timeout -k 10 "$BOOT_SECONDS" wineboot -i &&
+      # A virtual desktop: Wine draws the window frames, so screenshots show
+      # the captions.
+      timeout -k 5 "$STEP_SECONDS" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f &&
+      timeout -k 5 "$STEP_SECONDS" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f
+  } >"$WORK/wineboot.out" 2>&1 </dev/null ||
+    fail "making the prefix failed or took over $BOOT_SECONDS s (see $WORK/wineboot.out)"
+  timeout "$BOOT_SECONDS" wineserver -w
+  touch "$PREFIX/.ready"
+fi
+# The wineserver stays up until the case ends, so steps start quickly. Wine's
+# background services start with the first program; their output goes to a
+# file of their own.
+timeout 20 wineserver -p || fail "wineserver did not start"
+timeout -k 5 "$STEP_SECONDS" wine cmd /c exit >"$WORK/wine-start.out" 2>&1 </dev/null ||
+  fail "Wine did not start within $STEP_SECONDS s (see $WORK/wine-start.out)"
+
+drive expect-acp 932
+
+say "== $(basename "$CASE" .sh)"
+# shellcheck source=/dev/null
+source "$CASE"
+say "PASSED"

@@ -1,0 +1,337 @@
+// Drives the updater's windows from beside it, in the same Wine prefix:
+// waits for message boxes and the wizard, prints their texts, presses their
+// buttons and checks files. A test script passes a sequence of verbs on the
+// command line; they run in order and the first that fails ends the run.
+//
+// Texts are printed and compared in the ANSI code page (932 under a
+// Japanese locale). Every wait has a timeout in milliseconds.
+//
+// Exit status: 0 every verb passed, 1 a check failed, 2 a wait timed out,
+// 3 bad usage.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kPassed = 0;
+constexpr int kCheckFailed = 1;
+constexpr int kTimedOut = 2;
+constexpr int kUsage = 3;
+
+constexpr int kWizardInfoLine = 1001;
+constexpr DWORD kPollMs = 50;
+constexpr UINT kTextTimeoutMs = 2000;
+
+const char kDialogClass[] = "#32770";
+
+void Say(const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  std::vprintf(format, arguments);
+  va_end(arguments);
+  std::printf("\n");
+  std::fflush(stdout);
+}
+
+std::string ClassOf(HWND window) {
+  char name[256] = "";
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+// A window's text, asked for with a timeout so that a hung window cannot
+// hang the driver.
+std::string TextOf(HWND window) {
+  char text[4096] = "";
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                           SMTO_ABORTIFHUNG, kTextTimeoutMs, &length)) {
+    GetWindowTextA(window, text, sizeof text);
+  }
+  text[sizeof text - 1] = '\0';
+  return text;
+}
+
+BOOL CALLBACK Collect(HWND window, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows() {
+  std::vector<HWND> windows;
+  EnumWindows(Collect, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+std::vector<HWND> ChildWindows(HWND parent) {
+  std::vector<HWND> children;
+  EnumChildWindows(parent, Collect, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+// A message box: a visible dialog window without the wizard's info line.
+HWND FindMessageBox() {
+  for (HWND window : TopLevelWindows()) {
+    if (IsWindowVisible(window) && ClassOf(window) == kDialogClass &&
+        GetDlgItem(window, kWizardInfoLine) == nullptr) {
+      return window;
+    }
+  }
+  return nullptr;
+}
+
+// The wizard: a top-level window of the dialog class (atom 0x8002) with
+// this caption.
+HWND FindWizard(const char* caption) {
+  return FindWindowA(MAKEINTATOM(0x8002), caption);
+}
+
+template <typename Find>
+HWND WaitFor(Find find, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (HWND window = find()) return window;
+    if (GetTickCount() - start >= timeoutMs) return nullptr;
+    Sleep(kPollMs);
+  }
+}
+
+bool WaitGone(HWND window, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (IsWindow(window) && IsWindowVisible(window)) {
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(kPollMs);
+  }
+  return true;
+}
+
+// Prints a dialog's caption and each control's id, class and text.
+void PrintDialog(const char* kind, HWND dialog) {
+  Say("%s caption: %s", kind, TextOf(dialog).c_str());
+  for (HWND child : ChildWindows(dialog)) {
+    const std::string text = TextOf(child);
+    const std::string className = ClassOf(child);
+    if (text.empty() && className == "Static") continue;  // the icon
+    Say("%s control %d %s%s: %s", kind, GetDlgCtrlID(child), className.c_str(),
+        IsWindowEnabled(child) ? "" : " (disabled)", text.c_str());
+  }
+}
+
+// The texts of a message box's static controls, one line each.
+std::string BoxText(HWND box) {
+  std::string text;
+  for (HWND child : ChildWindows(box)) {
+    if (ClassOf(child) != "Static") continue;
+    const std::string line = TextOf(child);
+    if (line.empty()) continue;
+    if (!text.empty()) text += "\n";
+    text += line;
+  }
+  return text;
+}
+
+void Press(HWND dialog, int id) {
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string TempFolder() {
+  char path[MAX_PATH + 1] = "";
+  GetTempPathA(sizeof path, path);
+  return path;
+}
+
+DWORD Milliseconds(const char* text) { return DWORD(std::strtoul(text, nullptr, 10)); }
+
+int ExpectPresence(const std::string& path, const char* expectation) {
+  const bool exists = FileExists(path);
+  if (std::strcmp(expectation, "exists") == 0) {
+    Say("%s %s", path.c_str(), exists ? "exists" : "is MISSING");
+    return exists ? kPassed : kCheckFailed;
+  }
+  if (std::strcmp(expectation, "absent") == 0) {
+    Say("%s %s", path.c_str(), exists ? "is STILL THERE" : "is absent");
+    return exists ? kCheckFailed : kPassed;
+  }
+  Say("usage: expected exists or absent, not %s", expectation);
+  return kUsage;
+}
+
+int CompareText(const char* what, const std::string& actual, const char* expected) {
+  if (actual == expected) return kPassed;
+  Say("%s differs: expected \"%s\", got \"%s\"", what, expected, actual.c_str());
+  return kCheckFailed;
+}
+
+struct Verb {
+  const char* name;
+  int argumentCount;
+  const char* usage;
+  int (*run)(char** arguments);
+};
+
+const Verb kVerbs[] = {
+    {"expect-acp", 1, "expect-acp CODEPAGE: the ANSI code page is CODEPAGE",
+     [](char** a) {
+       const UINT acp = GetACP();
+       Say("ANSI code page %u", acp);
+       return acp == std::strtoul(a[0], nullptr, 10) ? kPassed : kCheckFailed;
+     }},
+    {"list", 0, "list: print the visible top-level windows",
+     [](char**) {
+       for (HWND window : TopLevelWindows()) {
+         if (!IsWindowVisible(window)) continue;
+         Say("window %s: %s", ClassOf(window).c_str(), TextOf(window).c_str());
+       }
+       return kPassed;
+     }},
+    {"wait-box", 1, "wait-box MS: wait for a message box and print it",
+     [](char** a) {
+       HWND box = WaitFor(FindMessageBox, Milliseconds(a[0]));
+       if (box == nullptr) {
+         Say("TIMEOUT: no message box within %s ms", a[0]);
+         return kTimedOut;
+       }
+       PrintDialog("box", box);
+       return kPassed;
+     }},
+    {"expect-box-caption", 1, "expect-box-caption TEXT: the open box has this caption",
+     [](char** a) {
+       HWND box = FindMessageBox();
+       if (box == nullptr) {
+         Say("no message box is open");
+         return kCheckFailed;
+       }
+       return CompareText("box caption", TextOf(box), a[0]);
+     }},
+    {"expect-box-text", 1, "expect-box-text TEXT: the open box shows this text",
+     [](char** a) {
+       HWND box = FindMessageBox();
+       if (box == nullptr) {
+         Say("no message box is open");
+         return kCheckFailed;
+       }
+       return CompareText("box text", BoxText(box), a[0]);
+     }},
+    {"answer-box", 2, "answer-box ok|cancel MS: press the box's button and wait until it closes",
+     [](char** a) {
+       const int id = std::strcmp(a[0], "ok") == 0       ? IDOK
+                      : std::strcmp(a[0], "cancel") == 0 ? IDCANCEL
+                                                         : 0;
+       if (id == 0) {
+         Say("usage: answer-box takes ok or cancel, not %s", a[0]);
+         return kUsage;
+       }
+       HWND box = FindMessageBox();
+       if (box == nullptr) {
+         Say("no message box is open");
+         return kCheckFailed;
+       }
+       Press(box, id);
+       if (!WaitGone(box, Milliseconds(a[1]))) {
+         Say("TIMEOUT: the box stayed open %s ms after %s", a[1], a[0]);
+         return kTimedOut;
+       }
+       Say("answered %s", a[0]);
+       return kPassed;
+     }},
+    {"wait-wizard", 2, "wait-wizard CAPTION MS: wait for the wizard and print it",
+     [](char** a) {
+       HWND wizard = WaitFor([&] { return FindWizard(a[0]); }, Milliseconds(a[1]));
+       if (wizard == nullptr) {
+         Say("TIMEOUT: no wizard \"%s\" within %s ms", a[0], a[1]);
+         return kTimedOut;
+       }
+       PrintDialog("wizard", wizard);
+       return kPassed;
+     }},
+    {"wait-control-text", 4,
+     "wait-control-text CAPTION ID TEXT MS: wait until the wizard's control ID shows TEXT",
+     [](char** a) {
+       HWND wizard = FindWizard(a[0]);
+       HWND control = wizard != nullptr ? GetDlgItem(wizard, std::atoi(a[1])) : nullptr;
+       if (control == nullptr) {
+         Say("no wizard \"%s\" with a control %s", a[0], a[1]);
+         return kCheckFailed;
+       }
+       const std::string expected = a[2];
+       if (WaitFor([&] { return TextOf(control) == expected ? control : nullptr; },
+                   Milliseconds(a[3])) != nullptr) {
+         Say("control %s: %s", a[1], expected.c_str());
+         return kPassed;
+       }
+       Say("TIMEOUT: control %s still shows \"%s\", not \"%s\", after %s ms", a[1],
+           TextOf(control).c_str(), a[2], a[3]);
+       return kTimedOut;
+     }},
+    {"click", 2, "click CAPTION ID: press the wizard's control ID",
+     [](char** a) {
+       HWND wizard = FindWizard(a[0]);
+       if (wizard == nullptr) {
+         Say("no wizard \"%s\"", a[0]);
+         return kCheckFailed;
+       }
+       Press(wizard, std::atoi(a[1]));
+       Say("clicked %s", a[1]);
+       return kPassed;
+     }},
+    {"wait-gone", 2, "wait-gone CAPTION MS: wait until the wizard has closed",
+     [](char** a) {
+       HWND wizard = FindWizard(a[0]);
+       if (wizard != nullptr && !WaitGone(wizard, Milliseconds(a[1]))) {
+         Say("TIMEOUT: the wizard \"%s\" stayed open %s ms", a[0], a[1]);
+         return kTimedOut;
+       }
+       return kPassed;
+     }},
+    {"temp-file", 2, "temp-file NAME exists|absent: a file in the temp folder",
+     [](char** a) { return ExpectPresence(TempFolder() + a[0], a[1]); }},
+    {"file", 2, "file PATH exists|absent",
+     [](char** a) { return ExpectPresence(a[0], a[1]); }},
+    {"sleep", 1, "sleep MS",
+     [](char** a) {
+       Sleep(Milliseconds(a[0]));
+       return kPassed;
+     }},
+};
+
+int Usage() {
+  std::printf("usage: wine_driver VERB [ARGUMENTS] [VERB [ARGUMENTS] ...]\n");
+  for (const Verb& verb : kVerbs) std::printf("  %s\n", verb.usage);
+  return kUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  for (int i = 1; i < argc;) {
+    const Verb* verb = nullptr;
+    for (const Verb& v : kVerbs) {
+      if (std::strcmp(v.name, argv[i]) == 0) verb = &v;
+    }
+    if (verb == nullptr) {
+      std::printf("unknown verb %s\n", argv[i]);
+      return Usage();
+    }
+    if (i + verb->argumentCount >= argc) {
+      std::printf("%s takes %d arguments\n", verb->name, verb->argumentCount);
+      return Usage();
+    }
+    const int result = verb->run(argv + i + 1);
+    if (result != kPassed) return result;
+    i += 1 + verb->argumentCount;
+  }
+  return kPassed;
+}
