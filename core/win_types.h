@@ -67,7 +67,8 @@ struct ShFileOp {
 using DialogProc = IntPtr(WINAPI_CC*)(Hwnd, Uint, WParam, LParam);
 
 inline Handle InvalidHandle() { return reinterpret_cast<Handle>(intptr_t(-1)); }
-inline Hkey CurrentUserKey() { return reinterpret_cast<Hkey>(uintptr_t(0x80000001u)); }
+// HKEY_CURRENT_USER: the 32-bit value 0x80000001, sign-extended on 64-bit Windows.
+inline Hkey CurrentUserKey() { return reinterpret_cast<Hkey>(intptr_t(int32_t(0x80000001u))); }
 inline const char* IntResource(unsigned id) { return reinterpret_cast<const char*>(uintptr_t(id)); }
 inline bool IsIntResource(const char* p) { return (reinterpret_cast<uintptr_t>(p) >> 16) == 0; }
 
