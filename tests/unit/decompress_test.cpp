@@ -1,0 +1,641 @@
+#include "archive/decompress.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Writes a stream the way the decoder reads it: a control word is reserved
+// at the current end of the stream when its first bit is written, data bytes
+// go to the end of the stream.
+class StreamWriter {
+ public:
+  void Bit(unsigned bit) {
+    if (used_ == 32) {
+      wordAt_ = stream_.size();
+      stream_.resize(stream_.size() + 4, 0);
+      used_ = 0;
+    }
+    if (bit) stream_[wordAt_ + 3 - used_ / 8] |= uint8_t(0x80 >> (used_ % 8));
+    ++used_;
+  }
+  // Bits written as text, most significant first: Bits("011").
+  void Bits(const char* bits) {
+    for (; *bits; ++bits) Bit(*bits == '1');
+  }
+  void Bits(uint32_t value, int count) {
+    for (int i = count - 1; i >= 0; --i) Bit((value >> i) & 1);
+  }
+  void Byte(uint32_t value) { stream_.push_back(uint8_t(value)); }
+
+  void Literal(uint8_t value) {
+    Bit(1);
+    Byte(value);
+  }
+  // Length 2 from 1..2303 back.
+  void ShortMatch(uint32_t distance) {
+    const uint32_t v = distance - 1;
+    if (v < 256) {
+      Bits("010");
+      Byte(v);
+    } else {
+      Bits("011");
+      Byte((v - 256) >> 3);
+      Bits((v - 256) & 7, 3);
+    }
+  }
+  // Length 3..282 from 1..8192 back.
+  void LongMatch(uint32_t distance, uint32_t length) {
+    const uint32_t v = distance - 1;
+    Bits("00");
+    if (v < 512) {
+      Bits("1"), Byte(v >> 1), Bits(v & 1, 1);
+    } else if (v < 1024) {
+      Bits("01"), Byte((v - 512) >> 1), Bits(v & 1, 1);
+    } else if (v < 2048) {
+      Bits("001"), Byte((v - 1024) >> 2), Bits(v & 3, 2);
+    } else if (v < 4096) {
+      Bits("0001"), Byte((v - 2048) >> 3), Bits(v & 7, 3);
+    } else {
+      Bits("0000"), Byte((v - 4096) >> 4), Bits(v & 15, 4);
+    }
+    if (length == 3) {
+      Bits("1");
+    } else if (length == 4) {
+      Bits("01");
+    } else if (length <= 6) {
+      Bits("001"), Bits(length - 5, 1);
+    } else if (length <= 10) {
+      Bits("0001"), Bits(length - 7, 2);
+    } else if (length <= 26) {
+      Bits("00001"), Bits(length - 11, 4);
+    } else {
+      Bits("00000"), Byte(length - 27);
+    }
+  }
+  void End() {
+    Bits("011");
+    Byte(0xFF);
+    Bits("111");
+  }
+  void Literals(const Bytes& values) {
+    for (uint8_t v : values) Literal(v);
+  }
+
+  const Bytes& stream() const { return stream_; }
+
+ private:
+  Bytes stream_;
+  size_t wordAt_ = 0;
+  int used_ = 32;
+};
+
+// Straightforward decoder kept apart from the product: bit by bit, byte by
+// byte, every read and write bounded.
+struct ReferenceResult {
+  bool ended;
+  size_t produced;
+};
+
+ReferenceResult ReferenceDecode(uint8_t* out, size_t outSize, const uint8_t* in, size_t inSize) {
+  size_t position = 0, p = 0;
+  uint32_t word = 0;
+  int left = 0;
+  bool ok = true;
+  auto bit = [&]() -> uint32_t {
+    if (left == 0) {
+      if (inSize - position < 4) {
+        ok = false;
+        return 0;
+      }
+      word = uint32_t(in[position]) | uint32_t(in[position + 1]) << 8 |
+             uint32_t(in[position + 2]) << 16 | uint32_t(in[position + 3]) << 24;
+      position += 4;
+      left = 32;
+    }
+    --left;
+    return (word >> left) & 1;
+  };
+  auto bits = [&](int n) {
+    uint32_t v = 0;
+    while (n-- > 0 && ok) v = (v << 1) | bit();
+    return v;
+  };
+  auto byte = [&]() -> uint32_t {
+    if (position >= inSize) {
+      ok = false;
+      return 0;
+    }
+    return in[position++];
+  };
+  auto copy = [&](uint32_t distance, uint32_t length) {
+    if (distance > p || length > outSize - p) return false;
+    for (uint32_t i = 0; i < length; ++i, ++p) out[p] = out[p - distance];
+    return true;
+  };
+  for (;;) {
+    uint32_t b = bit();
+    if (!ok) break;
+    if (b) {
+      uint32_t value = byte();
+      if (!ok || p >= outSize) break;
+      out[p++] = uint8_t(value);
+      continue;
+    }
+    b = bit();
+    if (!ok) break;
+    if (b) {
+      uint32_t wide = bit();
+      if (!ok) break;
+      uint32_t v = byte();
+      if (wide) v = 256 + v * 8 + bits(3);
+      if (!ok) break;
+      if (v == 2303) return {true, p};
+      if (!copy(v + 1, 2)) break;
+      continue;
+    }
+    uint32_t v;
+    if (bit()) {
+      v = byte() * 2;
+      v += bits(1);
+    } else if (bit()) {
+      v = 512 + byte() * 2;
+      v += bits(1);
+    } else if (bit()) {
+      v = 1024 + byte() * 4;
+      v += bits(2);
+    } else if (bit()) {
+      v = 2048 + byte() * 8;
+      v += bits(3);
+    } else {
+      v = 4096 + byte() * 16;
+      v += bits(4);
+    }
+    uint32_t length;
+    if (bit()) {
+      length = 3;
+    } else if (bit()) {
+      length = 4;
+    } else if (bit()) {
+      length = 5 + bits(1);
+    } else if (bit()) {
+      length = 7 + bits(2);
+    } else if (bit()) {
+      length = 11 + bits(4);
+    } else {
+      length = 27 + byte();
+    }
+    if (!ok || !copy(v + 1, length)) break;
+  }
+  return {false, p};
+}
+
+Bytes Hex(std::initializer_list<int> values) { return Bytes(values.begin(), values.end()); }
+
+Bytes Sequence(uint8_t first, size_t count) {
+  Bytes out(count);
+  for (size_t i = 0; i < count; ++i) out[i] = uint8_t(first + i);
+  return out;
+}
+
+// A recognisable prefix for matches to copy from: no two bytes in a row
+// repeat a short period.
+Bytes Prefix(size_t count) {
+  Bytes out(count);
+  uint32_t x = 12345;
+  for (auto& b : out) {
+    x = x * 1103515245u + 12345u;
+    b = uint8_t(x >> 16);
+  }
+  return out;
+}
+
+Bytes Concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+struct Outcome {
+  bool ended;
+  size_t produced;
+  Bytes destination;  // the whole destination after the call
+};
+
+// Decodes from an exact-size copy of the source (so a read past it is an
+// overrun the sanitizers see) into a destination of `size` bytes filled with
+// 0xCC beforehand.
+Outcome Expand(const Bytes& stream, size_t size, size_t sourceSize) {
+  Bytes source(stream.begin(), stream.begin() + sourceSize);
+  Outcome o{false, 9999, Bytes(size, 0xCC)};
+  o.ended = Decompress(o.destination.data(), size, source.data(), source.size(), &o.produced);
+  return o;
+}
+
+Outcome Expand(const Bytes& stream, size_t size) { return Expand(stream, size, stream.size()); }
+
+// ---- Sound streams: the output is exact, the rest of the destination kept.
+
+struct SoundCase {
+  std::string name;
+  Bytes stream;
+  Bytes output;
+};
+
+std::vector<SoundCase> SoundCases() {
+  std::vector<SoundCase> cases;
+  cases.push_back({"EndMarkerOnly", Hex({0x00, 0x00, 0x00, 0x7C, 0xFF}), {}});
+  cases.push_back({"WorkedExample", Hex({0x00, 0xE0, 0x93, 0xC8, 0x41, 0x42, 0x00, 0x01, 0xFF}),
+                   Hex({0x41, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42})});
+  // Thirty literals, the short match's bits 0 1 end the first word; its third
+  // bit opens the second word, which stands before the match's data byte.
+  cases.push_back({"WordBetweenSelectorAndDataByte",
+                   Concat(Concat(Hex({0xFD, 0xFF, 0xFF, 0xFF}), Sequence(0x61, 30)),
+                          Hex({0x00, 0x00, 0x00, 0x3E, 0x00, 0xFF})),
+                   Concat(Sequence(0x61, 30), Hex({0x7E, 0x7E}))});
+  {
+    StreamWriter w;
+    w.Literals(Sequence(0, 32));
+    w.End();
+    cases.push_back({"ThirtyTwoLiteralsThenSecondWord", w.stream(), Sequence(0, 32)});
+  }
+  {
+    // A long match's distance selector as the first bit of a new word.
+    StreamWriter w;
+    w.Literals(Sequence(0x30, 30));
+    w.Bits("00");   // end of the first word
+    w.Bits("1");    // selector: first bit of the second word, before the byte
+    w.Byte(0x02);   // v = 2 * 2 + 1 = 5: distance 6
+    w.Bits("1");
+    w.Bits("1");    // length 3
+    w.End();
+    cases.push_back({"WordBetweenLongMatchSelectorAndByte", w.stream(),
+                     Concat(Sequence(0x30, 30), Hex({0x48, 0x49, 0x4A}))});
+  }
+  {
+    Bytes prefix = Prefix(2303);
+    StreamWriter w;
+    w.Literals(prefix);
+    w.Bits("011");
+    w.Byte(0xFF);
+    w.Bits("110");  // v = 256 + 0xFF * 8 + 6 = 2302: distance 2303, not the end
+    w.End();
+    cases.push_back({"WideShortMatchAtDistance2303", w.stream(),
+                     Concat(prefix, Hex({prefix[0], prefix[1]}))});
+  }
+  {
+    Bytes prefix = Prefix(8192);
+    StreamWriter w;
+    w.Literals(prefix);
+    w.Bits("00" "0000");
+    w.Byte(0xFF);
+    w.Bits("1111");  // v = 4096 + 0xFF * 16 + 15 = 8191: distance 8192
+    w.Bits("1");     // length 3
+    w.End();
+    cases.push_back({"LongMatchAtDistance8192", w.stream(),
+                     Concat(prefix, Hex({prefix[0], prefix[1], prefix[2]}))});
+  }
+  {
+    Bytes prefix = Prefix(300);
+    StreamWriter w;
+    w.Literals(prefix);
+    w.Bits("00" "1");
+    w.Byte(0x95);
+    w.Bits("1");  // v = 0x95 * 2 + 1 = 299: distance 300
+    w.Bits("00000");
+    w.Byte(0xFF);  // length 27 + 255 = 282
+    w.End();
+    Bytes expected = prefix;
+    for (size_t i = 0; i < 282; ++i) expected.push_back(expected[expected.size() - 300]);
+    cases.push_back({"LongMatchOfLength282", w.stream(), expected});
+  }
+  {
+    StreamWriter w;
+    w.Literal(0x5A);
+    w.Bits("00" "1");
+    w.Byte(0x00);
+    w.Bits("0");  // distance 1
+    w.Bits("1");  // length 3
+    w.End();
+    cases.push_back({"SmallestLongMatch", w.stream(), Bytes(4, 0x5A)});
+  }
+  {
+    // Every distance code and every length code once.
+    Bytes prefix = Prefix(5000);
+    StreamWriter w;
+    w.Literals(prefix);
+    Bytes expected = prefix;
+    const uint32_t matches[][2] = {{1, 3},     {512, 4},   {513, 5},   {1024, 6},
+                                   {1025, 7},  {2048, 10}, {2049, 11}, {4096, 26},
+                                   {4097, 27}, {4999, 40}, {256, 2},   {257, 2}};
+    for (const auto& m : matches) {
+      if (m[1] == 2) {
+        w.ShortMatch(m[0]);
+      } else {
+        w.LongMatch(m[0], m[1]);
+      }
+      for (uint32_t i = 0; i < m[1]; ++i) expected.push_back(expected[expected.size() - m[0]]);
+    }
+    w.End();
+    cases.push_back({"EveryDistanceAndLengthCode", w.stream(), expected});
+  }
+  return cases;
+}
+
+class DecompressSound : public ::testing::TestWithParam<SoundCase> {};
+
+TEST_P(DecompressSound, ExactOutputAndTheRestUntouched) {
+  const SoundCase& c = GetParam();
+  for (size_t spare : {size_t(0), size_t(1), size_t(300)}) {
+    Outcome o = Expand(c.stream, c.output.size() + spare);
+    ASSERT_TRUE(o.ended) << "spare " << spare;
+    EXPECT_EQ(c.output.size(), o.produced);
+    EXPECT_EQ(Concat(c.output, Bytes(spare, 0xCC)), o.destination) << "spare " << spare;
+  }
+}
+
+TEST_P(DecompressSound, EveryShorterSourceFails) {
+  const SoundCase& c = GetParam();
+  for (size_t length = 0; length < c.stream.size(); ++length) {
+    Outcome o = Expand(c.stream, c.output.size() + 300, length);
+    ASSERT_FALSE(o.ended) << "source cut to " << length;
+    ASSERT_LE(o.produced, c.output.size());
+    EXPECT_TRUE(std::equal(o.destination.begin(), o.destination.begin() + o.produced,
+                           c.output.begin()))
+        << "source cut to " << length;
+    EXPECT_TRUE(std::all_of(o.destination.begin() + o.produced, o.destination.end(),
+                            [](uint8_t b) { return b == 0xCC; }))
+        << "source cut to " << length;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, DecompressSound, ::testing::ValuesIn(SoundCases()),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(Decompress, WriterMakesTheLiteralExamplesByteForByte) {
+  StreamWriter end;
+  end.End();
+  EXPECT_EQ(Hex({0x00, 0x00, 0x00, 0x7C, 0xFF}), end.stream());
+
+  StreamWriter worked;
+  worked.Literals({0x41, 0x42});
+  worked.LongMatch(1, 5);
+  worked.ShortMatch(2);
+  worked.End();
+  EXPECT_EQ(Hex({0x00, 0xE0, 0x93, 0xC8, 0x41, 0x42, 0x00, 0x01, 0xFF}), worked.stream());
+
+  StreamWriter forty;
+  forty.Literals(Sequence(0x61, 30));
+  forty.ShortMatch(1);
+  forty.End();
+  ASSERT_EQ(40u, forty.stream().size());
+  EXPECT_EQ(Hex({0xFD, 0xFF, 0xFF, 0xFF}), Bytes(forty.stream().begin(), forty.stream().begin() + 4));
+  EXPECT_EQ(Hex({0x00, 0x00, 0x00, 0x3E, 0x00, 0xFF}), Bytes(forty.stream().begin() + 34, forty.stream().end()));
+}
+
+TEST(Decompress, ThirtyThirdTokenReadsTheSecondWordBehindTheLiterals) {
+  StreamWriter w;
+  w.Literals(Sequence(0x80, 33));
+  w.End();
+  const Bytes& s = w.stream();
+  ASSERT_EQ(4u + 32 + 4 + 1 + 1, s.size());
+  EXPECT_EQ(Hex({0xFF, 0xFF, 0xFF, 0xFF}), Bytes(s.begin(), s.begin() + 4));
+  EXPECT_EQ(Sequence(0x80, 32), Bytes(s.begin() + 4, s.begin() + 36));
+  Outcome o = Expand(s, 33);
+  ASSERT_TRUE(o.ended);
+  EXPECT_EQ(Sequence(0x80, 33), o.destination);
+}
+
+// Matches at distances 1, 2 and 3 repeat the last bytes and write exactly
+// their length, with short matches (length 2) and long ones (3 to 40).
+TEST(Decompress, ShortDistancesRepeatTheirPattern) {
+  const Bytes seed = Hex({0x11, 0x22, 0x33});
+  for (uint32_t distance = 1; distance <= 3; ++distance) {
+    for (uint32_t length = 2; length <= 40; ++length) {
+      StreamWriter w;
+      w.Literals(seed);
+      if (length == 2) {
+        w.ShortMatch(distance);
+      } else {
+        w.LongMatch(distance, length);
+      }
+      w.Literal(0xEE);
+      w.End();
+      Bytes expected = seed;
+      for (uint32_t i = 0; i < length; ++i) {
+        expected.push_back(seed[3 - distance + i % distance]);
+      }
+      expected.push_back(0xEE);
+      Outcome o = Expand(w.stream(), expected.size() + 16);
+      ASSERT_TRUE(o.ended) << distance << "/" << length;
+      EXPECT_EQ(Concat(expected, Bytes(16, 0xCC)), o.destination) << distance << "/" << length;
+    }
+  }
+}
+
+// ---- Malformed streams: false, the whole tokens before the fault decoded,
+// nothing written behind them.
+
+struct MalformedCase {
+  std::string name;
+  Bytes stream;
+  size_t destinationSize;
+  size_t produced;
+};
+
+std::vector<MalformedCase> MalformedCases() {
+  std::vector<MalformedCase> cases;
+  {
+    StreamWriter w;
+    w.Literals(Sequence(1, 5));
+    w.End();
+    cases.push_back({"LiteralPastTheEnd", w.stream(), 4, 4});
+  }
+  {
+    StreamWriter w;
+    w.Literals(Sequence(1, 40));
+    w.End();
+    cases.push_back({"LiteralRunPastTheEnd", w.stream(), 37, 37});
+  }
+  {
+    StreamWriter w;
+    w.Literals(Sequence(1, 4));
+    w.LongMatch(4, 282);
+    w.End();
+    cases.push_back({"LongMatchPastTheEnd", w.stream(), 285, 4});
+  }
+  {
+    StreamWriter w;
+    w.Literal(7);
+    w.ShortMatch(1);
+    w.End();
+    cases.push_back({"ShortMatchPastTheEnd", w.stream(), 2, 1});
+  }
+  {
+    StreamWriter w;
+    w.ShortMatch(1);
+    w.End();
+    cases.push_back({"MatchAsTheFirstToken", w.stream(), 16, 0});
+  }
+  {
+    StreamWriter w;
+    w.Literals(Sequence(1, 10));
+    w.LongMatch(11, 3);
+    w.End();
+    cases.push_back({"LongMatchBeforeTheStart", w.stream(), 64, 10});
+  }
+  {
+    StreamWriter w;
+    w.Literals(Prefix(600));
+    w.ShortMatch(601);
+    w.End();
+    cases.push_back({"WideShortMatchBeforeTheStart", w.stream(), 700, 600});
+  }
+  {
+    StreamWriter w;
+    w.Literals(Prefix(8000));
+    w.LongMatch(8192, 100);
+    w.End();
+    cases.push_back({"FarLongMatchBeforeTheStart", w.stream(), 9000, 8000});
+  }
+  {
+    StreamWriter w;
+    w.Literals(Sequence(1, 3));
+    cases.push_back({"NoEndMarker", w.stream(), 16, 3});
+  }
+  cases.push_back({"EmptySource", {}, 16, 0});
+  return cases;
+}
+
+class DecompressMalformed : public ::testing::TestWithParam<MalformedCase> {};
+
+TEST_P(DecompressMalformed, FailsWithTheWholeTokensDecoded) {
+  const MalformedCase& c = GetParam();
+  // The destination block is exactly the size given: a write past it is an
+  // overrun the sanitizers report.
+  Outcome o = Expand(c.stream, c.destinationSize);
+  EXPECT_FALSE(o.ended);
+  EXPECT_EQ(c.produced, o.produced);
+  Bytes reference(c.destinationSize, 0xCC);
+  ReferenceDecode(reference.data(), reference.size(), c.stream.data(), c.stream.size());
+  EXPECT_EQ(reference, o.destination);
+  EXPECT_TRUE(std::all_of(o.destination.begin() + o.produced, o.destination.end(),
+                          [](uint8_t b) { return b == 0xCC; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, DecompressMalformed, ::testing::ValuesIn(MalformedCases()),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(Decompress, ProducedMayBeOmitted) {
+  Bytes out(1, 0xCC);
+  const Bytes end = Hex({0x00, 0x00, 0x00, 0x7C, 0xFF});
+  EXPECT_TRUE(Decompress(out.data(), out.size(), end.data(), end.size(), nullptr));
+  EXPECT_FALSE(Decompress(out.data(), out.size(), end.data(), 4, nullptr));
+  EXPECT_EQ(0xCC, out[0]);
+}
+
+// ---- Random streams against the reference decoder.
+
+// Random sound streams shaped like real data: literal runs, short and long
+// matches at every distance range, long runs of short-distance patterns.
+Bytes RandomStream(std::mt19937& random, size_t targetSize, Bytes* expected) {
+  StreamWriter w;
+  expected->clear();
+  auto pick = [&](uint32_t low, uint32_t high) {
+    return std::uniform_int_distribution<uint32_t>(low, high)(random);
+  };
+  while (expected->size() < targetSize) {
+    const size_t p = expected->size();
+    const uint32_t kind = p == 0 ? 0 : pick(0, 9);
+    if (kind <= 3) {
+      for (uint32_t n = pick(1, 40); n > 0; --n) {
+        uint8_t v = uint8_t(pick(0, 3) == 0 ? pick(0, 255) : pick('a', 'h'));
+        w.Literal(v);
+        expected->push_back(v);
+      }
+      continue;
+    }
+    uint32_t distance, length;
+    if (kind == 4) {
+      distance = pick(1, uint32_t(std::min<size_t>(p, 2303)));
+      length = 2;
+      w.ShortMatch(distance);
+    } else {
+      const uint32_t far = uint32_t(std::min<size_t>(p, 8192));
+      distance = kind == 5 ? pick(1, std::min<uint32_t>(far, 3))
+                           : kind == 6 ? pick(1, std::min<uint32_t>(far, 20)) : pick(1, far);
+      length = pick(0, 3) == 0 ? pick(27, 282) : pick(3, 26);
+      w.LongMatch(distance, length);
+    }
+    for (uint32_t i = 0; i < length; ++i) expected->push_back((*expected)[expected->size() - distance]);
+  }
+  w.End();
+  return w.stream();
+}
+
+TEST(Decompress, RandomStreamsMatchTheReference) {
+  std::mt19937 random(20240611);
+  for (int round = 0; round < 300; ++round) {
+    const size_t target = round < 100 ? size_t(round * 7) : size_t(1000 + round * 97);
+    Bytes expected;
+    const Bytes stream = RandomStream(random, target, &expected);
+    // The exact size, a little room to spare, and every size cut short near
+    // the end of the output, where decoding leaves its unchecked mode.
+    std::vector<size_t> sizes = {expected.size(), expected.size() + 1, expected.size() + 400};
+    for (size_t cut = 1; cut <= 300 && cut <= expected.size(); cut += (cut < 40 ? 1 : 13)) {
+      sizes.push_back(expected.size() - cut);
+    }
+    for (size_t size : sizes) {
+      Outcome o = Expand(stream, size);
+      Bytes reference(size, 0xCC);
+      ReferenceResult r = ReferenceDecode(reference.data(), size, stream.data(), stream.size());
+      ASSERT_EQ(r.ended, o.ended) << "round " << round << " size " << size;
+      ASSERT_EQ(r.produced, o.produced) << "round " << round << " size " << size;
+      ASSERT_EQ(reference, o.destination) << "round " << round << " size " << size;
+      if (size >= expected.size()) {
+        ASSERT_TRUE(o.ended);
+        ASSERT_TRUE(std::equal(expected.begin(), expected.end(), o.destination.begin()));
+      }
+    }
+  }
+}
+
+TEST(Decompress, RandomSourceCutsMatchTheReference) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 40; ++round) {
+    Bytes expected;
+    const Bytes stream = RandomStream(random, 600 + round * 31, &expected);
+    for (size_t length = 0; length < stream.size(); length += 1 + length / 64) {
+      Outcome o = Expand(stream, expected.size(), length);
+      Bytes reference(expected.size(), 0xCC);
+      ReferenceResult r = ReferenceDecode(reference.data(), reference.size(), stream.data(), length);
+      ASSERT_FALSE(o.ended);
+      ASSERT_EQ(r.produced, o.produced) << "round " << round << " cut " << length;
+      ASSERT_EQ(reference, o.destination) << "round " << round << " cut " << length;
+    }
+  }
+}
+
+TEST(Decompress, RandomBytesMatchTheReference) {
+  std::mt19937 random(99);
+  for (int round = 0; round < 3000; ++round) {
+    Bytes stream(std::uniform_int_distribution<size_t>(0, 600)(random));
+    for (size_t i = 0; i < stream.size(); ++i) stream[i] = uint8_t(random());
+    // Half the streams open with four literals, so that matches find history.
+    if (stream.size() >= 4 && round % 2) stream[3] |= 0xF0;
+    const size_t size = std::uniform_int_distribution<size_t>(0, 2000)(random);
+    Outcome o = Expand(stream, size);
+    Bytes reference(size, 0xCC);
+    ReferenceResult r = ReferenceDecode(reference.data(), size, stream.data(), stream.size());
+    ASSERT_EQ(r.ended, o.ended) << "round " << round;
+    ASSERT_EQ(r.produced, o.produced) << "round " << round;
+    ASSERT_EQ(reference, o.destination) << "round " << round;
+  }
+}
+
+}  // namespace
