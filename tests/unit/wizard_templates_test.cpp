@@ -24,8 +24,15 @@ class Reader {
   size_t at() const { return at_; }
   void Align(size_t to) { at_ = (at_ + to - 1) / to * to; }
   void Seek(size_t at) { at_ = at; }
-  uint16_t Word() { return uint16_t(Byte() | Byte() << 8); }
-  uint32_t Dword() { return Word() | uint32_t(Word()) << 16; }
+  // Little-endian; the reads are sequenced one after the other.
+  uint16_t Word() {
+    const uint16_t low = Byte();
+    return uint16_t(low | Byte() << 8);
+  }
+  uint32_t Dword() {
+    const uint32_t low = Word();
+    return low | uint32_t(Word()) << 16;
+  }
   int16_t Short() { return int16_t(Word()); }
   uint8_t Byte() {
     if (at_ >= bytes_.size()) {
