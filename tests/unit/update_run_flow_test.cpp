@@ -1,0 +1,285 @@
+// The update run's flow around the table cases: the free-space stop and the
+// run after it, the wizard while work is under way, a disc inserted at the
+// prompt, an aborted copy, attributes after copying, and the "d" rewrite
+// when the installed file cannot be read whole.
+#include "tests/unit/update_run_fixture.h"
+#include "wizard/set_info_text.h"
+
+namespace update_run_test {
+namespace {
+
+// ---- Free space ----
+
+uint64_t fakeFreeBytes;
+bool fakeFreeSpaceFails;
+std::vector<std::string> askedDrives;
+
+win::Bool WINAPI_CC FakeFreeSpace(const char* drive, uint64_t* freeToCaller, uint64_t*,
+                                  uint64_t*) {
+  askedDrives.push_back(drive);
+  if (fakeFreeSpaceFails) return 0;
+  *freeToCaller = fakeFreeBytes;
+  return 1;
+}
+
+struct SpaceCase {
+  const char* requiredLine;  // the RequiredDiskSpace line, or none
+  bool fails;                // the query fails
+  const char* shortfall;     // expected in the info line; null: no stop
+};
+
+class FreeSpace : public UpdateRunTest, public ::testing::WithParamInterface<SpaceCase> {};
+
+TEST_P(FreeSpace, StopsOnlyWhenTheRequiredBytesAreNotFree) {
+  const SpaceCase& c = GetParam();
+  platform.GetDiskFreeSpaceExA = FakeFreeSpace;
+  askedDrives.clear();
+  fakeFreeBytes = 100;  // "new data" (8 bytes) fits
+  fakeFreeSpaceFails = c.fails;
+  WriteUpdateIni(std::string(c.requiredLine) + "UpdateFile00=new.dat\r\n");
+
+  RunUpdate(dialog_);
+
+  if (c.shortfall == nullptr) {
+    EXPECT_EQ("new data", ReadHostFile(DriveC() + "/game/new.dat"));
+    ExpectComplete();
+    return;
+  }
+  EXPECT_EQ(Sjis(std::string("ディスク容量が足りません。\rC: ドライブに ") + c.shortfall +
+                 " バイトの空き容量が必要です"),
+            InfoLine());
+  EXPECT_EQ(std::vector<std::string>{"C:"}, askedDrives);
+  EXPECT_TRUE(Control(kIdBack)->enabled);
+  EXPECT_FALSE(Control(kIdNext)->enabled);
+  EXPECT_TRUE(Control(kIdCancel)->enabled);
+  EXPECT_EQ(0u, StandinCursorId());  // the run never got busy
+  EXPECT_FALSE(StandinDialogEnded(dialog_, nullptr));
+  EXPECT_FALSE(HostFileExists(DriveC() + "/game/new.dat"));
+  EXPECT_TRUE(messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FreeSpace,
+    ::testing::Values(SpaceCase{"", false, nullptr}, SpaceCase{"RequiredDiskSpace=0\r\n", false, nullptr},
+                      SpaceCase{"RequiredDiskSpace=lots\r\n", false, nullptr},
+                      SpaceCase{"RequiredDiskSpace=100\r\n", false, nullptr},  // equal is enough
+                      SpaceCase{"RequiredDiskSpace=101\r\n", false, "1"},
+                      SpaceCase{"RequiredDiskSpace=5000\r\n", false, "4900"},
+                      // Taken as unsigned 32 bits.
+                      SpaceCase{"RequiredDiskSpace=-1\r\n", false, "4294967195"},
+                      // A drive that cannot be asked does not stop the run.
+                      SpaceCase{"RequiredDiskSpace=5000\r\n", true, nullptr}));
+
+TEST_F(UpdateRunTest, AfterAFreeSpaceStopTheNextRunStartsFromTheBeginning) {
+  platform.GetDiskFreeSpaceExA = FakeFreeSpace;
+  fakeFreeSpaceFails = false;
+  fakeFreeBytes = 10;
+  WriteUpdateIni("RequiredDiskSpace=50\r\nUpdateFile00=new.dat\r\nCopyFile00=1:readme.txt\r\n");
+  RunUpdate(dialog_);
+  ASSERT_TRUE(Control(kIdBack)->enabled);
+
+  fakeFreeBytes = 1000;  // room was made; Back and Next run the update again
+  RunUpdate(dialog_);
+  ExpectComplete();
+  EXPECT_EQ("new data", ReadHostFile(DriveC() + "/game/new.dat"));
+  EXPECT_EQ("read me", ReadHostFile(DriveC() + "/game/readme.txt"));
+  EXPECT_EQ(1, updaterState.updateItemCount);
+  EXPECT_EQ(1, updaterState.copyItemCount);
+  EXPECT_EQ(1u, shellCalls.size());
+}
+
+TEST_F(UpdateRunTest, ASecondRunRebuildsBothLists) {
+  WriteUpdateIni("UpdateFile00=new.dat\r\nUpdateFile01=opt.dat\r\nCopyFile00=1:readme.txt\r\n");
+  RunUpdate(dialog_);
+  WriteUpdateIni("UpdateFile00=new.dat\r\n");
+  RunUpdate(dialog_);
+  EXPECT_EQ(1, updaterState.updateItemCount);
+  EXPECT_EQ(0, updaterState.copyItemCount);
+  EXPECT_EQ(1u, shellCalls.size());  // only the first run copied
+}
+
+// ---- The wizard while the run works ----
+
+struct WizardSnapshot {
+  std::string info;
+  bool back, next, cancel;
+  unsigned cursor;
+};
+std::vector<WizardSnapshot> snapshots;
+
+void Snapshot() {
+  win::Hwnd dialog = updaterState.ownerWindow;
+  snapshots.push_back({FindStandinControl(dialog, kIdInfo)->text,
+                       FindStandinControl(dialog, kIdBack)->enabled,
+                       FindStandinControl(dialog, kIdNext)->enabled,
+                       FindStandinControl(dialog, kIdCancel)->enabled, StandinCursorId()});
+}
+
+int WINAPI_CC SnapshotThenCopy(win::ShFileOp* op) {
+  Snapshot();
+  return UpdateRunTest::WatchedShellCopy(op);
+}
+
+win::Handle WINAPI_CC SnapshotThenCreate(const char* path, win::Dword access, win::Dword share,
+                                         void* security, win::Dword disposition,
+                                         win::Dword flags, win::Handle templateFile);
+decltype(SystemFunctionTable::CreateFileA) realCreate;
+win::Handle WINAPI_CC SnapshotThenCreate(const char* path, win::Dword access, win::Dword share,
+                                         void* security, win::Dword disposition,
+                                         win::Dword flags, win::Handle templateFile) {
+  if (access & win::kGenericWrite) Snapshot();
+  return realCreate(path, access, share, security, disposition, flags, templateFile);
+}
+
+TEST_F(UpdateRunTest, WhileWorkingTheButtonsAreOffTheCursorWaitsAndTheInfoLineTells) {
+  snapshots.clear();
+  realCreate = systemFunctions.CreateFileA;
+  systemFunctions.CreateFileA = SnapshotThenCreate;
+  systemFunctions.SHFileOperationA = SnapshotThenCopy;
+  WriteUpdateIni("UpdateFile00=new.dat\r\nCopyFile00=1:readme.txt\r\nCopyFile01=movie\r\n");
+
+  RunUpdate(dialog_);
+
+  ASSERT_EQ(3u, snapshots.size());
+  const std::string expectedInfo[] = {Sjis("アップデートを実行しています"),
+                                      Sjis("readme.txt をコピーしています"),
+                                      Sjis("movie をコピーしています")};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(expectedInfo[i], snapshots[i].info);
+    EXPECT_FALSE(snapshots[i].back);
+    EXPECT_FALSE(snapshots[i].next);
+    EXPECT_FALSE(snapshots[i].cancel);
+    EXPECT_EQ(win::kIdcWait, snapshots[i].cursor);
+  }
+  ExpectComplete();
+}
+
+TEST_F(UpdateRunTest, InfoTextIsCutToItsBuffer) {
+  std::string longWord(2000, 'w');
+  SetInfoText(dialog_, "%s!", longWord.c_str());
+  EXPECT_EQ(std::string(1023, 'w'), InfoLine());
+  SetInfoText(dialog_, Sjis("%sを実行します").c_str(), Sjis("アップデート").c_str());
+  EXPECT_EQ(Sjis("アップデートを実行します"), InfoLine());
+}
+
+// ---- Discs and copies ----
+
+// Puts disc 2 into the empty CD-ROM drive D: when asked for it.
+std::string emptyDriveFolder;
+int WINAPI_CC InsertDiscWhenAsked(win::Hwnd owner, const char* text, const char* caption,
+                                  win::Uint type) {
+  UpdaterTest::messages.push_back({text, caption, owner, type});
+  WriteHostFile(emptyDriveFolder + "/DISK2.CHK", "disc 2");
+  WriteHostFile(emptyDriveFolder + "/extra.dat", "extra");
+  return win::kIdOk;
+}
+
+TEST_F(UpdateRunTest, ADiscInsertedAtThePromptIsFoundByTheNextSearch) {
+  emptyDriveFolder = DriveC() + "/cd-empty";
+  platform.MessageBoxA = InsertDiscWhenAsked;
+  WriteUpdateIni("CopyFile00=2:extra.dat\r\n");
+
+  RunUpdate(dialog_);
+
+  ASSERT_EQ(1u, messages.size());
+  EXPECT_EQ(win::kMbOkCancel, messages[0].type);
+  EXPECT_EQ((std::vector<ShellCall>{{"D:\\extra.dat", "C:\\game\\extra.dat", 528}}), shellCalls);
+  EXPECT_EQ("extra", ReadHostFile(DriveC() + "/game/extra.dat"));
+  ExpectComplete();
+}
+
+TEST_F(UpdateRunTest, AnAbortedCopyEndsTheRunWithoutAMessage) {
+  abortShellCopy = true;
+  WriteUpdateIni("CopyFile00=1:readme.txt\r\nCopyFile01=movie\r\n");
+  RunUpdate(dialog_);
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(1u, shellCalls.size());  // the second item is not copied
+  ExpectFailed();
+}
+
+TEST_F(UpdateRunTest, TheCopiedFileAndTheInstallFolderLoseTheirReadOnlyState) {
+  WriteUpdateIni("CopyFile00=1:readme.txt\r\nCopyFile01=movie\r\n");
+  RunUpdate(dialog_);
+  ExpectComplete();
+  EXPECT_EQ(win::kAttributeNormal, systemFunctions.GetFileAttributesA("C:\\game\\readme.txt"));
+  // A folder copy resets the install folder only; what it copied keeps its state.
+  EXPECT_EQ(win::kAttributeReadonly,
+            systemFunctions.GetFileAttributesA("C:\\game\\movie\\op.mpg"));
+}
+
+// ---- "d" items whose file cannot be read whole ----
+
+enum class ReadFault { kOpen, kSize, kAllocate, kRead, kShortRead };
+ReadFault activeFault;
+SystemFunctionTable realSystem;
+PlatformOperations realPlatform;
+int openHandles;
+int liveBlocks;
+
+win::Handle WINAPI_CC FaultyCreate(const char* path, win::Dword access, win::Dword share,
+                                   void* security, win::Dword disposition, win::Dword flags,
+                                   win::Handle templateFile) {
+  if (activeFault == ReadFault::kOpen && access == win::kGenericRead) return win::InvalidHandle();
+  win::Handle file =
+      realSystem.CreateFileA(path, access, share, security, disposition, flags, templateFile);
+  if (file != win::InvalidHandle()) ++openHandles;
+  return file;
+}
+win::Bool WINAPI_CC CountedClose(win::Handle file) {
+  --openHandles;
+  return realSystem.CloseHandle(file);
+}
+win::Dword WINAPI_CC FaultySize(win::Handle file, win::Dword* high) {
+  if (activeFault == ReadFault::kSize) return win::kInvalidFileSize;
+  return realSystem.GetFileSize(file, high);
+}
+win::Bool WINAPI_CC FaultyRead(win::Handle file, void* buffer, win::Dword size, win::Dword* read,
+                               void* overlapped) {
+  if (activeFault == ReadFault::kRead) return 0;
+  if (activeFault == ReadFault::kShortRead) size -= 1;
+  return realSystem.ReadFile(file, buffer, size, read, overlapped);
+}
+void* WINAPI_CC FaultyAlloc(win::Uint flags, size_t bytes) {
+  if (activeFault == ReadFault::kAllocate) return nullptr;
+  ++liveBlocks;
+  return realPlatform.GlobalAlloc(flags, bytes);
+}
+void* WINAPI_CC CountedFree(void* block) {
+  --liveBlocks;
+  return realPlatform.GlobalFree(block);
+}
+
+class DataItemFaults : public UpdateRunTest, public ::testing::WithParamInterface<ReadFault> {};
+
+TEST_P(DataItemFaults, TheArchiveEntryIsWrittenInsteadAndNothingLeaks) {
+  Install({{"save/save.dat", "my save", kOldTime}});
+  WriteUpdateIni("UpdateFile00=d,save.dat\r\n");
+  activeFault = GetParam();
+  openHandles = 0;
+  liveBlocks = 0;
+  realSystem = systemFunctions;
+  realPlatform = platform;
+  systemFunctions.CreateFileA = FaultyCreate;
+  systemFunctions.CloseHandle = CountedClose;
+  systemFunctions.GetFileSize = FaultySize;
+  systemFunctions.ReadFile = FaultyRead;
+  platform.GlobalAlloc = FaultyAlloc;
+  platform.GlobalFree = CountedFree;
+
+  RunUpdate(dialog_);
+
+  EXPECT_EQ((std::map<std::string, FileState>{{"save/save.dat", {"fresh save", kEntryTime}}}),
+            Installation());
+  EXPECT_EQ(0, openHandles);
+  EXPECT_EQ(0, liveBlocks);
+  EXPECT_TRUE(messages.empty());
+  ExpectComplete();
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, DataItemFaults,
+                         ::testing::Values(ReadFault::kOpen, ReadFault::kSize,
+                                           ReadFault::kAllocate, ReadFault::kRead,
+                                           ReadFault::kShortRead));
+
+}  // namespace
+}  // namespace update_run_test
