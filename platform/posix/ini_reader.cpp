@@ -9,10 +9,13 @@ namespace {
 constexpr size_t kNone = std::string_view::npos;
 
 // Length of the character at `i` of `text`: 2 for a lead byte with a byte
-// behind it, else 1.
+// other than NUL behind it, else 1.
 size_t CharLength(std::string_view text, size_t i) {
-  return IsCp932LeadByte(uint8_t(text[i])) && i + 1 < text.size() ? 2 : 1;
+  return IsCp932LeadByte(uint8_t(text[i])) && i + 1 < text.size() && text[i + 1] != '\0' ? 2 : 1;
 }
+
+// Names and values are texts: a NUL byte in the file ends them.
+std::string_view UpToNul(std::string_view text) { return text.substr(0, text.find('\0')); }
 
 bool IsBlank(char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A; }
 
@@ -68,13 +71,13 @@ ProfileLine ParseLine(std::string_view line) {
   }
   if (line[0] == '[' && closing != kNone) {
     parsed.isHeader = true;
-    parsed.name = TrimBlanks(line.substr(1, closing - 1));
+    parsed.name = UpToNul(TrimBlanks(line.substr(1, closing - 1)));
   } else if (equals == kNone) {
-    parsed.name = line;
+    parsed.name = UpToNul(line);
   } else {
-    parsed.name = TrimBlanks(line.substr(0, equals));
+    parsed.name = UpToNul(TrimBlanks(line.substr(0, equals)));
     parsed.hasValue = true;
-    parsed.value = TrimBlanks(line.substr(equals + 1));
+    parsed.value = UpToNul(TrimBlanks(line.substr(equals + 1)));
   }
   return parsed;
 }
@@ -124,7 +127,7 @@ uint32_t CopyProfileValue(std::string_view value, char* out, uint32_t size) {
       length = next;
     }
   }
-  std::memcpy(out, value.data(), length);
+  if (length > 0) std::memcpy(out, value.data(), length);
   out[length] = '\0';
   return uint32_t(length);
 }

@@ -11,6 +11,7 @@
 // - Other lines are keys, split at their first '='; a line without '=' is a
 //   key without value. There is no comment syntax: ";key=x" is a key named
 //   ";key", which no ordinary name matches.
+// - A NUL byte ends the name or value that it is in.
 // - Names are compared without regard to ASCII case. Only the first section
 //   of a name is searched; of duplicate keys the first counts.
 // - No byte-order mark is recognised: a UTF-8 mark stays part of the first

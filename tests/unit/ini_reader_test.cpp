@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 struct IniCase {
   const char* what;
   std::string file;     // UTF-8, written in code page 932
@@ -98,6 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "S", "N", 20, "9999999999999999999"},
         IniCase{"a cut never splits a character", "[S]\r\nK=あいう\r\n", "S", "K", 4, "あ"},
         IniCase{"a quoted value cut", "[S]\r\nK=\"abcdef\"\r\n", "S", "K", 7, "abcdef"},
+        IniCase{"a NUL byte ends a value", "[S]\r\nK=ab\0cd\r\n"s, "S", "K", 260, "ab"},
+        IniCase{"a NUL byte ends a key name", "[S]\r\nK\0ey=v\r\n"s, "S", "K", 260, "v"},
         IniCase{"a UTF-8 byte-order mark spoils the first header", "[S]\r\nK=v\r\n", "S", "K",
                 260, "", "\xEF\xBB\xBF"}));
 
