@@ -1,7 +1,9 @@
 // The wizard's dialog templates as compiled: resources/dialogs.rc through the
-// resource compiler with the build's flags. Each RT_DIALOG resource is read
-// from the compiled .res form and compared field by field with the layout
-// the wizard is designed for.
+// resource compiler with the build's flags (the .res form), and the RT_DIALOG
+// resources of the built updaters of build/win64 and build/win32 (or the
+// folders named by UPDATER_WIN64_BUILD / UPDATER_WIN32_BUILD), each skipped
+// when it is missing. Every field is compared with the layout the wizard is
+// designed for.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "authoring/pe_resources.h"
 #include "tests/support/test_platform.h"
 
 namespace {
@@ -176,18 +179,49 @@ std::string FindWindres() {
   return "";
 }
 
-class WizardTemplates : public UpdaterTest {
+// The RT_DIALOG resources of a built updater.
+std::vector<std::pair<int, Dialog>> ReadExecutableDialogs(const std::string& file) {
+  std::vector<std::pair<int, Dialog>> dialogs;
+  PeImage image;
+  std::string error;
+  EXPECT_TRUE(ReadPeImage(reinterpret_cast<const uint8_t*>(file.data()), file.size(), &image,
+                          &error))
+      << error;
+  for (const PeResource& r : image.resources) {
+    if (r.type.isName || r.type.number != 5 || r.name.isName) continue;
+    dialogs.push_back({r.name.number, ReadDialog(file, r.offset, r.offset + r.size, r.language)});
+  }
+  return dialogs;
+}
+
+struct Source {
+  const char* name;
+  const char* buildVariable;  // for a built updater: the variable naming its folder
+};
+
+class WizardTemplates : public UpdaterTest, public ::testing::WithParamInterface<Source> {
  protected:
-  // The .res form of resources/dialogs.rc; empty without a resource compiler.
-  std::string Compiled() {
-    const std::string windres = FindWindres();
-    if (windres.empty()) return "";
-    const std::string root = SourceRoot();
-    const std::string res = DriveC() + "/out.res";
-    const std::string command = windres + " -c 65001 -I '" + root + "/resources' -O res -o '" +
-                                res + "' '" + root + "/resources/dialogs.rc'";
-    EXPECT_EQ(0, std::system(command.c_str())) << command;
-    return ReadHostFile(res);
+  // The templates of the source; false (after a skip) when it is not there.
+  bool Read(std::vector<std::pair<int, Dialog>>* dialogs) {
+    const Source& source = GetParam();
+    if (source.buildVariable == nullptr) {
+      const std::string windres = FindWindres();
+      if (windres.empty()) return false;
+      const std::string root = SourceRoot();
+      const std::string res = DriveC() + "/out.res";
+      const std::string command = windres + " -c 65001 -I '" + root + "/resources' -O res -o '" +
+                                  res + "' '" + root + "/resources/dialogs.rc'";
+      EXPECT_EQ(0, std::system(command.c_str())) << command;
+      *dialogs = ReadDialogs(ReadHostFile(res));
+      return true;
+    }
+    const char* folder = std::getenv(source.buildVariable);
+    const std::string path =
+        (folder != nullptr ? std::string(folder) : SourceRoot() + "/build/" + source.name) +
+        "/updater.exe";
+    if (!HostFileExists(path)) return false;
+    *dialogs = ReadExecutableDialogs(ReadHostFile(path));
+    return true;
   }
 };
 
@@ -220,10 +254,9 @@ const std::vector<Control> kTemplate101 = {
     {1003, kButton, "同意しない", kChildVisible | kRadioButton, 0, 10, 189, 225, 10},
 };
 
-TEST_F(WizardTemplates, MatchTheWizardsLayout) {
-  const std::string res = Compiled();
-  if (res.empty()) GTEST_SKIP() << "no resource compiler (mingw-w64 windres)";
-  const std::vector<std::pair<int, Dialog>> dialogs = ReadDialogs(res);
+TEST_P(WizardTemplates, MatchTheWizardsLayout) {
+  std::vector<std::pair<int, Dialog>> dialogs;
+  if (!Read(&dialogs)) GTEST_SKIP() << GetParam().name << " is not there (or no windres)";
   ASSERT_EQ(2u, dialogs.size());
   for (const auto& entry : dialogs) {
     SCOPED_TRACE("template " + std::to_string(entry.first));
@@ -260,5 +293,13 @@ TEST_F(WizardTemplates, MatchTheWizardsLayout) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Sources, WizardTemplates,
+                         ::testing::Values(Source{"dialogs_rc", nullptr},
+                                           Source{"win64", "UPDATER_WIN64_BUILD"},
+                                           Source{"win32", "UPDATER_WIN32_BUILD"}),
+                         [](const ::testing::TestParamInfo<Source>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace
