@@ -3,28 +3,29 @@
 #include <cstring>
 
 // The stream mixes 32-bit control words with whole data bytes. A control
-// word is read exactly when a bit is wanted and the current word is used up,
-// so the decoder never looks ahead: it keeps the untaken bits of the current
-// word left-aligned in a 64-bit register (the bits behind them are zero) and
-// refills only on demand.
+// word is read exactly when a bit is wanted and the current word is used up;
+// the decoder keeps the untaken bits of the current word left-aligned in a
+// 64-bit register, with zero bits behind them.
 //
-// Decoding runs in two modes built from one template: while the read position
-// is at least kSourceMargin bytes and the write position kDestinationMargin
-// bytes from their ends, no token can reach either end and reads and writes
-// go unchecked (the distance is always checked). Near the ends every read and
-// write is bounded.
+// Decoding runs in two modes. While the read position is at least
+// kSourceMargin bytes and the write position kDestinationMargin bytes from
+// their ends, no token can reach either end: reads and writes go unchecked
+// (the distance is always checked), a match's bits are read through tables
+// from a look-ahead of the next control word, and short copies rewrite the
+// bytes behind them with the values they already hold. Near the ends every
+// read and write is bounded and nothing behind the output is touched.
 
 namespace {
 
-// One iteration consumes at most a control word and 32 literal bytes, or a
-// control word and two data bytes.
-constexpr size_t kSourceMargin = 4 + 32;
-// The longest token writes 282 bytes.
-constexpr size_t kDestinationMargin = 282;
-
 constexpr unsigned kEndMarker = 2303;
 
-enum class Step { kGoOn, kEnded, kMalformed, kNearEnd };
+// One pass of the fast loop reads at most a control word, 32 literals, and a
+// match's look-ahead (bytes 0..8 from its start); it writes at most 32
+// literals and a match of 282 bytes.
+constexpr size_t kSourceMargin = 64;
+constexpr size_t kDestinationMargin = 320;
+
+enum class Step { kEnded, kMalformed, kNearEnd };
 
 struct DecoderState {
   const uint8_t* in;
@@ -35,6 +36,58 @@ struct DecoderState {
   uint64_t bits;   // untaken control bits, most significant first; zero behind them
   unsigned count;  // how many bits of `bits` are untaken
 };
+
+// Distance codes of a long match, by the number of zero bits before the
+// code's one bit (four zeros: the last code, which has no one bit).
+struct Code {
+  unsigned selectorBits;
+  unsigned extraBits;
+  unsigned base;
+};
+constexpr Code kDistanceCodes[5] = {{1, 1, 0}, {2, 1, 512}, {3, 2, 1024}, {4, 3, 2048},
+                                    {4, 4, 4096}};
+// Length codes by the same count; five zeros: a data byte follows.
+constexpr Code kLengthCodes[6] = {{1, 0, 3}, {2, 0, 4}, {3, 1, 5},
+                                  {4, 2, 7}, {5, 4, 11}, {5, 0, 27}};
+constexpr unsigned kLengthByteCode = 5;
+
+// Lookup tables of the fast mode, built from the codes above. A distance
+// entry, indexed by the 8 bits after a long match's 0 0: bits 0-3 the code's
+// width (selector and extra bits), 4-7 the extra bits' width (the data
+// byte's shift), 8-11 the selector's width, 16-31 the distance less the
+// shifted data byte. A length entry, indexed by the 9 bits after the
+// distance code: bits 0-3 the code's width, bit 7 set when a data byte
+// follows, 8-15 the length (less that byte).
+struct FastTables {
+  uint32_t distance[256];
+  uint16_t length[512];
+};
+
+constexpr unsigned ZerosBefore(unsigned value, unsigned width, unsigned limit) {
+  unsigned zeros = 0;
+  while (zeros < limit && !(value >> (width - 1 - zeros) & 1)) ++zeros;
+  return zeros;
+}
+
+constexpr FastTables MakeFastTables() {
+  FastTables t{};
+  for (unsigned i = 0; i < 256; ++i) {
+    const Code& c = kDistanceCodes[ZerosBefore(i, 8, 4)];
+    const unsigned extra = (i >> (8 - c.selectorBits - c.extraBits)) & ((1u << c.extraBits) - 1);
+    t.distance[i] = (c.base + extra + 1) << 16 | c.selectorBits << 8 | c.extraBits << 4 |
+                    (c.selectorBits + c.extraBits);
+  }
+  for (unsigned i = 0; i < 512; ++i) {
+    const unsigned zeros = ZerosBefore(i, 9, 5);
+    const Code& c = kLengthCodes[zeros];
+    const unsigned extra = (i >> (9 - c.selectorBits - c.extraBits)) & ((1u << c.extraBits) - 1);
+    t.length[i] = uint16_t((c.base + extra) << 8 | (zeros == kLengthByteCode ? 0x80 : 0) |
+                           (c.selectorBits + c.extraBits));
+  }
+  return t;
+}
+
+constexpr FastTables kFast = MakeFastTables();
 
 inline uint32_t LoadLittle32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -50,110 +103,24 @@ inline void Store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
 
 inline unsigned LeadingZeros64(uint64_t v) { return unsigned(__builtin_clzll(v)); }
 
-// Reads the next control word at the read position.
-template <bool kChecked>
-inline bool Refill(DecoderState& s) {
-  if (kChecked && s.inEnd - s.in < 4) return false;
-  s.bits = uint64_t(LoadLittle32(s.in)) << 32;
-  s.count = 32;
-  s.in += 4;
-  return true;
+// ---- Exact copies: nothing is written behind the copied bytes.
+
+// The plain forward copy, byte by byte, for short stretches.
+inline void CopyBytes(uint8_t* to, size_t distance, size_t n) {
+  const uint8_t* from = to - distance;
+  for (size_t i = 0; i < n; ++i) to[i] = from[i];
 }
 
-// Takes `k` (1..4) bits, most significant first, reading a new control word
-// at the moment the first bit beyond the current one is wanted.
-template <bool kChecked>
-inline bool TakeBits(DecoderState& s, unsigned k, uint32_t* value) {
-  if (s.count >= k) {
-    *value = uint32_t(s.bits >> (64 - k));
-    s.bits <<= k;
-    s.count -= k;
-    return true;
-  }
-  const unsigned have = s.count;
-  uint32_t high = have ? uint32_t(s.bits >> (64 - have)) : 0;
-  if (!Refill<kChecked>(s)) return false;
-  const unsigned need = k - have;
-  *value = (high << need) | uint32_t(s.bits >> (64 - need));
-  s.bits <<= need;
-  s.count -= need;
-  return true;
-}
-
-template <bool kChecked>
-inline bool TakeBit(DecoderState& s, uint32_t* bit) {
-  if (s.count == 0 && !Refill<kChecked>(s)) return false;
-  *bit = uint32_t(s.bits >> 63);
-  s.bits <<= 1;
-  --s.count;
-  return true;
-}
-
-template <bool kChecked>
-inline bool TakeByte(DecoderState& s, uint32_t* value) {
-  if (kChecked && s.in >= s.inEnd) return false;
-  *value = *s.in++;
-  return true;
-}
-
-// Counts the zero bits before the first one bit, taking them and the one bit,
-// but at most `limit` zeros (then the one bit is not taken). Returns the
-// count of zeros.
-template <bool kChecked>
-inline bool TakeSelector(DecoderState& s, unsigned limit, unsigned* zeros) {
-  if (s.count >= limit) {
-    // A one bit planted at position `limit` caps the count at `limit`.
-    const unsigned z = LeadingZeros64(s.bits | (uint64_t(1) << (63 - limit)));
-    const unsigned taken = z + (z < limit ? 1 : 0);
-    s.bits <<= taken;
-    s.count -= taken;
-    *zeros = z;
-    return true;
-  }
-  unsigned z = 0;
-  for (; z < limit; ++z) {
-    uint32_t bit;
-    if (!TakeBit<kChecked>(s, &bit)) return false;
-    if (bit) break;
-  }
-  *zeros = z;
-  return true;
-}
-
-// Copies `n` (1..32) literal bytes exactly, with no byte written behind them.
-inline void CopyLiterals(uint8_t* to, const uint8_t* from, size_t n) {
-  if (n >= 16) {
-    std::memcpy(to, from, 16);
-    std::memcpy(to + n - 16, from + n - 16, 16);
-  } else if (n >= 8) {
-    std::memcpy(to, from, 8);
-    std::memcpy(to + n - 8, from + n - 8, 8);
-  } else if (n >= 4) {
-    std::memcpy(to, from, 4);
-    std::memcpy(to + n - 4, from + n - 4, 4);
-  } else {
-    to[0] = from[0];
-    if (n > 1) to[1] = from[1];
-    if (n > 2) to[2] = from[2];
-  }
-}
-
-// Block copy for distance >= width: chunk k reads bytes at least `width`
-// positions back, all final before the chunk is written; the last chunk ends
-// exactly at the match end and rewrites already-copied bytes with the same
-// values, its sources lying before the first unwritten byte.
+// Block copy for distance >= width and n >= width: chunk k reads bytes at
+// least `width` positions back, all final before the chunk is written; the
+// last chunk ends exactly at the match end and rewrites already-copied bytes
+// with the same values, its sources lying before the first unwritten byte.
 template <size_t kWidth>
 inline void CopyChunks(uint8_t* to, size_t distance, size_t n) {
   const uint8_t* from = to - distance;
   size_t i = 0;
   for (; i + kWidth <= n; i += kWidth) std::memcpy(to + i, from + i, kWidth);
   if (i < n) std::memcpy(to + n - kWidth, from + n - kWidth, kWidth);
-}
-
-// The plain forward copy, byte by byte, for short stretches.
-inline void CopyBytes(uint8_t* to, size_t distance, size_t n) {
-  const uint8_t* from = to - distance;
-  for (size_t i = 0; i < n; ++i) to[i] = from[i];
 }
 
 // Distances 1..3, n >= 8: the repeating pattern stored eight bytes at a time,
@@ -180,7 +147,7 @@ inline void FillPattern(uint8_t* to, size_t distance, size_t n) {
 
 // Appends `n` (2..282) bytes from `distance` back with the result of a
 // byte-by-byte forward copy.
-inline void CopyMatch(uint8_t* to, size_t distance, size_t n) {
+inline void CopyMatchExact(uint8_t* to, size_t distance, size_t n) {
   if (n < 4) {
     CopyBytes(to, distance, n);
   } else if (distance >= 16 && n >= 16) {
@@ -196,99 +163,233 @@ inline void CopyMatch(uint8_t* to, size_t distance, size_t n) {
   }
 }
 
-// Distance codes of a long match by the number of zeros before their one bit
-// (four zeros: the last code, with no one bit).
-constexpr unsigned kDistanceBase[5] = {0, 512, 1024, 2048, 4096};
-constexpr unsigned kDistanceExtra[5] = {1, 1, 2, 3, 4};
-// Length codes by the same count, up to four zeros.
-constexpr unsigned kLengthBase[5] = {3, 4, 5, 7, 11};
-constexpr unsigned kLengthExtra[5] = {0, 0, 1, 2, 4};
+// ---- Merged copies of the fast mode: an 8-byte store whose bytes beyond the
+// copy are the destination's own bytes, read just before, so the destination
+// behind the output keeps its values.
 
-template <bool kChecked>
-inline bool Appends(const DecoderState& s, size_t distance, size_t length) {
-  if (distance > size_t(s.out - s.outStart)) return false;
-  return !kChecked || length <= size_t(s.outEnd - s.out);
+// kByteMasks[kMaskOffset + n] keeps the low n bytes of a word: none for
+// n <= 0, all for n >= 8.
+constexpr int kMaskOffset = 24;
+struct ByteMasks {
+  uint64_t mask[kMaskOffset + 33];
+};
+constexpr ByteMasks MakeByteMasks() {
+  ByteMasks m{};
+  for (int i = 0; i < kMaskOffset + 33; ++i) {
+    const int n = i - kMaskOffset;
+    m.mask[i] = n <= 0 ? 0 : n >= 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * n)) - 1;
+  }
+  return m;
+}
+constexpr ByteMasks kByteMasks = MakeByteMasks();
+
+inline uint64_t ByteMask(int n) { return kByteMasks.mask[kMaskOffset + n]; }
+
+inline void MergeStore64(uint8_t* to, uint64_t value, uint64_t mask) {
+  const uint64_t old = Load64(to);
+  Store64(to, old ^ ((old ^ value) & mask));
 }
 
-// Decodes tokens until the stream ends or fails; unchecked, stops with
-// kNearEnd when the next token might reach either end.
-template <bool kChecked>
-Step Decode(DecoderState& s) {
+// `n` (1..32) literal bytes.
+inline void CopyLiterals(uint8_t* to, const uint8_t* from, int n) {
+  MergeStore64(to, Load64(from), ByteMask(n));
+  if (n <= 8) return;
+  MergeStore64(to + 8, Load64(from + 8), ByteMask(n - 8));
+  MergeStore64(to + 16, Load64(from + 16), ByteMask(n - 16));
+  MergeStore64(to + 24, Load64(from + 24), ByteMask(n - 24));
+}
+
+// A match of up to 16 bytes at distance >= 8 as two merged words: each word's
+// sources lie at least 8 bytes back, so the second word reads only bytes
+// that the first has made final.
+inline void CopyMatchFast(uint8_t* to, size_t distance, size_t n) {
+  if (distance >= 8 && n <= 16) {
+    MergeStore64(to, Load64(to - distance), ByteMask(int(n)));
+    MergeStore64(to + 8, Load64(to + 8 - distance), ByteMask(int(n) - 8));
+    return;
+  }
+  CopyMatchExact(to, distance, n);
+}
+
+// ---- Fast mode.
+
+// Decodes tokens while far from both ends; kNearEnd when the next pass of the
+// loop might reach one.
+Step DecodeFast(DecoderState& s) {
   for (;;) {
-    if (!kChecked && (size_t(s.inEnd - s.in) < kSourceMargin ||
-                      size_t(s.outEnd - s.out) < kDestinationMargin)) {
+    if (size_t(s.inEnd - s.in) < kSourceMargin ||
+        size_t(s.outEnd - s.out) < kDestinationMargin) {
       return Step::kNearEnd;
     }
-    if (s.count == 0 && !Refill<kChecked>(s)) return Step::kMalformed;
-
+    if (s.count == 0) {
+      s.bits = uint64_t(LoadLittle32(s.in)) << 32;
+      s.count = 32;
+      s.in += 4;
+    }
     // A run of literal bits: the bit behind the last untaken one is zero, so
     // the run never counts past the word.
-    size_t run = LeadingZeros64(~s.bits);
+    const unsigned run = LeadingZeros64(~s.bits);
     if (run != 0) {
-      bool cut = false;
-      if (kChecked) {
-        size_t room = size_t(s.outEnd - s.out);
-        size_t left = size_t(s.inEnd - s.in);
-        size_t fits = room < left ? room : left;
-        if (run > fits) {
-          run = fits;
-          cut = true;
-          if (run == 0) return Step::kMalformed;
-        }
-      }
-      CopyLiterals(s.out, s.in, run);
+      CopyLiterals(s.out, s.in, int(run));
       s.in += run;
       s.out += run;
       s.bits <<= run;
-      s.count -= unsigned(run);
-      if (cut) return Step::kMalformed;
+      s.count -= run;
+      if (s.count == 0) continue;
+    }
+
+    // A match: its first bit, 0, is the next untaken one. The next control
+    // word lies at the read position when the token needs it before its
+    // first data byte, one byte on when after; the token's bits are read
+    // from the untaken bits followed by the word at the right place.
+    const unsigned count = s.count;
+    const uint8_t* in = s.in;
+    const uint64_t wordFirst = s.bits | uint64_t(LoadLittle32(in)) << (32 - count);
+    const uint64_t byteFirst = s.bits | uint64_t(LoadLittle32(in + 1)) << (32 - count);
+    uint64_t look;
+    unsigned consumed;
+    size_t distance, length;
+    if (wordFirst & (uint64_t(1) << 62)) {  // 0 1: short match or end marker
+      // The word comes first only when fewer than three bits are left.
+      look = byteFirst;
+      uint32_t byte = in[0];
+      if (__builtin_expect(count < 3, 0)) {
+        look = wordFirst;
+        byte = in[4];
+      }
+      const uint32_t wide = uint32_t(look >> 61) & 1;
+      consumed = 3 + 3 * wide;
+      const uint32_t v = wide ? 256 + byte * 8 + (uint32_t(look >> 58) & 7) : byte;
+      if (v >= kEndMarker) return Step::kEnded;
+      s.in = in + 1 + 4 * (consumed > count);
+      distance = v + 1;
+      length = 2;
+    } else {  // 0 0: long match
+      // The selector reads the same from either placement when it lies
+      // before the next word, and from the word-first one when it runs into
+      // it; mostly it lies before.
+      uint32_t code = kFast.distance[(wordFirst << 2) >> 56];
+      look = wordFirst;
+      uint32_t byte = in[4];
+      if (__builtin_expect(count >= 2 + ((code >> 8) & 15), 1)) {
+        look = byteFirst;
+        byte = in[0];
+        code = kFast.distance[(byteFirst << 2) >> 56];
+      }
+      const unsigned distanceBits = code & 15;
+      distance = (code >> 16) + (byte << ((code >> 4) & 15));
+
+      const uint32_t lengthCode = kFast.length[(look << (2 + distanceBits)) >> 55];
+      consumed = 2 + distanceBits + (lengthCode & 15);
+      // The length byte comes after every bit of the token, so after the
+      // new control word when the token reached one.
+      const uint8_t* after = in + 1 + 4 * (consumed > count);
+      const uint32_t lengthByte = (lengthCode >> 7) & 1;
+      length = (lengthCode >> 8) + (*after & (0u - lengthByte));
+      s.in = after + lengthByte;
+    }
+    const unsigned left = count + 32 * (consumed > count) - consumed;
+    s.bits = (look << consumed) & ~(~uint64_t(0) >> left);
+    s.count = left;
+
+    if (distance > size_t(s.out - s.outStart)) return Step::kMalformed;
+    CopyMatchFast(s.out, distance, length);
+    s.out += length;
+  }
+}
+
+// ---- Checked mode: every bit and byte taken singly and bounded.
+
+class CheckedReader {
+ public:
+  explicit CheckedReader(DecoderState& s) : s_(s) {}
+
+  bool Bit(uint32_t* bit) {
+    if (s_.count == 0) {
+      if (s_.inEnd - s_.in < 4) return false;
+      s_.bits = uint64_t(LoadLittle32(s_.in)) << 32;
+      s_.count = 32;
+      s_.in += 4;
+    }
+    *bit = uint32_t(s_.bits >> 63);
+    s_.bits <<= 1;
+    --s_.count;
+    return true;
+  }
+
+  bool Bits(unsigned n, uint32_t* value) {
+    *value = 0;
+    for (unsigned i = 0; i < n; ++i) {
+      uint32_t bit;
+      if (!Bit(&bit)) return false;
+      *value = *value << 1 | bit;
+    }
+    return true;
+  }
+
+  // The number of zero bits before a one bit, at most `limit` (then the one
+  // bit is not taken).
+  bool Zeros(unsigned limit, unsigned* zeros) {
+    for (*zeros = 0; *zeros < limit; ++*zeros) {
+      uint32_t bit;
+      if (!Bit(&bit)) return false;
+      if (bit) break;
+    }
+    return true;
+  }
+
+  bool Byte(uint32_t* value) {
+    if (s_.in >= s_.inEnd) return false;
+    *value = *s_.in++;
+    return true;
+  }
+
+ private:
+  DecoderState& s_;
+};
+
+Step DecodeChecked(DecoderState& s) {
+  CheckedReader read(s);
+  for (;;) {
+    uint32_t bit, byte, extra;
+    if (!read.Bit(&bit)) return Step::kMalformed;
+    if (bit) {
+      if (!read.Byte(&byte) || s.out == s.outEnd) return Step::kMalformed;
+      *s.out++ = uint8_t(byte);
       continue;
     }
-    s.bits <<= 1;  // the match's first bit, 0
-    --s.count;
-
-    uint32_t bit, byte, extra;
-    if (!TakeBit<kChecked>(s, &bit)) return Step::kMalformed;
-    if (bit) {  // short match, wide short match or end marker
+    size_t distance, length;
+    if (!read.Bit(&bit)) return Step::kMalformed;
+    if (bit) {
       uint32_t wide;
-      if (!TakeBit<kChecked>(s, &wide) || !TakeByte<kChecked>(s, &byte)) {
-        return Step::kMalformed;
-      }
+      if (!read.Bit(&wide) || !read.Byte(&byte)) return Step::kMalformed;
       uint32_t v = byte;
       if (wide) {
-        if (!TakeBits<kChecked>(s, 3, &extra)) return Step::kMalformed;
+        if (!read.Bits(3, &extra)) return Step::kMalformed;
         v = 256 + byte * 8 + extra;
         if (v >= kEndMarker) return Step::kEnded;
       }
-      if (!Appends<kChecked>(s, v + 1, 2)) return Step::kMalformed;
-      uint8_t* to = s.out;
-      to[0] = to[-int(v) - 1];
-      to[1] = to[-int(v)];
-      s.out += 2;
-      continue;
-    }
-
-    unsigned zeros;
-    if (!TakeSelector<kChecked>(s, 4, &zeros) || !TakeByte<kChecked>(s, &byte) ||
-        !TakeBits<kChecked>(s, kDistanceExtra[zeros], &extra)) {
-      return Step::kMalformed;
-    }
-    const size_t distance = kDistanceBase[zeros] + (byte << kDistanceExtra[zeros]) + extra + 1;
-
-    size_t length;
-    if (!TakeSelector<kChecked>(s, 5, &zeros)) return Step::kMalformed;
-    if (zeros == 5) {
-      if (!TakeByte<kChecked>(s, &byte)) return Step::kMalformed;
-      length = 27 + byte;
+      distance = v + 1;
+      length = 2;
     } else {
-      extra = 0;
-      if (kLengthExtra[zeros] != 0 && !TakeBits<kChecked>(s, kLengthExtra[zeros], &extra)) {
+      unsigned zeros;
+      if (!read.Zeros(4, &zeros)) return Step::kMalformed;
+      const Code& d = kDistanceCodes[zeros];
+      if (!read.Byte(&byte) || !read.Bits(d.extraBits, &extra)) return Step::kMalformed;
+      distance = d.base + (byte << d.extraBits) + extra + 1;
+      if (!read.Zeros(5, &zeros)) return Step::kMalformed;
+      const Code& l = kLengthCodes[zeros];
+      if (zeros == kLengthByteCode) {
+        if (!read.Byte(&extra)) return Step::kMalformed;
+      } else if (!read.Bits(l.extraBits, &extra)) {
         return Step::kMalformed;
       }
-      length = kLengthBase[zeros] + extra;
+      length = l.base + extra;
     }
-    if (!Appends<kChecked>(s, distance, length)) return Step::kMalformed;
-    CopyMatch(s.out, distance, length);
+    if (distance > size_t(s.out - s.outStart) || length > size_t(s.outEnd - s.out)) {
+      return Step::kMalformed;
+    }
+    CopyMatchExact(s.out, distance, length);
     s.out += length;
   }
 }
@@ -299,8 +400,8 @@ bool Decompress(uint8_t* destination, size_t destinationSize, const uint8_t* sou
                 size_t sourceSize, size_t* produced) {
   DecoderState s{source, source + sourceSize, destination, destination + destinationSize,
                  destination, 0, 0};
-  Step step = Decode<false>(s);
-  if (step == Step::kNearEnd) step = Decode<true>(s);
+  Step step = DecodeFast(s);
+  if (step == Step::kNearEnd) step = DecodeChecked(s);
   if (produced != nullptr) *produced = size_t(s.out - destination);
   return step == Step::kEnded;
 }
