@@ -261,7 +261,8 @@ Step DecodeFast(DecoderState& s) {
       consumed = 3 + 3 * wide;
       const uint32_t v = wide ? 256 + byte * 8 + (uint32_t(look >> 58) & 7) : byte;
       if (v >= kEndMarker) return Step::kEnded;
-      s.in = in + 1 + 4 * (consumed > count);
+      s.in = in + 1;
+      if (__builtin_expect(consumed > count, 0)) s.in += 4;
       distance = v + 1;
       length = 2;
     } else {  // 0 0: long match
@@ -283,10 +284,12 @@ Step DecodeFast(DecoderState& s) {
       consumed = 2 + distanceBits + (lengthCode & 15);
       // The length byte comes after every bit of the token, so after the
       // new control word when the token reached one.
-      const uint8_t* after = in + 1 + 4 * (consumed > count);
+      const uint8_t* after = in + 1;
+      if (__builtin_expect(consumed > count, 0)) after += 4;
       const uint32_t lengthByte = (lengthCode >> 7) & 1;
-      length = (lengthCode >> 8) + (*after & (0u - lengthByte));
-      s.in = after + lengthByte;
+      length = lengthCode >> 8;
+      s.in = after;
+      if (__builtin_expect(lengthByte, 0)) length += *s.in++;
     }
     const unsigned left = count + 32 * (consumed > count) - consumed;
     s.bits = (look << consumed) & ~(~uint64_t(0) >> left);
