@@ -1,0 +1,59 @@
+// What each token of the compressed stream costs: control bits (taken from
+// the 32-bit control words) and whole data bytes. The compressor's parse and
+// its token writer agree on these figures.
+#pragma once
+
+#include <cstdint>
+
+constexpr uint32_t kMaxShortDistance = 2303;  // 2304 would spell the end marker
+constexpr uint32_t kMaxNarrowShortDistance = 256;
+constexpr uint32_t kMaxLongDistance = 8192;
+constexpr uint32_t kShortMatchLength = 2;
+constexpr uint32_t kMinLongLength = 3;
+constexpr uint32_t kMaxLongLength = 282;
+
+struct TokenCost {
+  int bits;   // control bits
+  int bytes;  // data bytes
+};
+
+constexpr TokenCost kLiteralCost{1, 1};
+constexpr TokenCost kNarrowShortCost{3, 1};  // distance 1..256
+constexpr TokenCost kWideShortCost{6, 1};    // distance 257..2303
+constexpr TokenCost kEndMarkerCost{6, 1};
+
+inline TokenCost ShortMatchCost(uint32_t distance) {
+  return distance <= kMaxNarrowShortDistance ? kNarrowShortCost : kWideShortCost;
+}
+
+// The five ranges of a long match's distance code: selector bits, then one
+// data byte, then extra bits.
+constexpr int kLongDistanceClasses = 5;
+constexpr uint32_t kLongDistanceClassEnd[kLongDistanceClasses] = {512, 1024, 2048, 4096, 8192};
+constexpr int kLongDistanceClassBits[kLongDistanceClasses] = {1 + 1, 2 + 1, 3 + 2, 4 + 3, 4 + 4};
+
+inline int LongDistanceClass(uint32_t distance) {
+  if (distance <= 512) return 0;
+  if (distance <= 1024) return 1;
+  if (distance <= 2048) return 2;
+  if (distance <= 4096) return 3;
+  return 4;
+}
+
+// The length code: 3, 4, 5-6, 7-10, 11-26 take only control bits; 27-282
+// take five zero bits and a data byte.
+inline TokenCost LengthCodeCost(uint32_t length) {
+  if (length == 3) return {1, 0};
+  if (length == 4) return {2, 0};
+  if (length <= 6) return {4, 0};
+  if (length <= 10) return {6, 0};
+  if (length <= 26) return {9, 0};
+  return {5, 1};
+}
+
+// Two selector bits, the distance code (with its byte) and the length code.
+inline TokenCost LongMatchCost(uint32_t distance, uint32_t length) {
+  TokenCost lengthCost = LengthCodeCost(length);
+  return {2 + kLongDistanceClassBits[LongDistanceClass(distance)] + lengthCost.bits,
+          1 + lengthCost.bytes};
+}

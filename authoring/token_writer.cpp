@@ -1,0 +1,103 @@
+#include "authoring/token_writer.h"
+
+#include "authoring/token_costs.h"
+
+void TokenWriter::StoreWord() {
+  out_[wordAt_] = uint8_t(word_);
+  out_[wordAt_ + 1] = uint8_t(word_ >> 8);
+  out_[wordAt_ + 2] = uint8_t(word_ >> 16);
+  out_[wordAt_ + 3] = uint8_t(word_ >> 24);
+}
+
+void TokenWriter::Bit(uint32_t bit) {
+  if (bitsUsed_ == 32) {
+    if (!out_.empty()) StoreWord();
+    wordAt_ = out_.size();
+    out_.resize(out_.size() + 4);
+    word_ = 0;
+    bitsUsed_ = 0;
+  }
+  word_ |= (bit & 1u) << (31 - bitsUsed_);
+  ++bitsUsed_;
+}
+
+// The low `count` bits of value (at most 31), most significant first.
+void TokenWriter::Bits(uint32_t value, int count) {
+  while (count > 0) {
+    if (bitsUsed_ == 32) Bit(value >> (count - 1)), --count;
+    if (count == 0) break;
+    const int take = count < 32 - bitsUsed_ ? count : 32 - bitsUsed_;
+    const uint32_t chunk = (value >> (count - take)) & ((1u << take) - 1);
+    word_ |= chunk << (32 - bitsUsed_ - take);
+    bitsUsed_ += take;
+    count -= take;
+  }
+}
+
+void TokenWriter::Byte(uint32_t value) { out_.push_back(uint8_t(value)); }
+
+void TokenWriter::Literal(uint8_t value) {
+  Bit(1);
+  Byte(value);
+}
+
+void TokenWriter::ShortMatch(uint32_t distance) {
+  const uint32_t v = distance - 1;
+  Bits(0b01, 2);
+  if (distance <= kMaxNarrowShortDistance) {
+    Bit(0);
+    Byte(v);
+  } else {
+    Bit(1);
+    Byte((v - 256) >> 3);
+    Bits(v - 256, 3);
+  }
+}
+
+void TokenWriter::LongMatch(uint32_t distance, uint32_t length) {
+  const uint32_t v = distance - 1;
+  Bits(0b00, 2);
+  // Distance code: a selector of 1 to 4 bits, a byte, 1 to 4 extra bits.
+  static const struct {
+    uint32_t base;
+    int selectorBits;  // the selector is 1 after selectorBits - 1 zeros (none for the last)
+    int extraBits;
+  } kCodes[kLongDistanceClasses] = {{0, 1, 1}, {512, 2, 1}, {1024, 3, 2}, {2048, 4, 3}, {4096, 4, 4}};
+  const int c = LongDistanceClass(distance);
+  Bits(c == kLongDistanceClasses - 1 ? 0 : 1, kCodes[c].selectorBits);
+  const uint32_t rest = v - kCodes[c].base;
+  Byte(rest >> kCodes[c].extraBits);
+  Bits(rest, kCodes[c].extraBits);
+  // Length code: a 1 after 0 to 4 zeros and extra bits, or five zeros and a byte.
+  if (length == 3) {
+    Bit(1);
+  } else if (length == 4) {
+    Bits(0b01, 2);
+  } else if (length <= 6) {
+    Bits(0b001, 3);
+    Bits(length - 5, 1);
+  } else if (length <= 10) {
+    Bits(0b0001, 4);
+    Bits(length - 7, 2);
+  } else if (length <= 26) {
+    Bits(0b00001, 5);
+    Bits(length - 11, 4);
+  } else {
+    Bits(0b00000, 5);
+    Byte(length - 27);
+  }
+}
+
+std::vector<uint8_t> TokenWriter::Finish() {
+  // The end marker: a wide short match with v = 2303.
+  Bits(0b011, 3);
+  Byte(0xFF);
+  Bits(0b111, 3);
+  StoreWord();
+  std::vector<uint8_t> stream = std::move(out_);
+  out_.clear();
+  wordAt_ = 0;
+  word_ = 0;
+  bitsUsed_ = 32;
+  return stream;
+}

@@ -1,0 +1,518 @@
+// The packer's compressor: its streams decode to the input, and they are the
+// smallest the format allows, checked against every parse of small inputs
+// and against an independent shortest-path search on larger ones.
+#include "authoring/compressor.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "archive/decompress.h"
+#include "authoring/match_finder.h"
+#include "authoring/token_writer.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes FromString(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+// Decodes `stream` into exactly `size` bytes; fails the test otherwise.
+Bytes Decode(const Bytes& stream, size_t size) {
+  Bytes out(size + 16, 0xEE);
+  size_t produced = 0;
+  EXPECT_TRUE(Decompress(out.data(), out.size(), stream.data(), stream.size(), &produced));
+  EXPECT_EQ(size, produced);
+  out.resize(produced);
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Test inputs.
+
+Bytes Random(size_t size, int alphabet, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes b(size);
+  for (auto& c : b) c = uint8_t('a' + rng() % alphabet);
+  return b;
+}
+
+// Bytes in which no two-byte sequence repeats: no match of any length.
+Bytes NoRepeats(size_t size) {
+  Bytes b;
+  for (uint32_t first = 0; b.size() < size; ++first) {
+    for (uint32_t second = first + 1; second < 256 && b.size() < size; ++second) {
+      b.push_back(uint8_t(first));
+      b.push_back(uint8_t(second));
+    }
+  }
+  // The pairs (first, second) and (second, first') are all distinct.
+  b.resize(size);
+  return b;
+}
+
+// A prefix without repeats, then pieces copied from it at given distances.
+struct Piece {
+  uint32_t distance;
+  uint32_t length;
+};
+Bytes FarCopies(size_t prefix, const std::vector<Piece>& pieces, const std::string& tail = "") {
+  Bytes b = NoRepeats(prefix);
+  for (const Piece& p : pieces) {
+    for (uint32_t i = 0; i < p.length; ++i) {
+      const uint8_t copied = b.at(b.size() - p.distance);
+      b.push_back(copied);
+    }
+  }
+  b.insert(b.end(), tail.begin(), tail.end());
+  return b;
+}
+
+Bytes Text(size_t size, uint32_t seed) {
+  static const char* const kWords[] = {"the ",  "update ", "file ",   "game ",  "data ",
+                                       "of ",   "and ",    "setup ",  "disc ",  "\r\n",
+                                       "ini ",  "[SETUP]", "Version", "=1.02 ", "archive "};
+  std::mt19937 rng(seed);
+  std::string s;
+  while (s.size() < size) s += kWords[rng() % 15];
+  s.resize(size);
+  return FromString(s);
+}
+
+// Runs of one byte of many lengths, between short stretches of others.
+Bytes Runs(size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes b;
+  while (b.size() < size) {
+    const uint8_t value = uint8_t(rng() % 3 ? 0 : rng() % 4);
+    const size_t run = 1 + (rng() % 4 == 0 ? rng() % 600 : rng() % 12);
+    b.insert(b.end(), run, value);
+    for (uint32_t k = rng() % 3; k > 0; --k) b.push_back(uint8_t(rng()));
+  }
+  b.resize(size);
+  return b;
+}
+
+// Rows of 24-bit pixels: flat areas, gradients and repeated rows.
+Bytes Bitmap(size_t width, size_t height, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes b;
+  Bytes row(width * 3);
+  for (size_t y = 0; y < height; ++y) {
+    if (rng() % 3 != 0) {
+      for (size_t x = 0; x < width; ++x) {
+        const bool flat = (x / 16 + y / 8) % 3 == 0;
+        row[3 * x] = flat ? 0xFF : uint8_t(x * 3 + y);
+        row[3 * x + 1] = flat ? 0xFF : uint8_t(y * 5);
+        row[3 * x + 2] = flat ? 0xFF : uint8_t(rng() % 4 == 0 ? rng() : x);
+      }
+    }
+    b.insert(b.end(), row.begin(), row.end());
+  }
+  return b;
+}
+
+// ---------------------------------------------------------------------------
+// The token writer places words and bytes as the decoder reads them.
+
+TEST(TokenWriter, HandMadeStreamOfLiteralsAndMatches) {
+  TokenWriter w;
+  w.Literal(0x41);
+  w.Literal(0x42);
+  w.LongMatch(1, 5);
+  w.ShortMatch(2);
+  const Bytes stream = w.Finish();
+  EXPECT_EQ((Bytes{0x00, 0xE0, 0x93, 0xC8, 0x41, 0x42, 0x00, 0x01, 0xFF}), stream);
+  EXPECT_EQ((Bytes{0x41, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42}), Decode(stream, 9));
+}
+
+TEST(TokenWriter, EmptyStreamIsTheEndMarker) {
+  TokenWriter w;
+  EXPECT_EQ((Bytes{0x00, 0x00, 0x00, 0x7C, 0xFF}), w.Finish());
+}
+
+TEST(TokenWriter, WordNeededInsideATokenPrecedesItsDataByte) {
+  TokenWriter w;
+  Bytes expected = {0xFD, 0xFF, 0xFF, 0xFF};
+  for (uint8_t c = 0x61; c <= 0x7E; ++c) {
+    w.Literal(c);
+    expected.push_back(c);
+  }
+  w.ShortMatch(1);
+  expected.insert(expected.end(), {0x00, 0x00, 0x00, 0x3E, 0x00, 0xFF});
+  EXPECT_EQ(expected, w.Finish());
+}
+
+// Every distance class and every length code, decoded back.
+TEST(TokenWriter, EveryCodeDecodes) {
+  const std::vector<Piece> pieces = {{1, 2},    {256, 2},  {257, 2},  {2303, 2}, {1, 3},
+                                     {512, 4},  {513, 5},  {1024, 6}, {1025, 7}, {2048, 10},
+                                     {2049, 11}, {4096, 26}, {4097, 27}, {8192, 282}};
+  const Bytes data = FarCopies(9000, pieces);
+  TokenWriter w;
+  for (size_t i = 0; i < 9000; ++i) w.Literal(data[i]);
+  for (const Piece& p : pieces) {
+    if (p.length == 2) {
+      w.ShortMatch(p.distance);
+    } else {
+      w.LongMatch(p.distance, p.length);
+    }
+  }
+  EXPECT_EQ(data, Decode(w.Finish(), data.size()));
+}
+
+// ---------------------------------------------------------------------------
+// Every parse of small inputs.
+
+// Cost of tokens in control bits and data bytes, from the format's tables.
+struct Cost {
+  int bits, bytes;
+};
+Cost ShortCost(uint32_t d) { return d <= 256 ? Cost{3, 1} : Cost{3 + 3, 1}; }
+Cost LongCost(uint32_t d, uint32_t length) {
+  const int distanceBits = d <= 512 ? 1 + 1 : d <= 1024 ? 2 + 1 : d <= 2048 ? 3 + 2
+                                                : d <= 4096 ? 4 + 3 : 4 + 4;
+  const Cost code = length == 3 ? Cost{1, 0} : length == 4 ? Cost{2, 0}
+                    : length <= 6 ? Cost{3 + 1, 0} : length <= 10 ? Cost{4 + 2, 0}
+                    : length <= 26 ? Cost{5 + 4, 0} : Cost{5, 1};
+  return {2 + distanceBits + code.bits, 1 + code.bytes};
+}
+
+
+// A token of a parse: literal (length 1), short match (2) or long match.
+struct Token {
+  uint32_t length;
+  uint32_t distance;
+};
+
+// Distances in the same range of a code cost the same, so one distance per
+// range stands for all of them: these are the ranges of each kind.
+const std::vector<std::pair<uint32_t, uint32_t>> kShortRanges = {{1, 256}, {257, 2303}};
+const std::vector<std::pair<uint32_t, uint32_t>> kLongRanges = {
+    {1, 512}, {513, 1024}, {1025, 2048}, {2049, 4096}, {4097, 8192}};
+
+// The tokens that can start at `at`: the literal, and for each length and
+// each range of distances the nearest distance that repeats that length.
+std::vector<Token> Choices(const Bytes& data, size_t at) {
+  std::vector<Token> choices = {{1, 0}};
+  const uint32_t limit = uint32_t(std::min<size_t>(282, data.size() - at));
+  auto add = [&](uint32_t shortest, uint32_t longest,
+                 const std::vector<std::pair<uint32_t, uint32_t>>& ranges) {
+    for (const auto& range : ranges) {
+      uint32_t reached = shortest - 1;
+      for (uint32_t d = range.first; d <= range.second && d <= at && reached < longest; ++d) {
+        uint32_t length = 0;
+        while (length < longest && data[at + length] == data[at + length - d]) ++length;
+        for (; reached < length; ++reached) choices.push_back({reached + 1, d});
+      }
+    }
+  };
+  if (limit >= 2) add(2, 2, kShortRanges);
+  if (limit >= 3) add(3, limit, kLongRanges);
+  return choices;
+}
+
+Bytes Encode(const Bytes& data, const std::vector<Token>& parse) {
+  TokenWriter w;
+  size_t at = 0;
+  for (const Token& t : parse) {
+    if (t.length == 1) {
+      w.Literal(data[at]);
+    } else if (t.length == 2) {
+      w.ShortMatch(t.distance);
+    } else {
+      w.LongMatch(t.distance, t.length);
+    }
+    at += t.length;
+  }
+  return w.Finish();
+}
+
+Cost TokenCost(const Token& t) {
+  if (t.length == 1) return {1, 1};
+  if (t.length == 2) return ShortCost(t.distance);
+  return LongCost(t.distance, t.length);
+}
+
+struct AllParses {
+  size_t count = 0;
+  Bytes smallest;             // the smallest stream of all
+  uint64_t leastCost = 0;     // least control bits + 8 * data bytes of a parse
+  size_t smallestOfLeast = 0;  // the smallest stream among the parses of least cost
+};
+
+// Every parse, by depth-first enumeration.
+AllParses EnumerateParses(const Bytes& data) {
+  std::vector<std::vector<Token>> choices(data.size());
+  for (size_t at = 0; at < data.size(); ++at) choices[at] = Choices(data, at);
+  AllParses all;
+  std::vector<Token> parse;
+  std::vector<size_t> next;  // per token of the parse: the next choice to try there
+  size_t at = 0;
+  for (;;) {
+    if (at == data.size()) {
+      const Bytes stream = Encode(data, parse);
+      uint64_t cost = 0;
+      for (const Token& t : parse) cost += TokenCost(t).bits + 8 * TokenCost(t).bytes;
+      if (all.count == 0 || stream.size() < all.smallest.size()) all.smallest = stream;
+      if (all.count == 0 || cost < all.leastCost) {
+        all.leastCost = cost;
+        all.smallestOfLeast = stream.size();
+      } else if (cost == all.leastCost) {
+        all.smallestOfLeast = std::min(all.smallestOfLeast, stream.size());
+      }
+      ++all.count;
+    } else {
+      parse.push_back(choices[at][0]);
+      next.push_back(1);
+      at += parse.back().length;
+      continue;
+    }
+    // Back up to the last token that has another choice.
+    for (;;) {
+      if (parse.empty()) return all;
+      at -= parse.back().length;
+      if (next.back() < choices[at].size()) {
+        parse.back() = choices[at][next.back()++];
+        at += parse.back().length;
+        break;
+      }
+      parse.pop_back();
+      next.pop_back();
+    }
+  }
+}
+
+struct SmallCase {
+  const char* name;
+  Bytes data;
+};
+void PrintTo(const SmallCase& c, std::ostream* os) { *os << c.name; }
+
+class CompressorAllParses : public ::testing::TestWithParam<SmallCase> {};
+
+TEST_P(CompressorAllParses, NoParseGivesAShorterStream) {
+  const Bytes& data = GetParam().data;
+  const AllParses all = EnumerateParses(data);
+  EXPECT_EQ(data, Decode(all.smallest, data.size()));
+  const Bytes stream = CompressStream(data.data(), data.size());
+  EXPECT_EQ(all.smallest.size(), stream.size()) << all.count << " parses";
+  EXPECT_EQ(data, Decode(stream, data.size()));
+}
+
+// The last control word counts whole, so the parse of least bits + 8 * bytes
+// can end up longer than another one.
+TEST(CompressorRounding, SmallestStreamIsNotTheOneOfLeastCost) {
+  for (const char* text : {"cbcicjeiifjiddfdhcgdgdcbeb", "dbbdfececaaeebfbfdcaaddcfacfbacbcbdecdebcedebec"}) {
+    const Bytes data = FromString(text);
+    const AllParses all = EnumerateParses(data);
+    EXPECT_LT(all.smallest.size(), all.smallestOfLeast) << text;
+    EXPECT_EQ(all.smallest.size(), CompressStream(data.data(), data.size()).size()) << text;
+  }
+}
+
+std::vector<SmallCase> SmallCases() {
+  std::vector<SmallCase> cases = {
+      {"Empty", {}},
+      {"OneByte", FromString("a")},
+      {"TwoEqual", FromString("aa")},
+      {"ThreeEqual", FromString("aaa")},
+      {"Zeros14", Bytes(14, 0)},
+      {"Zeros16", Bytes(16, 0)},
+      {"Pairs", FromString("abababababababab")},
+      {"Triples", FromString("abcabcabcabcabca")},
+      {"Mixed", FromString("abcaabcabbcabcaa")},
+      {"Words", FromString("the theme there")},
+      {"Distinct", FromString("0123456789abcdef")},
+      // Far references into a prefix that repeats nothing: wide short
+      // matches, the distance 2304 that only long matches reach, and every
+      // distance class up to 8192 and beyond.
+      {"WideShort", FarCopies(2400, {{300, 2}, {2303, 2}, {257, 3}}, "xy")},
+      {"Distance2304", FarCopies(2400, {{2304, 2}, {2304, 3}, {256, 2}})},
+      {"FarLong", FarCopies(8300, {{513, 3}, {1025, 4}, {2049, 5}, {4097, 3}, {8192, 3}})},
+      {"BeyondWindow", FarCopies(9100, {{8193, 4}, {8192, 4}, {9000, 3}})},
+  };
+  for (uint32_t seed = 1; seed <= 6; ++seed) {
+    cases.push_back({"RandomTwoLetters", Random(15, 2, seed)});
+    cases.push_back({"RandomThreeLetters", Random(16, 3, seed)});
+    cases.push_back({"RandomEightLetters", Random(16, 8, seed)});
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, CompressorAllParses, ::testing::ValuesIn(SmallCases()),
+                         [](const ::testing::TestParamInfo<SmallCase>& info) {
+                           return std::string(info.param.name) + "_" +
+                                  std::to_string(info.index);
+                         });
+
+// ---------------------------------------------------------------------------
+// Larger inputs: the match finder against a scan of the whole window, and
+// the stream against a shortest-path search of its own.
+
+// For each length 2..282 the nearest distance that repeats it (0: none).
+std::vector<uint32_t> NearestByScan(const Bytes& data, size_t at) {
+  std::vector<uint32_t> nearest(283, 0);
+  const size_t limit = std::min<size_t>(282, data.size() - at);
+  uint32_t best = 1;
+  for (uint32_t d = 1; d <= 8192 && d <= at && best < limit; ++d) {
+    uint32_t length = 0;
+    while (length < limit && data[at + length] == data[at + length - d]) ++length;
+    for (; best < length; ++best) nearest[best + 1] = d;
+  }
+  return nearest;
+}
+
+std::vector<uint32_t> NearestByFinder(const Match* matches, size_t count) {
+  std::vector<uint32_t> nearest(283, 0);
+  uint32_t length = 2;
+  for (size_t m = 0; m < count; ++m) {
+    EXPECT_TRUE(m == 0 || (matches[m].length > matches[m - 1].length &&
+                           matches[m].distance >= matches[m - 1].distance));
+    for (; length <= matches[m].length; ++length) nearest[length] = matches[m].distance;
+  }
+  return nearest;
+}
+
+// The smallest stream size: a shortest path over (position, control bits
+// modulo 32), each kept at its least control bits + 8 * data bytes. For each
+// length the nearest distance is the cheapest one.
+size_t SmallestSize(const Bytes& data) {
+  const size_t n = data.size();
+  const uint64_t kNone = UINT64_MAX;
+  std::vector<uint64_t> cost((n + 1) * 32, kNone);
+  cost[0] = 0;
+  for (size_t at = 0; at < n; ++at) {
+    const std::vector<uint32_t> nearest = NearestByScan(data, at);
+    for (uint32_t r = 0; r < 32; ++r) {
+      const uint64_t here = cost[at * 32 + r];
+      if (here == kNone) continue;
+      auto relax = [&](size_t length, Cost c) {
+        uint64_t& there = cost[(at + length) * 32 + (r + c.bits) % 32];
+        there = std::min(there, here + c.bits + 8 * c.bytes);
+      };
+      relax(1, {1, 1});
+      if (nearest[2] != 0 && nearest[2] <= 2303) relax(2, ShortCost(nearest[2]));
+      for (uint32_t length = 3; length <= 282 && nearest[length] != 0; ++length) {
+        relax(length, LongCost(nearest[length], length));
+      }
+    }
+  }
+  size_t best = SIZE_MAX;
+  for (uint32_t r = 0; r < 32; ++r) {
+    if (cost[n * 32 + r] == kNone) continue;
+    const uint64_t total = cost[n * 32 + r] + 6 + 8;  // the end marker
+    const uint32_t pending = (r + 6) % 32;
+    best = std::min<size_t>(best, (total - pending) / 8 + (pending ? 4 : 0));
+  }
+  return best;
+}
+
+struct MediumCase {
+  const char* name;
+  Bytes data;
+};
+void PrintTo(const MediumCase& c, std::ostream* os) { *os << c.name; }
+
+class CompressorMedium : public ::testing::TestWithParam<MediumCase> {};
+
+TEST_P(CompressorMedium, FinderGivesTheNearestDistanceOfEveryLength) {
+  const Bytes& data = GetParam().data;
+  MatchFinder finder(data.data(), data.size());
+  Match matches[MatchFinder::kMaxMatches];
+  for (size_t at = 0; at < data.size(); ++at) {
+    const size_t count = finder.FindNext(matches);
+    ASSERT_EQ(NearestByScan(data, at), NearestByFinder(matches, count)) << "at " << at;
+  }
+}
+
+TEST_P(CompressorMedium, StreamIsTheSmallest) {
+  const Bytes& data = GetParam().data;
+  const Bytes stream = CompressStream(data.data(), data.size());
+  EXPECT_EQ(SmallestSize(data), stream.size());
+  EXPECT_EQ(data, Decode(stream, data.size()));
+}
+
+std::vector<MediumCase> MediumCases() {
+  return {
+      {"Text", Text(3000, 1)},
+      {"Runs", Runs(4000, 2)},
+      {"Bitmap", Bitmap(64, 30, 3)},
+      {"RandomFourLetters", Random(3000, 4, 4)},
+      {"EveryDistanceClass",
+       FarCopies(8400, {{1, 40},    {2, 30},    {3, 17},    {255, 2},   {256, 2},  {257, 2},
+                        {300, 3},   {511, 12},  {512, 27},  {513, 9},   {1024, 4}, {1025, 5},
+                        {2048, 2},  {2303, 2},  {2304, 2},  {2304, 3},  {2305, 2}, {4096, 300},
+                        {4097, 26}, {8191, 11}, {8192, 282}, {8193, 5}, {9000, 40}})},
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, CompressorMedium, ::testing::ValuesIn(MediumCases()),
+                         [](const ::testing::TestParamInfo<MediumCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// ---------------------------------------------------------------------------
+// Long inputs: past the point where only the cheapest parse is followed,
+// past the settling of finished stretches, and long enough for the match
+// finder to run on its own thread.
+
+struct LongCase {
+  const char* name;
+  Bytes data;
+};
+void PrintTo(const LongCase& c, std::ostream* os) { *os << c.name; }
+
+class CompressorLong : public ::testing::TestWithParam<LongCase> {};
+
+TEST_P(CompressorLong, StreamDecodesAndRepeatsItself) {
+  const Bytes& data = GetParam().data;
+  const Bytes stream = CompressStream(data.data(), data.size());
+  EXPECT_EQ(data, Decode(stream, data.size()));
+  EXPECT_EQ(stream, CompressStream(data.data(), data.size()));
+}
+
+std::vector<LongCase> LongCases() {
+  Bytes mixed = Text(200000, 5);
+  const Bytes noise = Random(150000, 256, 6);
+  const Bytes picture = Bitmap(640, 120, 7);
+  mixed.insert(mixed.end(), noise.begin(), noise.end());
+  mixed.insert(mixed.end(), picture.begin(), picture.end());
+  return {
+      {"Zeros", Bytes(300000, 0)},
+      {"Noise", Random(100000, 256, 8)},
+      {"Runs", Runs(150000, 9)},
+      {"Mixed", mixed},
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, CompressorLong, ::testing::ValuesIn(LongCases()),
+                         [](const ::testing::TestParamInfo<LongCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(Compressor, ReportsProgressUpToTheWhole) {
+  const Bytes data = Text(300000, 10);
+  struct Seen {
+    std::vector<size_t> done;
+    size_t total = 0;
+  } seen;
+  CompressStream(data.data(), data.size(),
+                 [](size_t done, size_t total, void* context) {
+                   auto* s = static_cast<Seen*>(context);
+                   s->done.push_back(done);
+                   s->total = total;
+                 },
+                 &seen);
+  ASSERT_GE(seen.done.size(), 2u);
+  EXPECT_TRUE(std::is_sorted(seen.done.begin(), seen.done.end()));
+  EXPECT_EQ(data.size(), seen.done.back());
+  EXPECT_EQ(data.size(), seen.total);
+}
+
+}  // namespace
