@@ -1,0 +1,161 @@
+// Decoding speed and compressed size of the archive's format against memcpy,
+// LZ4 and zlib on game-update-like data, and the packer's speed. Run on
+// demand from a Release build; the last lines are "name: value" figures.
+#include <lz4.h>
+#include <lz4hc.h>
+#include <zlib.h>
+
+#include <time.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "archive/decompress.h"
+#include "authoring/compressor.h"
+#include "bench/sample_data.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Processor time of this thread, or of the whole process: other work on the
+// machine does not count.
+double CpuSeconds(clockid_t clock) {
+  timespec t;
+  clock_gettime(clock, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+double ThreadSeconds() { return CpuSeconds(CLOCK_THREAD_CPUTIME_ID); }
+double ProcessSeconds() { return CpuSeconds(CLOCK_PROCESS_CPUTIME_ID); }
+
+// The fastest of repeated runs: at least five, and at least a quarter of a
+// second in all.
+double BestSeconds(const std::function<void()>& run) {
+  double best = 1e30, total = 0;
+  for (int i = 0; i < 5 || total < 0.25; ++i) {
+    const double start = ThreadSeconds();
+    run();
+    const double s = ThreadSeconds() - start;
+    best = s < best ? s : best;
+    total += s;
+  }
+  return best;
+}
+
+void Require(bool condition, const char* what, const Sample& sample) {
+  if (condition) return;
+  std::fprintf(stderr, "%s failed on %s\n", what, sample.name.c_str());
+  std::exit(1);
+}
+
+// Totals over all samples: bytes, seconds per codec, compressed sizes.
+struct Totals {
+  double bytes = 0;
+  double ours = 0, memcpy = 0, lz4 = 0, zlib = 0, pack = 0, packCpu = 0;
+  double oursSize = 0, zlibSize = 0, lz4hcSize = 0;
+};
+
+void Measure(const Sample& sample, Totals* totals) {
+  const Bytes& input = sample.bytes;
+  const size_t n = input.size();
+  Bytes output(n);
+
+  // The packer's match finder runs on a thread of its own: wall time, and
+  // the processor time of all threads.
+  const auto packStart = std::chrono::steady_clock::now();
+  const double packCpuStart = ProcessSeconds();
+  const Bytes ours = CompressStream(input.data(), n);
+  const double packCpu = ProcessSeconds() - packCpuStart;
+  const double pack =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - packStart).count();
+
+  uLongf zlibBound = compressBound(uLong(n));
+  Bytes zlib(zlibBound);
+  Require(compress2(zlib.data(), &zlibBound, input.data(), uLong(n), 9) == Z_OK, "zlib", sample);
+  zlib.resize(zlibBound);
+
+  Bytes lz4hc(static_cast<size_t>(LZ4_compressBound(int(n))));
+  const int lz4hcSize = LZ4_compress_HC(reinterpret_cast<const char*>(input.data()),
+                                        reinterpret_cast<char*>(lz4hc.data()), int(n),
+                                        int(lz4hc.size()), LZ4HC_CLEVEL_MAX);
+  Require(lz4hcSize > 0, "LZ4HC", sample);
+  lz4hc.resize(size_t(lz4hcSize));
+
+  // Each decoder must give the input back before it is timed.
+  size_t produced = 0;
+  Require(Decompress(output.data(), n, ours.data(), ours.size(), &produced) && produced == n &&
+              output == input,
+          "Decompress", sample);
+  const double oursTime = BestSeconds([&] {
+    Decompress(output.data(), n, ours.data(), ours.size(), &produced);
+  });
+
+  const double memcpyTime = BestSeconds([&] { std::memcpy(output.data(), input.data(), n); });
+
+  std::fill(output.begin(), output.end(), 0);
+  Require(LZ4_decompress_safe(reinterpret_cast<const char*>(lz4hc.data()),
+                              reinterpret_cast<char*>(output.data()), lz4hcSize, int(n)) ==
+                  int(n) && output == input,
+          "LZ4 decode", sample);
+  const double lz4Time = BestSeconds([&] {
+    LZ4_decompress_safe(reinterpret_cast<const char*>(lz4hc.data()),
+                        reinterpret_cast<char*>(output.data()), lz4hcSize, int(n));
+  });
+
+  std::fill(output.begin(), output.end(), 0);
+  uLongf inflated = uLongf(n);
+  Require(uncompress(output.data(), &inflated, zlib.data(), uLong(zlib.size())) == Z_OK &&
+              inflated == n && output == input,
+          "zlib inflate", sample);
+  const double zlibTime = BestSeconds([&] {
+    uLongf size = uLongf(n);
+    uncompress(output.data(), &size, zlib.data(), uLong(zlib.size()));
+  });
+
+  const double mb = n / 1e6;
+  std::printf("%-7s %-40s %9zu | %9zu %9zu %9zu | %8.0f %8.0f %8.0f %8.0f | %6.1f\n",
+              sample.name.c_str(), sample.origin.c_str(), n, ours.size(), zlib.size(),
+              lz4hc.size(), mb / oursTime, mb / memcpyTime, mb / lz4Time, mb / zlibTime,
+              mb / pack);
+
+  totals->bytes += n;
+  totals->ours += oursTime, totals->memcpy += memcpyTime, totals->lz4 += lz4Time;
+  totals->zlib += zlibTime, totals->pack += pack, totals->packCpu += packCpu;
+  totals->oursSize += ours.size(), totals->zlibSize += zlib.size();
+  totals->lz4hcSize += lz4hc.size();
+}
+
+}  // namespace
+
+int main() {
+  std::vector<Sample> samples = {ScriptTextSample(2 << 20), BitmapSample(640, 480),
+                                 CodeSample(), AudioSample(1 << 20)};
+  std::printf("%-7s %-40s %9s | %9s %9s %9s | %8s %8s %8s %8s | %6s\n", "sample", "origin",
+              "bytes", "ours", "zlib-9", "lz4hc-12", "ours", "memcpy", "lz4", "inflate",
+              "pack");
+  std::printf("%-7s %-40s %9s | %29s | %35s | %6s\n", "", "", "", "compressed bytes",
+              "decode MB/s", "MB/s");
+  Totals t;
+  for (const Sample& sample : samples) {
+    if (sample.bytes.empty()) {
+      std::printf("%-7s skipped: %s\n", sample.name.c_str(), sample.origin.c_str());
+      continue;
+    }
+    Measure(sample, &t);
+  }
+  // Speeds over all samples together: total bytes over total best times.
+  const double mb = t.bytes / 1e6;
+  std::printf("decode_mb_s: %.0f\n", mb / t.ours);
+  std::printf("decode_vs_memcpy: %.3f\n", t.memcpy / t.ours);
+  std::printf("decode_vs_lz4: %.2f\n", t.lz4 / t.ours);
+  std::printf("decode_vs_zlib: %.2f\n", t.zlib / t.ours);
+  std::printf("ratio_vs_zlib9: %.3f\n", t.oursSize / t.zlibSize);
+  std::printf("ratio_vs_lz4hc: %.3f\n", t.oursSize / t.lz4hcSize);
+  std::printf("pack_mb_s: %.1f\n", mb / t.pack);
+  std::printf("pack_cpu_mb_s: %.1f\n", mb / t.packCpu);
+  return 0;
+}
