@@ -1,57 +1,51 @@
-// Writes the fuzzers' seed corpus: sound streams (the hand-made examples and
-// literal-only streams) for decompress_fuzzer, and archives in every
-// directory form with plain, scrambled and compressed entries for
-// archive_fuzzer. Usage: fuzz_seed_corpus <decompress folder> <archive folder>
+// Writes the seed corpus of the decompressor and archive fuzzers: the
+// hand-made example streams and streams from the packer's compressor for
+// decompress_fuzzer, archives in every directory form with plain, scrambled
+// and compressed entries for archive_fuzzer.
+// Usage: fuzz_seed_corpus <decompress folder> <archive folder>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "authoring/archive_writer.h"
+#include "authoring/compressor.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// The stream's bit placement: a control word is reserved where its first bit
-// is written, data bytes follow at the end.
-class BitWriter {
- public:
-  void Bit(unsigned bit) {
-    if (used_ == 32) {
-      wordAt_ = out_.size();
-      out_.resize(out_.size() + 4, 0);
-      used_ = 0;
-    }
-    if (bit) out_[wordAt_ + 3 - used_ / 8] |= uint8_t(0x80 >> (used_ % 8));
-    ++used_;
-  }
-  void Byte(uint8_t value) { out_.push_back(value); }
-  Bytes Take() { return std::move(out_); }
-
- private:
-  Bytes out_;
-  size_t wordAt_ = 0;
-  int used_ = 32;
-};
-
-// A sound stream of literal tokens only, closed by the end marker.
-Bytes LiteralStream(const uint8_t* data, size_t size) {
-  BitWriter w;
-  for (size_t i = 0; i < size; ++i) {
-    w.Bit(1);
-    w.Byte(data[i]);
-  }
-  for (unsigned bit : {0, 1, 1}) w.Bit(bit);
-  w.Byte(0xFF);
-  for (unsigned bit : {1, 1, 1}) w.Bit(bit);
-  return w.Take();
-}
-
-std::vector<uint8_t> LiteralCompress(const uint8_t* data, size_t size) {
-  return LiteralStream(data, size);
+std::vector<uint8_t> Compress(const uint8_t* data, size_t size) {
+  return CompressStream(data, size);
 }
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+// Runs, repeats at short and far distances, and noise: every token kind.
+Bytes Mixed(size_t size) {
+  Bytes out;
+  uint32_t x = 7;
+  while (out.size() < size) {
+    x = x * 1103515245u + 12345u;
+    switch ((x >> 16) % 4) {
+      case 0:
+        out.insert(out.end(), 5 + (x >> 8) % 40, uint8_t(x >> 24));
+        break;
+      case 1:
+        for (int i = 0; i < 12; ++i) out.push_back(uint8_t("abcabd"[i % 6]));
+        break;
+      case 2:
+        if (out.size() > 3000) {
+          const size_t from = out.size() - 3000 + (x >> 8) % 1000;
+          for (size_t i = 0; i < 30; ++i) out.push_back(out[from + i]);
+        }
+        break;
+      default:
+        for (int i = 0; i < 8; ++i) out.push_back(uint8_t(x >> (i * 3)));
+    }
+  }
+  out.resize(size);
+  return out;
+}
 
 bool WriteFile(const std::string& path, const Bytes& content) {
   FILE* f = std::fopen(path.c_str(), "wb");
@@ -102,16 +96,23 @@ int main(int argc, char** argv) {
   }
   const std::string decompressDir = argv[1], archiveDir = argv[2];
   bool ok = true;
-  int n = 0;
 
+  const Bytes ini = Text(
+      "[SETUP]\r\nCompanyName=Example\r\nGameDir=Game\r\n[UPDATE]\r\n"
+      "UpdateFile00=data\\a.dat\r\nUpdateFile01=data\\b.dat\r\n");
+  int n = 0;
   for (const HandStream& s : HandStreams()) {
-    ok &= WriteFile(decompressDir + "/hand" + std::to_string(n++), DecompressSeed(s.outputSize, s.stream));
+    ok &= WriteFile(decompressDir + "/hand" + std::to_string(n++),
+                    DecompressSeed(s.outputSize, s.stream));
   }
-  const Bytes ini = Text("[SETUP]\r\nCompanyName=Example\r\nGameDir=Game\r\n[UPDATE]\r\nUpdateFile00=data\\a.dat\r\n");
-  ok &= WriteFile(decompressDir + "/literals", DecompressSeed(ini.size(), LiteralStream(ini.data(), ini.size())));
+  n = 0;
+  for (const Bytes& data : {ini, Mixed(600), Mixed(20000)}) {
+    ok &= WriteFile(decompressDir + "/packed" + std::to_string(n++),
+                    DecompressSeed(data.size(), Compress(data.data(), data.size())));
+  }
 
   ArchiveOptions options;
-  options.compress = LiteralCompress;
+  options.compress = Compress;
   std::vector<ArchiveItem> plainItems = {
       Item("UPDATE.INI", ini, false, false),
       Item("data\\a.dat", Text("abcabcabcabc"), false, true),
@@ -119,7 +120,7 @@ int main(int argc, char** argv) {
   };
   std::vector<ArchiveItem> compressedItems = {
       Item("UPDATE.INI", ini, true, false),
-      Item("data\\b.dat", Text("0123456789abcdef0123"), true, true),
+      Item("data\\b.dat", Mixed(2000), true, true),
   };
   n = 0;
   for (const HandStream& s : HandStreams()) {
