@@ -1,0 +1,366 @@
+// updpack run for real: the binary on temporary folders, its exit status,
+// its messages and the archives and files it leaves behind.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "authoring/archive_reader.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+Bytes ReadBytes(const std::string& path) {
+  const std::string s = ReadText(path);
+  return Bytes(s.begin(), s.end());
+}
+
+void WriteBytes(const std::string& path, const std::string& content) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+// A FILETIME and the same moment as a timespec.
+constexpr uint64_t kFileTime = 126256467067000000ull;  // 2001-02-03T04:05:06.7Z
+constexpr timespec kTime = {981173106, 700000000};
+
+void SetTime(const std::string& path, timespec t) {
+  const timespec times[2] = {t, t};
+  ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), times, 0)) << path;
+}
+
+class UpdpackTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/updpack-test-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(pattern));
+    root_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
+
+  // Runs updpack in the test's folder with standard output and error caught.
+  Result Updpack(const std::vector<std::string>& args) {
+    std::vector<std::string> all = {UPDPACK_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    const std::string out = Path(".out"), err = Path(".err");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, root_.c_str());
+    Result r;
+    pid_t pid;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(0, spawned);
+    int status = 0;
+    if (spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+      r.status = WEXITSTATUS(status);
+    }
+    r.out = ReadText(out);
+    r.err = ReadText(err);
+    fs::remove(out);
+    fs::remove(err);
+    return r;
+  }
+
+  // Every name in a folder, for checking that nothing else was left there.
+  std::vector<std::string> Names(const std::string& folder) const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(Path(folder))) {
+      names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  ArchiveListing List(const std::string& archive) {
+    const Bytes image = ReadBytes(Path(archive));
+    ArchiveListing listing;
+    std::string error;
+    EXPECT_TRUE(ReadArchiveListing(image.data(), image.size(), &listing, &error)) << error;
+    return listing;
+  }
+
+  // A small game folder: Japanese names, nested folders, text that
+  // compresses and bytes that do not.
+  void MakeGame(const std::string& folder) {
+    std::mt19937 rng(1);
+    std::string noise(5000, '\0');
+    for (char& c : noise) c = char(rng());
+    std::string text;
+    for (int i = 0; i < 400; ++i) text += "スターの旅 version 1.02 line " + std::to_string(i % 7) + "\r\n";
+    files_ = {{folder + "/UPDATE.INI", "[SETUP]\r\nCompanyName=Star\r\n"},
+              {folder + "/説明書.txt", text},
+              {folder + "/data/データ.bin", text + noise},
+              {folder + "/data/音声/ｶﾅ.ogg", noise},
+              {folder + "/data/empty.dat", ""}};
+    for (const auto& f : files_) {
+      WriteBytes(Path(f.first), f.second);
+      SetTime(Path(f.first), kTime);
+    }
+  }
+
+  std::string root_;
+  std::vector<std::pair<std::string, std::string>> files_;
+};
+
+TEST_F(UpdpackTest, CreateListExtractVerifyRoundTrip) {
+  MakeGame("game");
+  Result r = Updpack({"create", "-o", "update.vq2", "game"});
+  ASSERT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("", r.err);
+
+  r = Updpack({"verify", "update.vq2"});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("update.vq2: sound\n", r.out);
+
+  r = Updpack({"list", "--json", "update.vq2"});
+  ASSERT_EQ(0, r.status) << r.err;
+  for (const char* name : {"\"UPDATE.INI\"", "\"説明書.txt\"", "\"データ.bin\"", "\"ｶﾅ.ogg\""}) {
+    EXPECT_NE(std::string::npos, r.out.find(name)) << name;
+  }
+  EXPECT_NE(std::string::npos, r.out.find("\"fileTime\": " + std::to_string(kFileTime)));
+  EXPECT_NE(std::string::npos, r.out.find("\"fileTimeUtc\": \"2001-02-03T04:05:06.7000000Z\""));
+
+  r = Updpack({"list", "update.vq2"});
+  ASSERT_EQ(0, r.status) << r.err;
+  EXPECT_NE(std::string::npos, r.out.find("entries           5"));
+  EXPECT_NE(std::string::npos, r.out.find("2001-02-03T04:05:06.7000000Z"));
+
+  r = Updpack({"extract", "update.vq2", "-C", "out/here"});
+  ASSERT_EQ(0, r.status) << r.err;
+  EXPECT_EQ((std::vector<std::string>{"UPDATE.INI", "empty.dat", "データ.bin", "説明書.txt",
+                                      "ｶﾅ.ogg"}),
+            Names("out/here"));
+  for (const auto& f : files_) {
+    const std::string extracted = Path("out/here/" + fs::path(f.first).filename().string());
+    EXPECT_EQ(f.second, ReadText(extracted)) << extracted;
+    struct stat info;
+    ASSERT_EQ(0, stat(extracted.c_str(), &info));
+    EXPECT_EQ(kTime.tv_sec, info.st_mtim.tv_sec) << extracted;
+    EXPECT_EQ(kTime.tv_nsec, info.st_mtim.tv_nsec) << extracted;
+  }
+}
+
+TEST_F(UpdpackTest, EntriesAreOrderedByTheirCodePage932Bytes) {
+  MakeGame("game");
+  ASSERT_EQ(0, Updpack({"create", "-o", "update.vq2", "game"}).status);
+  const ArchiveListing listing = List("update.vq2");
+  std::vector<std::string> names;
+  for (const ArchiveEntry& e : listing.entries) names.push_back(EntryDisplayName(e));
+  // First bytes: U 0x55, e 0x65, デ 0x83 0x66, 説 0x90 0xE0, ｶ 0xB6.
+  EXPECT_EQ((std::vector<std::string>{"UPDATE.INI", "empty.dat", "データ.bin", "説明書.txt", "ｶﾅ.ogg"}),
+            names);
+}
+
+struct Form {
+  const char* name;
+  std::vector<std::string> options;
+  uint32_t directoryFlags;
+  uint8_t textFlags;  // of the entry that compresses
+  uint8_t scrambled;
+};
+void PrintTo(const Form& f, std::ostream* os) { *os << f.name; }
+
+class UpdpackForms : public UpdpackTest, public ::testing::WithParamInterface<Form> {};
+
+TEST_P(UpdpackForms, ArchiveHasTheAskedFormAndReadsBack) {
+  MakeGame("game");
+  std::vector<std::string> args = {"create", "-o", "update.vq2"};
+  args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
+  args.push_back("game");
+  Result r = Updpack(args);
+  ASSERT_EQ(0, r.status) << r.err;
+  const ArchiveListing listing = List("update.vq2");
+  EXPECT_EQ(GetParam().directoryFlags, listing.header.flags);
+  ASSERT_EQ(5u, listing.entries.size());
+  EXPECT_EQ(GetParam().textFlags, listing.entries[3].flags);  // 説明書.txt
+  EXPECT_EQ(0, listing.entries[4].flags);                    // noise never shrinks
+  for (const ArchiveEntry& e : listing.entries) EXPECT_EQ(GetParam().scrambled, e.scrambled);
+  EXPECT_EQ(0, Updpack({"verify", "update.vq2"}).status);
+  ASSERT_EQ(0, Updpack({"extract", "update.vq2", "-C", "out"}).status);
+  for (const auto& f : files_) {
+    EXPECT_EQ(f.second, ReadText(Path("out/" + fs::path(f.first).filename().string())));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, UpdpackForms,
+    ::testing::Values(Form{"Default", {}, 3, 2, 1}, Form{"Store", {"--store"}, 3, 0, 1},
+                      Form{"NoScramble", {"--no-scramble"}, 3, 2, 0},
+                      Form{"PlainDirectory", {"--directory", "plain"}, 0, 2, 1},
+                      Form{"ScrambledDirectory", {"--directory", "scrambled"}, 2, 2, 1},
+                      Form{"CompressedDirectory", {"--directory", "compressed"}, 1, 2, 1},
+                      Form{"Everything", {"--store", "--no-scramble", "--directory", "plain"}, 0, 0, 0}),
+    [](const ::testing::TestParamInfo<Form>& info) { return std::string(info.param.name); });
+
+TEST_F(UpdpackTest, SameInputsGiveTheSameBytes) {
+  MakeGame("a");
+  WriteBytes(Path("b/readme.txt"), "read me");
+  SetTime(Path("b/readme.txt"), kTime);
+  ASSERT_EQ(0, Updpack({"create", "-o", "one.vq2", "a", "b"}).status);
+  ASSERT_EQ(0, Updpack({"create", "-o", "two.vq2", "b", "a/data", "a/UPDATE.INI", "a/説明書.txt"}).status);
+  EXPECT_EQ(ReadBytes(Path("one.vq2")), ReadBytes(Path("two.vq2")));
+}
+
+struct Refusal {
+  const char* name;
+  std::vector<std::string> files;  // relative to the input folder
+  std::string expected;            // in the one line on standard error
+};
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
+
+class UpdpackRefusals : public UpdpackTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(UpdpackRefusals, NothingIsWrittenAndTheReasonIsOneLine) {
+  for (const std::string& f : GetParam().files) WriteBytes(Path("in/" + f), "content of " + f);
+  WriteBytes(Path("out/update.vq2"), "the archive from before");
+  const Result r = Updpack({"create", "-o", "out/update.vq2", "in"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(0, r.err.rfind("updpack: ", 0)) << r.err;
+  EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find(GetParam().expected)) << r.err;
+  EXPECT_EQ("the archive from before", ReadText(Path("out/update.vq2")));
+  EXPECT_EQ(std::vector<std::string>{"update.vq2"}, Names("out"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, UpdpackRefusals,
+    ::testing::Values(
+        Refusal{"AsciiCase", {"one/a.txt", "two/A.TXT"}, "\"in/one/a.txt\" and \"in/two/A.TXT\" would be entries of the same name"},
+        Refusal{"FullWidthCase", {"one/ａｂ.txt", "two/ＡＢ.txt"}, "same name"},
+        Refusal{"GreekCase", {"one/αβ.txt", "two/ΑΒ.txt"}, "same name"},
+        Refusal{"CyrillicCase", {"one/дом.txt", "two/ДОМ.txt"}, "same name"},
+        Refusal{"NotInCodePage932", {"ok.txt", "smile😀.txt"}, "\"in/smile😀.txt\" cannot be written in code page 932"},
+        Refusal{"WindowsForbidsTheName", {"a:b.txt"}, "\"in/a:b.txt\" is not a name Windows allows"},
+        Refusal{"BackslashInTheName", {"a\\b.txt"}, "is not a name Windows allows"}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+
+TEST_F(UpdpackTest, MissingInputIsRefused) {
+  const Result r = Updpack({"create", "-o", "update.vq2", "nowhere"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("updpack: cannot read \"nowhere\": No such file or directory\n", r.err);
+  EXPECT_FALSE(fs::exists(Path("update.vq2")));
+}
+
+TEST_F(UpdpackTest, OutputInAMissingFolderLeavesNothing) {
+  MakeGame("game");
+  const Result r = Updpack({"create", "-o", "no/such/folder/update.vq2", "game"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(0, r.err.rfind("updpack: cannot create a file beside \"no/such/folder/update.vq2\""))
+      << r.err;
+  EXPECT_FALSE(fs::exists(Path("no")));
+}
+
+TEST_F(UpdpackTest, ArchiveInsideItsOwnInputIsLeftOut) {
+  MakeGame("game");
+  ASSERT_EQ(0, Updpack({"create", "-o", "game/update.vq2", "game"}).status);
+  const Result r = Updpack({"create", "-o", "game/update.vq2", "game"});
+  EXPECT_EQ(0, r.status);
+  EXPECT_NE(std::string::npos, r.err.find("warning: \"game/update.vq2\" is the archive being written"));
+  EXPECT_EQ(5u, List("game/update.vq2").entries.size());
+}
+
+TEST_F(UpdpackTest, ExtractFindsNamesAsTheUpdaterDoes) {
+  WriteBytes(Path("in/ＡＢＣ.txt"), "full width");
+  WriteBytes(Path("in/Readme.TXT"), "read me");
+  ASSERT_EQ(0, Updpack({"create", "-o", "update.vq2", "in"}).status);
+  Result r = Updpack({"extract", "update.vq2", "-C", "out", "readme.txt", "ａｂｃ.TXT"});
+  ASSERT_EQ(0, r.status) << r.err;
+  EXPECT_EQ((std::vector<std::string>{"Readme.TXT", "ＡＢＣ.txt"}), Names("out"));
+
+  r = Updpack({"extract", "update.vq2", "-C", "more", "Readme.TXT", "missing.dat"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("updpack: \"update.vq2\" has no entry named \"missing.dat\"\n", r.err);
+  EXPECT_FALSE(fs::exists(Path("more")));
+}
+
+TEST_F(UpdpackTest, UsageErrorsAreOneLine) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {"create", "game"}, {"create", "-o", "x.vq2", "--directory", "zipped", "game"},
+        {"frobnicate"}}) {
+    const Result r = Updpack(args);
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ(0, r.err.rfind("updpack: ", 0)) << r.err;
+    EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;
+  }
+}
+
+// Damage done to a packed archive (plain directory, nothing scrambled, so
+// records and streams lie open) and what verify says about it.
+struct Corruption {
+  const char* name;
+  size_t where;  // 0: header; else 1 + the index of the record to damage
+  size_t field;
+  int64_t change;
+  std::string expected;
+};
+void PrintTo(const Corruption& c, std::ostream* os) { *os << c.name; }
+
+class UpdpackVerify : public UpdpackTest, public ::testing::WithParamInterface<Corruption> {};
+
+TEST_P(UpdpackVerify, FindsTheDamageAndSaysWhere) {
+  MakeGame("game");
+  ASSERT_EQ(0, Updpack({"create", "-o", "update.vq2", "--no-scramble", "--directory", "plain", "game"}).status);
+  Bytes image = ReadBytes(Path("update.vq2"));
+  const Corruption& c = GetParam();
+  uint32_t directoryOffset;
+  std::memcpy(&directoryOffset, image.data() + 8, 4);
+  const size_t at = c.where == 0 ? c.field : directoryOffset + (c.where - 1) * 280 + c.field;
+  uint32_t value;
+  std::memcpy(&value, image.data() + at, 4);
+  value = uint32_t(int64_t(value) + c.change);
+  std::memcpy(image.data() + at, &value, 4);
+  std::ofstream(Path("update.vq2"), std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+
+  const Result r = Updpack({"verify", "update.vq2"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("", r.out);
+  EXPECT_NE(std::string::npos, r.err.find("updpack: \"update.vq2\": " + c.expected)) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damage, UpdpackVerify,
+    ::testing::Values(
+        Corruption{"BadMagic", 0, 0, 1, "header: the magic is 57 51 32 00"},
+        Corruption{"DirectoryOutside", 0, 8, 100000, "header: the directory offset"},
+        Corruption{"EntryOutside", 5, 276, 200, "entry 4 \"ｶﾅ.ogg\": its 5200 stored bytes at offset"},
+        Corruption{"TruncatedStream", 4, 276, -2, "entry 3 \"説明書.txt\": the compressed stream is damaged"},
+        Corruption{"UnpackedSizeTooLarge", 3, 272, 1, "entry 2 \"データ.bin\": the compressed stream ends after"},
+        Corruption{"UnpackedSizeTooSmall", 3, 272, -1, "entry 2 \"データ.bin\": the compressed stream is damaged"}),
+    [](const ::testing::TestParamInfo<Corruption>& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,138 @@
+// updpack extract ARCHIVE [-C DIR] [NAME...]: writes entries' contents as
+// files under DIR, with UTF-8 names and the entries' file times. Names are
+// matched as the updater matches them (ignoring case); without names, every
+// entry the updater can find is written.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "authoring/archive_reader.h"
+#include "platform/posix/codepage.h"
+#include "platform/posix/posix_functions.h"
+#include "tools/updpack/commands.h"
+#include "tools/updpack/entry_names.h"
+#include "tools/updpack/host_files.h"
+#include "tools/updpack/progress_bar.h"
+#include "tools/updpack/tool_messages.h"
+
+namespace {
+
+struct ExtractOptions {
+  std::string archive;
+  std::string folder = ".";
+  std::vector<std::string> names;
+};
+
+std::string Place(const ArchiveListing& listing, size_t index) {
+  return "entry " + std::to_string(index) + " " +
+         Quoted(EntryDisplayName(listing.entries[index]));
+}
+
+// The first entry of this name as the updater compares names, if any.
+bool FindByName(const ArchiveListing& listing, const std::string& cp932, size_t* index) {
+  for (size_t i = 0; i < listing.entries.size(); ++i) {
+    const ArchiveEntry& e = listing.entries[i];
+    if (EntryNameIsTerminated(e) && PosixLstrcmpiA(e.name, cp932.c_str()) == 0) {
+      *index = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The entries to write: those named, or every entry that no earlier entry
+// hides by having the same name.
+bool ChooseEntries(const ExtractOptions& options, const ArchiveListing& listing,
+                   std::vector<size_t>* chosen) {
+  if (!options.names.empty()) {
+    for (const std::string& name : options.names) {
+      std::string cp932;
+      size_t index;
+      if (!Utf8ToCp932(name, &cp932) || !FindByName(listing, cp932, &index)) {
+        ReportError(Quoted(options.archive) + " has no entry named " + Quoted(name));
+        return false;
+      }
+      chosen->push_back(index);
+    }
+    return true;
+  }
+  for (size_t i = 0; i < listing.entries.size(); ++i) {
+    size_t first;
+    const ArchiveEntry& e = listing.entries[i];
+    if (EntryNameIsTerminated(e) && FindByName(listing, e.name, &first) && first != i) {
+      ReportWarning(Place(listing, i) + " is left out: " + Place(listing, first) +
+                    " has the same name and the updater only ever finds that one");
+      continue;
+    }
+    chosen->push_back(i);
+  }
+  return true;
+}
+
+// The host file name of an entry: its name in UTF-8, when that is a plain
+// file name.
+bool HostName(const ArchiveEntry& entry, std::string* utf8, std::string* error) {
+  if (!EntryNameIsTerminated(entry)) {
+    *error = "its name has no terminating NUL";
+    return false;
+  }
+  std::string cp932;
+  if (!Cp932ToUtf8(entry.name, utf8) || !EntryNameFromFileName(*utf8, &cp932, error)) {
+    *error = "its name is not a plain file name in code page 932";
+    return false;
+  }
+  return true;
+}
+
+int RunExtract(const ExtractOptions& options) {
+  std::vector<uint8_t> image;
+  ArchiveListing listing;
+  std::string error;
+  if (!ReadWholeFile(options.archive, &image, nullptr, &error)) {
+    ReportError(error);
+    return kFailure;
+  }
+  if (!ReadArchiveListing(image.data(), image.size(), &listing, &error)) {
+    ReportError(Quoted(options.archive) + ": " + error);
+    return kFailure;
+  }
+  std::vector<size_t> chosen;
+  if (!ChooseEntries(options, listing, &chosen)) return kFailure;
+  if (!MakeFolders(options.folder, &error)) {
+    ReportError(error);
+    return kFailure;
+  }
+  uint64_t total = 0, done = 0;
+  for (size_t i : chosen) total += listing.entries[i].storedSize;
+  ProgressBar bar(total);
+  int status = 0;
+  std::vector<uint8_t> content;
+  for (size_t i : chosen) {
+    const ArchiveEntry& entry = listing.entries[i];
+    std::string name;
+    if (!HostName(entry, &name, &error) ||
+        !ReadArchiveContent(image.data(), image.size(), listing, i, &content, &error) ||
+        !WriteFileAtomically(options.folder + "/" + name, content, &entry.fileTime, &error)) {
+      ReportError(Quoted(options.archive) + ": " + Place(listing, i) + ": " + error);
+      status = kFailure;
+    }
+    done += entry.storedSize;
+    bar.Update(done, EntryDisplayName(entry));
+  }
+  return status;
+}
+
+}  // namespace
+
+void AddExtractCommand(CLI::App& app, int& status) {
+  auto options = std::make_shared<ExtractOptions>();
+  CLI::App* command = app.add_subcommand(
+      "extract", "Writes the contents of entries as files, with the entries' file times.");
+  command->add_option("archive", options->archive, "the archive")->required();
+  command->add_option("names", options->names,
+                      "entries to write, matched as the updater matches them (ignoring case); "
+                      "all when none are named");
+  command->add_option("-C,--folder", options->folder,
+                      "the folder to write into (made if missing; default: the current one)");
+  command->callback([options, &status] { status = RunExtract(*options); });
+}

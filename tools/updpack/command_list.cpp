@@ -1,0 +1,121 @@
+// updpack list ARCHIVE [--json]: the header's fields and every entry's
+// record with its data offset, as a table or as JSON.
+#include <cinttypes>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "authoring/archive_reader.h"
+#include "tools/updpack/commands.h"
+#include "tools/updpack/host_files.h"
+#include "tools/updpack/tool_messages.h"
+
+namespace {
+
+struct ListOptions {
+  std::string archive;
+  bool json = false;
+};
+
+std::string DirectoryFlags(uint32_t flags) {
+  std::string text = (flags & kDirectoryCompressed) ? "compressed" : "not compressed";
+  text += (flags & kDirectoryScrambled) ? ", scrambled" : ", not scrambled";
+  if (flags & ~(kDirectoryCompressed | kDirectoryScrambled)) text += ", unknown bits set";
+  return text;
+}
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += char(c);
+    } else if (c < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04X", c);
+      out += escaped;
+    } else {
+      out += char(c);
+    }
+  }
+  return out + "\"";
+}
+
+void PrintTable(const ListOptions& options, const ArchiveListing& listing) {
+  const ArchiveHeader& h = listing.header;
+  std::printf("archive           %s (%" PRIu64 " bytes)\n", options.archive.c_str(),
+              listing.archiveSize);
+  std::printf("magic             VQ2 (56 51 32 00)\n");
+  std::printf("flags             0x%08" PRIX32 " (directory %s)\n", h.flags,
+              DirectoryFlags(h.flags).c_str());
+  std::printf("directory offset  %" PRIu32 "\n", h.directoryOffset);
+  std::printf("entries           %" PRIu32 "\n\n", h.entryCount);
+  std::printf("%5s  %-5s  %-3s  %-18s  %-28s  %10s  %10s  %10s  %s\n", "entry", "flags", "scr",
+              "file time", "file time (UTC)", "unpacked", "stored", "offset", "name");
+  for (size_t i = 0; i < listing.entries.size(); ++i) {
+    const ArchiveEntry& e = listing.entries[i];
+    std::printf("%5zu  0x%02X   %3u  0x%016" PRIX64 "  %-28s  %10" PRIu32 "  %10" PRIu32
+                "  %10" PRIu64 "  %s\n",
+                i, e.flags, e.scrambled, win::ToUint64(e.fileTime),
+                IsoDateFromFileTime(e.fileTime).c_str(), e.unpackedSize, e.storedSize,
+                listing.dataOffsets[i], EntryDisplayName(e).c_str());
+  }
+}
+
+void PrintJson(const ListOptions& options, const ArchiveListing& listing) {
+  const ArchiveHeader& h = listing.header;
+  std::printf("{\n  \"archive\": %s,\n  \"size\": %" PRIu64 ",\n",
+              JsonString(options.archive).c_str(), listing.archiveSize);
+  std::printf("  \"magic\": \"VQ2\",\n  \"flags\": %" PRIu32 ",\n", h.flags);
+  std::printf("  \"directoryCompressed\": %s,\n  \"directoryScrambled\": %s,\n",
+              (h.flags & kDirectoryCompressed) ? "true" : "false",
+              (h.flags & kDirectoryScrambled) ? "true" : "false");
+  std::printf("  \"directoryOffset\": %" PRIu32 ",\n  \"entryCount\": %" PRIu32 ",\n",
+              h.directoryOffset, h.entryCount);
+  std::printf("  \"entries\": [");
+  for (size_t i = 0; i < listing.entries.size(); ++i) {
+    const ArchiveEntry& e = listing.entries[i];
+    std::printf("%s\n    {\"index\": %zu, \"name\": %s, \"flags\": %u, \"compressed\": %s, "
+                "\"scrambled\": %u, \"fileTime\": %" PRIu64 ", \"fileTimeUtc\": \"%s\", "
+                "\"unpackedSize\": %" PRIu32 ", \"storedSize\": %" PRIu32
+                ", \"dataOffset\": %" PRIu64 "}",
+                i == 0 ? "" : ",", i, JsonString(EntryDisplayName(e)).c_str(), e.flags,
+                (e.flags & kEntryCompressed) ? "true" : "false", e.scrambled,
+                win::ToUint64(e.fileTime), IsoDateFromFileTime(e.fileTime).c_str(),
+                e.unpackedSize, e.storedSize, listing.dataOffsets[i]);
+  }
+  std::printf("%s]\n}\n", listing.entries.empty() ? "" : "\n  ");
+}
+
+int RunList(const ListOptions& options) {
+  std::vector<uint8_t> image;
+  ArchiveListing listing;
+  std::string error;
+  if (!ReadWholeFile(options.archive, &image, nullptr, &error)) {
+    ReportError(error);
+    return kFailure;
+  }
+  if (!ReadArchiveListing(image.data(), image.size(), &listing, &error)) {
+    ReportError(Quoted(options.archive) + ": " + error);
+    return kFailure;
+  }
+  if (options.json) {
+    PrintJson(options, listing);
+  } else {
+    PrintTable(options, listing);
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AddListCommand(CLI::App& app, int& status) {
+  auto options = std::make_shared<ListOptions>();
+  CLI::App* command = app.add_subcommand(
+      "list", "Shows the header of an archive and every entry: name, flags, scrambled byte, "
+              "file time, sizes and data offset.");
+  command->add_option("archive", options->archive, "the archive")->required();
+  command->add_flag("--json", options->json, "print JSON instead of a table");
+  command->callback([options, &status] { status = RunList(*options); });
+}

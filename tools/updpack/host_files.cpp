@@ -1,0 +1,260 @@
+#include "tools/updpack/host_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <utility>
+
+#include "tools/updpack/tool_messages.h"
+
+namespace {
+
+constexpr int64_t kTicksPerSecond = 10000000;
+constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
+
+std::string Describe(const std::string& what, const std::string& path) {
+  return what + " " + Quoted(path) + ": " + std::strerror(errno);
+}
+
+// The temporary file being written, removed if the process is interrupted.
+char gTemporaryPath[4096];
+
+void RemoveTemporaryAndStop(int signalNumber) {
+  if (gTemporaryPath[0] != '\0') unlink(gTemporaryPath);
+  std::signal(signalNumber, SIG_DFL);
+  std::raise(signalNumber);
+}
+
+void GuardTemporary(const std::string& path) {
+  std::snprintf(gTemporaryPath, sizeof gTemporaryPath, "%s", path.c_str());
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, RemoveTemporaryAndStop);
+}
+
+void ReleaseTemporary() {
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
+  gTemporaryPath[0] = '\0';
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= size_t(written);
+  }
+  return true;
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+std::string LastPart(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  const size_t slash = p.rfind('/');
+  return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+class Collector {
+ public:
+  Collector(const std::string& skip, std::vector<FoundFile>* files) : files_(files) {
+    struct stat info;
+    if (stat(skip.c_str(), &info) == 0) skip_ = {info.st_dev, info.st_ino};
+  }
+
+  bool Add(const std::string& path, std::string* error) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
+      *error = Describe("cannot read", path);
+      return false;
+    }
+    if (S_ISREG(info.st_mode)) {
+      if (std::make_pair(info.st_dev, info.st_ino) == skip_) {
+        ReportWarning(Quoted(path) + " is the archive being written; it is left out");
+        return true;
+      }
+      files_->push_back(FoundFile{path, LastPart(path)});
+      return true;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+      *error = Quoted(path) + " is neither a file nor a folder";
+      return false;
+    }
+    const auto id = std::make_pair(info.st_dev, info.st_ino);
+    if (!open_.insert(id).second) {
+      *error = "the folder " + Quoted(path) + " contains itself (through a symbolic link)";
+      return false;
+    }
+    std::vector<std::string> names;
+    if (!List(path, &names, error)) return false;
+    for (const std::string& name : names) {
+      if (!Add(Join(path, name), error)) return false;
+    }
+    open_.erase(id);
+    return true;
+  }
+
+ private:
+  static bool List(const std::string& path, std::vector<std::string>* names, std::string* error) {
+    DIR* dir = opendir(path.c_str());
+    if (dir == nullptr) {
+      *error = Describe("cannot read the folder", path);
+      return false;
+    }
+    for (errno = 0; const dirent* d = readdir(dir); errno = 0) {
+      if (std::strcmp(d->d_name, ".") != 0 && std::strcmp(d->d_name, "..") != 0) {
+        names->push_back(d->d_name);
+      }
+    }
+    const bool ok = errno == 0;
+    closedir(dir);
+    if (!ok) {
+      *error = Describe("cannot read the folder", path);
+      return false;
+    }
+    std::sort(names->begin(), names->end());
+    return true;
+  }
+
+  std::vector<FoundFile>* files_;
+  std::pair<dev_t, ino_t> skip_{0, 0};
+  std::set<std::pair<dev_t, ino_t>> open_;  // folders on the way down
+};
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct stat* info,
+                   std::string* error) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = Describe("cannot open", path);
+    return false;
+  }
+  struct stat own;
+  if (info == nullptr) info = &own;
+  bool ok = fstat(fd, info) == 0;
+  if (ok) {
+    bytes->resize(size_t(info->st_size));
+    size_t done = 0;
+    while (ok && done < bytes->size()) {
+      const ssize_t got = read(fd, bytes->data() + done, bytes->size() - done);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) {
+        if (got == 0) errno = EIO;  // the file shrank while being read
+        ok = false;
+      } else {
+        done += size_t(got);
+      }
+    }
+  }
+  if (!ok) *error = Describe("cannot read", path);
+  close(fd);
+  return ok;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
+                         const win::FileTime* mtime, std::string* error) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string temporary = folder + "." + name + ".updpack-XXXXXX";
+  const int fd = mkstemp(&temporary[0]);
+  if (fd < 0) {
+    *error = Describe("cannot create a file beside", path);
+    return false;
+  }
+  GuardTemporary(temporary);
+  const mode_t mask = umask(0);
+  umask(mask);
+  bool ok = fchmod(fd, 0666 & ~mask) == 0 && WriteAll(fd, bytes.data(), bytes.size());
+  if (ok && mtime != nullptr) {
+    const struct timespec times[2] = {TimespecFromFileTime(*mtime), TimespecFromFileTime(*mtime)};
+    ok = futimens(fd, times) == 0;
+  }
+  if (ok) ok = fsync(fd) == 0;
+  if (close(fd) != 0) ok = false;
+  if (!ok) {
+    *error = Describe("cannot write", path);
+  } else if (rename(temporary.c_str(), path.c_str()) != 0) {
+    *error = Describe("cannot put the new file in place at", path);
+    ok = false;
+  }
+  if (!ok) unlink(temporary.c_str());
+  ReleaseTemporary();
+  return ok;
+}
+
+bool MakeFolders(const std::string& path, std::string* error) {
+  for (size_t at = 1; at <= path.size(); ++at) {
+    if (at < path.size() && path[at] != '/') continue;
+    const std::string part = path.substr(0, at);
+    if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+      *error = Describe("cannot create the folder", part);
+      return false;
+    }
+  }
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    *error = Quoted(path) + " is not a folder";
+    return false;
+  }
+  return true;
+}
+
+bool CollectFiles(const std::vector<std::string>& paths, const std::string& skip,
+                  std::vector<FoundFile>* files, std::string* error) {
+  Collector collector(skip, files);
+  for (const std::string& path : paths) {
+    if (!collector.Add(path, error)) return false;
+  }
+  return true;
+}
+
+bool FileTimeFromStat(const struct stat& info, win::FileTime* time) {
+  const int64_t seconds = int64_t(info.st_mtim.tv_sec) + kSecondsFrom1601To1970;
+  if (seconds < 0 || seconds > INT64_MAX / kTicksPerSecond - 1) return false;
+  *time = win::ToFileTime(uint64_t(seconds * kTicksPerSecond + info.st_mtim.tv_nsec / 100));
+  return true;
+}
+
+struct timespec TimespecFromFileTime(win::FileTime time) {
+  const uint64_t ticks = win::ToUint64(time);
+  struct timespec t {};
+  t.tv_sec = time_t(int64_t(ticks / kTicksPerSecond) - kSecondsFrom1601To1970);
+  t.tv_nsec = long(ticks % kTicksPerSecond) * 100;
+  return t;
+}
+
+std::string IsoDateFromFileTime(win::FileTime time) {
+  const uint64_t ticks = win::ToUint64(time);
+  const uint64_t seconds = ticks / kTicksPerSecond;
+  // Days since 1601-01-01 to a civil date (the proleptic Gregorian
+  // calendar), counted in 400-year cycles from 1600-03-01.
+  int64_t days = int64_t(seconds / 86400) + 306;  // 1600-03-01 .. 1601-01-01
+  const int64_t era = days / 146097;
+  const int64_t dayOfEra = days - era * 146097;
+  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int64_t monthIndex = (5 * dayOfYear + 2) / 153;  // 0 = March
+  const int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+  const int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+  const int64_t year = 1600 + era * 400 + yearOfEra + (month <= 2 ? 1 : 0);
+  const uint64_t inDay = seconds % 86400;
+  char text[64];
+  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02u:%02u:%02u.%07uZ", (long long)year,
+                (long long)month, (long long)day, unsigned(inDay / 3600),
+                unsigned(inDay / 60 % 60), unsigned(inDay % 60),
+                unsigned(ticks % kTicksPerSecond));
+  return text;
+}

@@ -1,0 +1,25 @@
+// updpack: makes, lists, extracts and verifies the updater's archives.
+#include <cstdio>
+#include <iostream>
+
+#include "tools/updpack/commands.h"
+#include "tools/updpack/tool_messages.h"
+
+int main(int argc, char** argv) {
+  CLI::App app("Makes, lists, extracts and verifies update archives.", "updpack");
+  app.require_subcommand(1);
+  int status = 0;
+  AddCreateCommand(app, status);
+  AddListCommand(app, status);
+  AddExtractCommand(app, status);
+  AddVerifyCommand(app, status);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    ReportError(std::string(e.what()) + " (see updpack --help)");
+    return kUsageError;
+  }
+  return status;
+}
