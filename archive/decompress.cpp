@@ -167,8 +167,9 @@ inline void CopyMatchExact(uint8_t* to, size_t distance, size_t n) {
 // copy are the destination's own bytes, read just before, so the destination
 // behind the output keeps its values.
 
-// kByteMasks[kMaskOffset + n] keeps the low n bytes of a word: none for
-// n <= 0, all for n >= 8.
+// kByteMasks[kMaskOffset + n] keeps the low n bytes of a word, its first n
+// in memory on the little-endian hosts the archive needs: none for n <= 0,
+// all for n >= 8.
 constexpr int kMaskOffset = 24;
 struct ByteMasks {
   uint64_t mask[kMaskOffset + 33];
