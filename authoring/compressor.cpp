@@ -252,6 +252,19 @@ std::vector<uint8_t> Parser::Run() {
   return writer_.Finish();
 }
 
+// Cost of a long match of each distance class and each length up to 26.
+struct LongCostTable {
+  TokenCost cost[kLongDistanceClasses][kLastDirectLength + 1];
+  LongCostTable() : cost() {
+    for (int c = 0; c < kLongDistanceClasses; ++c) {
+      for (uint32_t length = kMinLongLength; length <= kLastDirectLength; ++length) {
+        cost[c][length] = LongMatchCost(kLongDistanceClassEnd[c], length);
+      }
+    }
+  }
+};
+const LongCostTable kLongCosts;
+
 // Literal, short match and long matches up to 26 bytes, from every state.
 template <bool kExact>
 void Parser::Relax(size_t position, const Match* matches, size_t count) {
@@ -277,12 +290,9 @@ void Parser::Relax(size_t position, const Match* matches, size_t count) {
     uint32_t length = kMinLongLength;
     for (size_t m = 0; m < count && length <= kLastDirectLength; ++m) {
       const uint32_t distance = matches[m].distance;
-      const int distanceBits = 2 + kLongDistanceClassBits[LongDistanceClass(distance)];
+      const TokenCost* costs = kLongCosts.cost[LongDistanceClass(distance)];
       const uint32_t end = std::min(matches[m].length, kLastDirectLength);
-      for (; length <= end; ++length) {
-        const TokenCost code = LengthCodeCost(length);
-        add(length, TokenCost{distanceBits + code.bits, 1 + code.bytes}, distance);
-      }
+      for (; length <= end; ++length) add(length, costs[length], distance);
     }
   }
 }
