@@ -9,6 +9,7 @@
 #include "authoring/archive_reader.h"
 #include "platform/posix/codepage.h"
 #include "platform/posix/posix_functions.h"
+#include "tools/updpack/archive_input.h"
 #include "tools/updpack/commands.h"
 #include "tools/updpack/entry_names.h"
 #include "tools/updpack/host_files.h"
@@ -88,7 +89,7 @@ int RunExtract(const ExtractOptions& options) {
   std::vector<uint8_t> image;
   ArchiveListing listing;
   std::string error;
-  if (!ReadWholeFile(options.archive, &image, nullptr, &error)) {
+  if (!LoadArchive(options.archive, &image, &error)) {
     ReportError(error);
     return kFailure;
   }

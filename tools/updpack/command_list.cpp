@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "authoring/archive_reader.h"
+#include "tools/updpack/archive_input.h"
 #include "tools/updpack/commands.h"
 #include "tools/updpack/host_files.h"
 #include "tools/updpack/tool_messages.h"
@@ -92,7 +93,7 @@ int RunList(const ListOptions& options) {
   std::vector<uint8_t> image;
   ArchiveListing listing;
   std::string error;
-  if (!ReadWholeFile(options.archive, &image, nullptr, &error)) {
+  if (!LoadArchive(options.archive, &image, &error)) {
     ReportError(error);
     return kFailure;
   }

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "authoring/archive_reader.h"
+#include "tools/updpack/archive_input.h"
 #include "tools/updpack/commands.h"
-#include "tools/updpack/host_files.h"
 #include "tools/updpack/progress_bar.h"
 #include "tools/updpack/tool_messages.h"
 
@@ -21,7 +21,7 @@ void ShowProgress(uint64_t done, uint64_t, void* context) {
 int RunVerify(const std::string& archive) {
   std::vector<uint8_t> image;
   std::string error;
-  if (!ReadWholeFile(archive, &image, nullptr, &error)) {
+  if (!LoadArchive(archive, &image, &error)) {
     ReportError(error);
     return kFailure;
   }

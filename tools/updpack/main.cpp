@@ -1,6 +1,7 @@
 // updpack: makes, lists, extracts and verifies the updater's archives.
 #include <cstdio>
 #include <iostream>
+#include <new>
 
 #include "tools/updpack/commands.h"
 #include "tools/updpack/tool_messages.h"
@@ -20,6 +21,9 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     ReportError(std::string(e.what()) + " (see updpack --help)");
     return kUsageError;
+  } catch (const std::bad_alloc&) {
+    ReportError("out of memory");
+    return kFailure;
   }
   return status;
 }
