@@ -11,7 +11,6 @@ constexpr uint32_t kRingMask = kRingSize - 1;
 constexpr uint32_t kNone = 0;
 constexpr int kBucketBits = 16;
 constexpr uint32_t kRunCap = 1024;  // longer runs count alike: beyond any match
-constexpr size_t kRebaseAt = size_t(1) << 31;
 
 static_assert(kRingSize > kMaxLongDistance, "the ring must hold the whole window");
 static_assert(kRunCap > kMaxLongLength, "a capped run is longer than any match");
@@ -35,9 +34,10 @@ uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t from, uint32_
 
 }  // namespace
 
-MatchFinder::MatchFinder(const uint8_t* data, size_t size)
+MatchFinder::MatchFinder(const uint8_t* data, size_t size, size_t renumberEvery)
     : data_(data),
       size_(size),
+      renumberEvery_(renumberEvery),
       pairs_(65536, kNone),
       threeRoots_(size_t(1) << kBucketBits, kNone),
       runRoots_(size_t(1) << kBucketBits, kNone),
@@ -46,9 +46,10 @@ MatchFinder::MatchFinder(const uint8_t* data, size_t size)
       runHistory_(256) {}
 
 // Keeps the stored 32-bit positions small on very long inputs: moves the
-// base forward and forgets what lies beyond the window.
-void MatchFinder::Rebase() {
-  const size_t shift = position_ - base_ - kRingSize;
+// base forward by whole turns of the ring, so that every position keeps its
+// slot, and forgets what lies beyond the window.
+void MatchFinder::Renumber() {
+  const size_t shift = (position_ - base_) / kRingSize * kRingSize - kRingSize;
   auto move = [shift](uint32_t& v) { v = v > shift ? uint32_t(v - shift) : kNone; };
   for (uint32_t& v : pairs_) move(v);
   for (uint32_t& v : threeRoots_) move(v);
@@ -60,7 +61,7 @@ void MatchFinder::Rebase() {
 size_t MatchFinder::FindNext(Match* matches) {
   const size_t pos = position_++;
   if (size_ - pos < 2) return 0;
-  if (pos - base_ >= kRebaseAt) Rebase();
+  if (pos - base_ >= renumberEvery_) Renumber();
 
   const uint8_t* cur = data_ + pos;
   if (pos >= runEnd_) {

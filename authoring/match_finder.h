@@ -37,7 +37,11 @@ class MatchFinder {
   // Room a caller gives FindNext: one match per length at most.
   static constexpr size_t kMaxMatches = 282;
 
-  MatchFinder(const uint8_t* data, size_t size);
+  // Positions are kept in 32 bits, counted from a base that moves forward
+  // every `renumberEvery` positions (at least 32 KiB; tests make it small to
+  // reach the renumbering on short inputs).
+  static constexpr size_t kRenumberEvery = size_t(1) << 31;
+  MatchFinder(const uint8_t* data, size_t size, size_t renumberEvery = kRenumberEvery);
 
   // The matches at the next position (0 first, then 1, ...), longest last;
   // for any length L, the distance of the first match of at least L bytes is
@@ -53,10 +57,11 @@ class MatchFinder {
   size_t RunMatches(size_t pos, uint32_t top, Match* matches);
   size_t TreeMatches(uint32_t* root, size_t pos, uint32_t limit, uint32_t run, uint32_t best,
                      Match* matches);
-  void Rebase();
+  void Renumber();
 
   const uint8_t* data_;
   size_t size_;
+  size_t renumberEvery_;
   size_t position_ = 0;
   size_t base_ = 0;                   // positions are kept as position - base_ + 1; 0 is none
   std::vector<uint32_t> pairs_;       // newest position of each two bytes that differ

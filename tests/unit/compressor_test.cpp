@@ -431,6 +431,20 @@ TEST_P(CompressorMedium, FinderGivesTheNearestDistanceOfEveryLength) {
   }
 }
 
+TEST(MatchFinder, RenumberingPositionsChangesNoMatch) {
+  Bytes data = Runs(60000, 11);
+  const Bytes text = Text(60000, 12), picture = Bitmap(200, 100, 13);
+  data.insert(data.end(), text.begin(), text.end());
+  data.insert(data.end(), picture.begin(), picture.end());
+  MatchFinder plain(data.data(), data.size());
+  MatchFinder renumbered(data.data(), data.size(), 40000);
+  Match a[MatchFinder::kMaxMatches], b[MatchFinder::kMaxMatches];
+  for (size_t at = 0; at < data.size(); ++at) {
+    const size_t count = plain.FindNext(a);
+    ASSERT_EQ(NearestByFinder(a, count), NearestByFinder(b, renumbered.FindNext(b))) << "at " << at;
+  }
+}
+
 TEST_P(CompressorMedium, StreamIsTheSmallest) {
   const Bytes& data = GetParam().data;
   const Bytes stream = CompressStream(data.data(), data.size());
