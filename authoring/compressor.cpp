@@ -24,8 +24,9 @@
 // with every state that can still win (parse_states.h): the result is the
 // smallest stream for inputs up to 64 KiB, and on longer ones the rounding is
 // settled over the last 64 KiB, never more than 3 bytes above the smallest.
-// Before that, a position keeps its one cheapest state, and the cheapest
-// parse passes through exactly those.
+// Before that, a position keeps its one cheapest state: a parse of least
+// cost reaches every position it passes at that position's least cost, so
+// one survives.
 //
 // Memory. Once the best paths into the last 282 positions all pass through
 // one earlier state, everything up to that state is settled; it is written
