@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <memory>
 
 #include "authoring/match_stream.h"
 #include "authoring/parse_states.h"
@@ -18,15 +19,19 @@
 //
 // Measure. Minimising cost (control bits + 8 * data bytes) gives the
 // smallest stream up to the rounding of the last control word: a parse of
-// least cost C has a stream of at most (C + 31) / 8 bytes, and no stream is
-// shorter than C / 8, so it is at most 3 bytes above the smallest. To close
-// that gap, the last 64 KiB of the input (all of a shorter input) are parsed
-// with every state that can still win (parse_states.h): the result is the
-// smallest stream for inputs up to 64 KiB, and on longer ones the rounding is
-// settled over the last 64 KiB, never more than 3 bytes above the smallest.
-// Before that, a position keeps its one cheapest state: a parse of least
-// cost reaches every position it passes at that position's least cost, so
-// one survives.
+// least cost C has a stream of (C + spare) / 8 bytes, spare being the
+// unused bits of its last word (0..31), and no stream is shorter than C / 8.
+// So it is the smallest when fewer than 8 bits are spare, and otherwise at
+// most 3 bytes above the smallest. The first pass finds a parse of least
+// cost, keeping one state per position. For inputs up to 16 KiB with 8 or
+// more bits spare, a second pass keeps every state that can still win
+// (parse_states.h), but only on the way to a stream a byte shorter: such a
+// stream costs at most C + spare - 8, so a state is dropped when its cost
+// plus the least cost from its position to the end (found backwards over
+// the first pass's matches) exceeds that. The result is the smallest stream
+// for inputs up to 16 KiB, and within 3 bytes of it beyond, where the second
+// pass would cost about three times the first for a gain of a byte or two
+// (and the archive pads every entry to 16 bytes anyway).
 //
 // Memory. Once the best paths into the last 282 positions all pass through
 // one earlier state, everything up to that state is settled; it is written
@@ -35,7 +40,7 @@
 namespace {
 
 constexpr size_t kLookAhead = kMaxLongLength + 1;
-constexpr size_t kExactSpan = size_t(1) << 16;
+constexpr size_t kExactUpTo = size_t(1) << 14;
 constexpr size_t kSettleInterval = size_t(1) << 12;
 constexpr size_t kProgressInterval = size_t(1) << 16;
 constexpr uint32_t kFirstOfferLength = 27;  // 27..282: code of five bits and a byte
@@ -78,6 +83,8 @@ struct Costlier {
 // new offer drops the ones it beats from then on; the others go to a heap.
 class OfferBook {
  public:
+  explicit OfferBook(bool exact) : exact_(exact) {}
+
   void Open(const Offer& offer) {
     if (!exact_ && (queue_.empty() || offer.last >= queue_.back().last)) {
       while (!queue_.empty() && queue_.back().state.cost >= offer.state.cost) queue_.pop_back();
@@ -96,20 +103,9 @@ class OfferBook {
     if (heap.size() > kTidyAt) Tidy(&heap, offer.source);
   }
 
-  // From here on every state counts: one heap per count of used bits.
-  void BecomeExact() {
-    std::vector<Offer> all = std::move(heaps_[0]);
-    all.insert(all.end(), queue_.begin(), queue_.end());
-    heaps_[0].clear();
-    queue_.clear();
-    used_ = 0;
-    exact_ = true;
-    for (const Offer& o : all) Open(o);
-  }
-
   // Offers the best open offer of the queue and of each heap to the states
-  // at `position`.
-  void Close(size_t position, StateSet* set) {
+  // at `position` (where every state counts, those within `ceiling`).
+  void Close(size_t position, uint64_t ceiling, StateSet* set) {
     while (!queue_.empty() && queue_.front().last < position) queue_.pop_front();
     if (!queue_.empty()) {
       ParseState s = queue_.front().state;
@@ -134,7 +130,7 @@ class OfferBook {
       ParseState s = heap.front().state;
       s.length = uint16_t(position - heap.front().source);
       if (exact_) {
-        set->Offer(s);
+        if (s.cost <= ceiling) set->Offer(s);
       } else {
         set->OfferCheapest(s);
       }
@@ -160,42 +156,83 @@ class OfferBook {
   std::deque<Offer> queue_;
   std::vector<Offer> heaps_[32];
   uint32_t used_ = 0;
-  bool exact_ = false;
+  bool exact_;
 };
+
+// The matches of every position, as the first pass found them.
+struct MatchRecord {
+  std::vector<Match> matches;
+  std::vector<uint32_t> ends;  // position p has matches[ends[p - 1] .. ends[p])
+};
+
+// What the second pass keeps: at each position, states of at most this cost.
+using Ceilings = std::vector<uint64_t>;
 
 class Parser {
  public:
-  Parser(const uint8_t* data, size_t size, CompressProgress progress, void* context)
+  // The first pass finds the matches (and keeps them when `record` is
+  // given) and keeps the cheapest state of each position. The second takes
+  // the recorded matches and keeps every state within the ceilings.
+  Parser(const uint8_t* data, size_t size, CompressProgress progress, void* context,
+         MatchRecord* record)
       : data_(data),
         size_(size),
-        exactFrom_(size > kExactSpan ? size - kExactSpan : 0),
+        exact_(false),
         progress_(progress),
         context_(context),
-        matches_(data, size) {}
+        stream_(new MatchStream(data, size)),
+        record_(record),
+        book_(false) {}
+  Parser(const uint8_t* data, size_t size, const MatchRecord* replay, const Ceilings* ceilings)
+      : data_(data),
+        size_(size),
+        exact_(true),
+        ceilings_(ceilings),
+        progress_(nullptr),
+        context_(nullptr),
+        replay_(replay),
+        book_(true) {}
 
   std::vector<uint8_t> Run();
 
+  // After Run: the cost of the parse (with its end marker) and the unused
+  // bits of the stream's last word.
+  uint64_t Cost() const { return cost_; }
+  uint32_t SpareBits() const { return spareBits_; }
+
  private:
-  StateSet& SetAt(size_t position) { return sets_[position - base_]; }
+  StateSet& SetAt(size_t position) { return sets_[position & mask_]; }
+  void ClearUpTo(size_t position);
   template <bool kExact>
   void Relax(size_t position, const Match* matches, size_t count);
   void OpenOffers(size_t position, const Match* matches, size_t count);
   bool Settle(size_t position);
   void Emit(size_t position, uint32_t index);
 
+  uint64_t Ceiling(size_t position) const { return (*ceilings_)[position]; }
+  size_t NextMatches(const Match** matches);
+
   const uint8_t* data_;
   size_t size_;
-  size_t exactFrom_;
-  bool exact_ = false;
+  bool exact_;
+  const Ceilings* ceilings_ = nullptr;
+  uint64_t cost_ = 0;
+  uint32_t spareBits_ = 0;
   CompressProgress progress_;
   void* context_;
-  MatchStream matches_;
+  std::unique_ptr<MatchStream> stream_;
+  MatchRecord* record_ = nullptr;
+  const MatchRecord* replay_ = nullptr;
+  size_t replayed_ = 0;
   TokenWriter writer_;
 
-  // States of positions base_ .. base_ + sets_.size() - 1. Every path
-  // still of interest begins at the one settled state at base_.
+  // States of positions base_ .. cleared_, in a ring (position & mask_)
+  // that grows when the paths take long to meet. Every path still of
+  // interest begins at the one settled state at base_.
   std::vector<StateSet> sets_;
+  size_t mask_ = 0;
   size_t base_ = 0;
+  size_t cleared_ = 0;
 
   OfferBook book_;
   // Offers waiting for their first end position, by that position.
@@ -206,20 +243,19 @@ class Parser {
 };
 
 std::vector<uint8_t> Parser::Run() {
-  sets_.assign(std::min(size_, kLookAhead) + 1, StateSet{});
+  size_t ring = 2 * kSettleInterval;
+  while (ring / 2 > size_ + kLookAhead) ring /= 2;
+  sets_.assign(ring, StateSet{});
+  mask_ = sets_.size() - 1;
   sets_[0].states[0].cost = 0;
   sets_[0].count = 1;
 
   size_t nextSettle = kSettleInterval;
   for (size_t position = 0;; ++position) {
-    if (position == exactFrom_) {
-      exact_ = true;
-      book_.BecomeExact();
-    }
     std::vector<Offer>& waiting = pending_[position % kPendingSlots];
     for (const Offer& o : waiting) book_.Open(o);
     waiting.clear();
-    book_.Close(position, &SetAt(position));
+    book_.Close(position, exact_ ? Ceiling(position) : 0, &SetAt(position));
     if (position == size_) break;
 
     if (position == nextSettle && !exact_) {
@@ -229,11 +265,10 @@ std::vector<uint8_t> Parser::Run() {
     if (progress_ != nullptr && position % kProgressInterval == 0) {
       progress_(position, size_, context_);
     }
-    const size_t needed = std::min(size_, position + kLookAhead) + 1 - base_;
-    if (sets_.size() < needed) sets_.resize(needed + kSettleInterval, StateSet{});
+    ClearUpTo(std::min(size_, position + kLookAhead));
 
     const Match* matches;
-    const size_t count = matches_.Next(&matches);
+    const size_t count = NextMatches(&matches);
     if (exact_) {
       Relax<true>(position, matches, count);
     } else {
@@ -248,8 +283,10 @@ std::vector<uint8_t> Parser::Run() {
   for (uint32_t i = 1; i < last.count; ++i) {
     if (FinalSize(last.states[i]) < FinalSize(last.states[best])) best = i;
   }
+  const ParseState end = Advance(last.states[best], kEndMarkerCost);
+  cost_ = end.cost;
+  spareBits_ = (32 - end.bits) % 32;
   Emit(size_, best);
-  if (progress_ != nullptr) progress_(size_, size_, context_);
   return writer_.Finish();
 }
 
@@ -266,6 +303,68 @@ struct LongCostTable {
 };
 const LongCostTable kLongCosts;
 
+size_t Parser::NextMatches(const Match** matches) {
+  if (replay_ != nullptr) {
+    const uint32_t begin = replayed_ == 0 ? 0 : replay_->ends[replayed_ - 1];
+    const uint32_t end = replay_->ends[replayed_++];
+    *matches = replay_->matches.data() + begin;
+    return end - begin;
+  }
+  const size_t count = stream_->Next(matches);
+  if (record_ != nullptr) {
+    record_->matches.insert(record_->matches.end(), *matches, *matches + count);
+    record_->ends.push_back(uint32_t(record_->matches.size()));
+  }
+  return count;
+}
+
+// The least cost from every position to the end of the stream, end marker
+// included, over the recorded matches.
+std::vector<uint64_t> CostsToEnd(const MatchRecord& record, size_t size) {
+  std::vector<uint64_t> toEnd(size + 1);
+  toEnd[size] = uint64_t(kEndMarkerCost.bits + 8 * kEndMarkerCost.bytes);
+  auto price = [](TokenCost c) { return uint64_t(c.bits + 8 * c.bytes); };
+  for (size_t p = size; p-- > 0;) {
+    uint64_t best = price(kLiteralCost) + toEnd[p + 1];
+    const uint32_t begin = p == 0 ? 0 : record.ends[p - 1];
+    const uint32_t end = record.ends[p];
+    if (begin < end) {
+      const uint32_t nearest = record.matches[begin].distance;
+      if (nearest <= kMaxShortDistance) {
+        best = std::min(best, price(ShortMatchCost(nearest)) + toEnd[p + 2]);
+      }
+      uint32_t length = kMinLongLength;
+      for (uint32_t m = begin; m < end; ++m) {
+        const int distanceClass = LongDistanceClass(record.matches[m].distance);
+        const TokenCost* costs = kLongCosts.cost[distanceClass];
+        for (; length <= record.matches[m].length && length <= kLastDirectLength; ++length) {
+          best = std::min(best, price(costs[length]) + toEnd[p + length]);
+        }
+        const uint64_t longer = price(TokenCost{
+            2 + kLongDistanceClassBits[distanceClass] + kOfferLengthCode.bits,
+            1 + kOfferLengthCode.bytes});
+        for (; length <= record.matches[m].length; ++length) {
+          best = std::min(best, longer + toEnd[p + length]);
+        }
+      }
+    }
+    toEnd[p] = best;
+  }
+  return toEnd;
+}
+
+// Makes room for the states of the positions up to `last`, each empty.
+void Parser::ClearUpTo(size_t last) {
+  if (last - base_ >= sets_.size()) {
+    std::vector<StateSet> larger(2 * sets_.size());
+    const size_t largerMask = larger.size() - 1;
+    for (size_t p = base_; p <= cleared_; ++p) larger[p & largerMask] = sets_[p & mask_];
+    sets_ = std::move(larger);
+    mask_ = largerMask;
+  }
+  for (; cleared_ < last; ++cleared_) sets_[(cleared_ + 1) & mask_] = StateSet{};
+}
+
 // Literal, short match and long matches up to 26 bytes, from every state.
 template <bool kExact>
 void Parser::Relax(size_t position, const Match* matches, size_t count) {
@@ -277,10 +376,10 @@ void Parser::Relax(size_t position, const Match* matches, size_t count) {
       next.from = uint8_t(i);
       next.length = uint16_t(length);
       next.distance = distance;
-      if (kExact) {
-        SetAt(position + length).Offer(next);
-      } else {
+      if (!kExact) {
         SetAt(position + length).OfferCheapest(next);
+      } else if (next.cost <= Ceiling(position + length)) {
+        SetAt(position + length).Offer(next);
       }
     };
     add(1, kLiteralCost, 0);
@@ -362,7 +461,6 @@ bool Parser::Settle(size_t position) {
     if (marked == 1) {
       if (p == base_) return false;
       Emit(p, __builtin_ctz(here));
-      sets_.erase(sets_.begin(), sets_.begin() + (p - base_));
       base_ = p;
       return true;
     }
@@ -404,6 +502,21 @@ void Parser::Emit(size_t position, uint32_t index) {
 
 std::vector<uint8_t> CompressStream(const uint8_t* data, size_t size, CompressProgress progress,
                                     void* context) {
-  Parser parser(data, size, progress, context);
-  return parser.Run();
+  MatchRecord record;
+  const bool exact = size <= kExactUpTo;
+  Parser first(data, size, progress, context, exact ? &record : nullptr);
+  std::vector<uint8_t> stream = first.Run();
+  if (exact && first.SpareBits() >= 8) {
+    // A stream a byte shorter costs at most this; a state can be on its way
+    // only if its cost and the least cost from there to the end stay within.
+    const uint64_t budget = first.Cost() + first.SpareBits() - 8;
+    const std::vector<uint64_t> toEnd = CostsToEnd(record, size);
+    Ceilings ceilings(size + 1);
+    for (size_t p = 0; p <= size; ++p) ceilings[p] = toEnd[p] <= budget ? budget - toEnd[p] : 0;
+    Parser second(data, size, &record, &ceilings);
+    std::vector<uint8_t> shorter = second.Run();
+    if (shorter.size() < stream.size()) stream = std::move(shorter);
+  }
+  if (progress != nullptr) progress(size, size, context);
+  return stream;
 }

@@ -12,9 +12,9 @@
 #include "authoring/archive_writer.h"
 #include "authoring/compressor.h"
 #include "tools/updpack/commands.h"
+#include "tools/updpack/compress_entries.h"
 #include "tools/updpack/entry_names.h"
 #include "tools/updpack/host_files.h"
-#include "tools/updpack/progress_bar.h"
 #include "tools/updpack/tool_messages.h"
 
 namespace {
@@ -70,22 +70,10 @@ bool PlanEntries(const std::vector<FoundFile>& files, std::vector<PlannedEntry>*
   return true;
 }
 
-struct Packing {
-  ProgressBar* bar;
-  uint64_t before;  // bytes of the entries already packed
-  const std::string* label;
-};
-
-void ShowProgress(size_t done, size_t, void* context) {
-  const auto* p = static_cast<const Packing*>(context);
-  p->bar->Update(p->before + done, *p->label);
-}
-
 // Reads and packs every entry: compressed where that makes it smaller
 // (unless stored), scrambled unless asked not to.
 bool PackEntries(const std::vector<PlannedEntry>& entries, const CreateOptions& options,
                  std::vector<ArchiveItem>* items, std::string* error) {
-  uint64_t total = 0;
   std::vector<std::vector<uint8_t>> contents(entries.size());
   std::vector<win::FileTime> times(entries.size());
   for (size_t i = 0; i < entries.size(); ++i) {
@@ -100,32 +88,26 @@ bool PackEntries(const std::vector<PlannedEntry>& entries, const CreateOptions& 
       *error = Quoted(entries[i].path) + " is larger than an entry can be (4 GiB - 1 bytes)";
       return false;
     }
-    total += contents[i].size();
   }
-  ProgressBar bar(options.store ? 0 : total);
-  uint64_t before = 0;
+  std::vector<std::vector<uint8_t>> streams;
+  if (!options.store && !CompressEntries(contents, &streams, error)) return false;
   for (size_t i = 0; i < entries.size(); ++i) {
     ArchiveItem item;
     item.name = entries[i].name;
     item.fileTime = times[i];
     item.scramble = !options.noScramble;
-    const std::vector<uint8_t>& data = contents[i];
-    const size_t size = data.size();
-    if (!options.store) {
-      Packing packing{&bar, before, &entries[i].path};
-      std::vector<uint8_t> packed = CompressStream(data.data(), data.size(), ShowProgress, &packing);
-      if (packed.size() < data.size()) {
-        item.precompressed = true;
-        item.unpackedSize = uint32_t(data.size());
-        item.data = std::move(packed);
-      }
+    const size_t size = contents[i].size();
+    if (!options.store && streams[i].size() < size) {
+      item.precompressed = true;
+      item.unpackedSize = uint32_t(size);
+      item.data = std::move(streams[i]);
+    } else {
+      item.data = std::move(contents[i]);
     }
-    if (!item.precompressed) item.data = std::move(contents[i]);
     if (options.verbose) {
       std::printf("%s  %zu -> %zu%s\n", entries[i].path.c_str(), size, item.data.size(),
                   item.precompressed ? "" : " (stored)");
     }
-    before += size;
     items->push_back(std::move(item));
   }
   return true;
