@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/platform.h"
+#include "core/text_format.h"
 #include "core/updater_state.h"
 
 void ShowError(const char* text) {
@@ -12,13 +13,10 @@ void ShowError(const char* text) {
 }
 
 void ShowErrorFormatted(const char* format, ...) {
-  char message[kLongTextSize + 1];
+  char message[kLongTextSize];
   va_list arguments;
   va_start(arguments, format);
-  int length = platform.wvsprintfA(message, format, arguments);
+  FormatTextV(message, sizeof message, format, arguments);
   va_end(arguments);
-  if (length < 0) length = 0;
-  if (length > kLongTextSize - 1) length = kLongTextSize - 1;
-  message[length] = '\0';
   ShowError(message);
 }

@@ -11,12 +11,17 @@ constexpr size_t kFormatLimit = 1024;
 }
 
 int FormatText(char* out, size_t size, const char* format, ...) {
-  if (size == 0) return 0;
-  char work[kFormatLimit + 1];
   va_list arguments;
   va_start(arguments, format);
-  int length = platform.wvsprintfA(work, format, arguments);
+  int length = FormatTextV(out, size, format, arguments);
   va_end(arguments);
+  return length;
+}
+
+int FormatTextV(char* out, size_t size, const char* format, va_list arguments) {
+  if (size == 0) return 0;
+  char work[kFormatLimit + 1];
+  int length = platform.wvsprintfA(work, format, arguments);
   if (length < 0) length = 0;
   if (size_t(length) > kFormatLimit) length = kFormatLimit;
   if (size_t(length) >= size) length = int(size - 1);

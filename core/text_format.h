@@ -1,12 +1,14 @@
 // Formatting and number conversion with the platform's rules.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
 // Formats by the platform's wvsprintfA rules into `out` of `size` bytes; a
 // longer result is cut to size - 1 bytes. Returns the length written.
 int FormatText(char* out, size_t size, const char* format, ...);
+int FormatTextV(char* out, size_t size, const char* format, va_list arguments);
 
 // Copies `text` into `out` of `size` bytes, cut to size - 1 bytes.
 void CopyText(char* out, size_t size, const char* text);

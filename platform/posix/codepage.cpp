@@ -49,6 +49,19 @@ bool Cp932ToUtf16(std::string_view cp932, std::u16string* utf16) {
   return true;
 }
 
+std::string Cp932ToTerminalText(std::string_view cp932) {
+  std::string text = Cp932ToUtf8Lossy(cp932);
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      out += text[i];
+    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+      out += '\n';
+    }
+  }
+  return out;
+}
+
 std::string Cp932ToUtf8Lossy(std::string_view cp932) {
   std::string result;
   if (Cp932ToUtf8(cp932, &result)) return result;

@@ -13,6 +13,10 @@ bool Cp932ToUtf16(std::string_view cp932, std::u16string* utf16);
 // For display: invalid bytes are shown as '?'.
 std::string Cp932ToUtf8Lossy(std::string_view cp932);
 
+// For a terminal: UTF-8 as above, with a lone carriage return (the line break
+// of message boxes) turned into a line feed.
+std::string Cp932ToTerminalText(std::string_view cp932);
+
 // A Shift-JIS lead byte: 0x81-0x9F or 0xE0-0xFC.
 inline bool IsCp932LeadByte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);

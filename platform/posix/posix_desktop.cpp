@@ -24,16 +24,7 @@ namespace {
 
 // CP932 text for the terminal: UTF-8, carriage returns as line breaks.
 std::string ForTerminal(const char* cp932) {
-  std::string text = Cp932ToUtf8Lossy(cp932 != nullptr ? cp932 : "");
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r') {
-      out += text[i];
-    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
-      out += '\n';
-    }
-  }
-  return out;
+  return Cp932ToTerminalText(cp932 != nullptr ? cp932 : "");
 }
 
 // The next answer of UPDATER_ANSWERS; a changed list starts over.

@@ -116,18 +116,7 @@ const Press* FindPress(const std::string& word) {
 
 // ---- The page ----
 
-std::string Utf8(const std::string& cp932) {
-  std::string text = Cp932ToUtf8Lossy(cp932);
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r') {
-      out += text[i];
-    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
-      out += '\n';
-    }
-  }
-  return out;
-}
+std::string Utf8(const std::string& cp932) { return Cp932ToTerminalText(cp932); }
 
 const char* LetterOf(int id) {
   for (const Press& press : kPresses) {

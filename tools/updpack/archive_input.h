@@ -7,3 +7,10 @@
 #include <vector>
 
 bool LoadArchive(const std::string& path, std::vector<uint8_t>* image, std::string* error);
+
+struct ArchiveListing;
+
+// Loads the archive and reads its header and directory, reporting what
+// fails as one line; false then.
+bool LoadArchiveListing(const std::string& path, std::vector<uint8_t>* image,
+                        ArchiveListing* listing);

@@ -88,15 +88,8 @@ bool HostName(const ArchiveEntry& entry, std::string* utf8, std::string* error) 
 int RunExtract(const ExtractOptions& options) {
   std::vector<uint8_t> image;
   ArchiveListing listing;
+  if (!LoadArchiveListing(options.archive, &image, &listing)) return kFailure;
   std::string error;
-  if (!LoadArchive(options.archive, &image, &error)) {
-    ReportError(error);
-    return kFailure;
-  }
-  if (!ReadArchiveListing(image.data(), image.size(), &listing, &error)) {
-    ReportError(Quoted(options.archive) + ": " + error);
-    return kFailure;
-  }
   std::vector<size_t> chosen;
   if (!ChooseEntries(options, listing, &chosen)) return kFailure;
   if (!MakeFolders(options.folder, &error)) {

@@ -92,15 +92,7 @@ void PrintJson(const ListOptions& options, const ArchiveListing& listing) {
 int RunList(const ListOptions& options) {
   std::vector<uint8_t> image;
   ArchiveListing listing;
-  std::string error;
-  if (!LoadArchive(options.archive, &image, &error)) {
-    ReportError(error);
-    return kFailure;
-  }
-  if (!ReadArchiveListing(image.data(), image.size(), &listing, &error)) {
-    ReportError(Quoted(options.archive) + ": " + error);
-    return kFailure;
-  }
+  if (!LoadArchiveListing(options.archive, &image, &listing)) return kFailure;
   if (options.json) {
     PrintJson(options, listing);
   } else {
