@@ -1,11 +1,45 @@
 #include "tools/updpack/archive_input.h"
 
+#include <cstring>
+
 #include "authoring/archive_reader.h"
+#include "authoring/pe_resources.h"
 #include "tools/updpack/host_files.h"
 #include "tools/updpack/tool_messages.h"
 
+namespace {
+
+// Executables start with "MZ"; archives with their own magic.
+bool LooksLikeExecutable(const std::vector<uint8_t>& file) {
+  return file.size() >= 2 && file[0] == 'M' && file[1] == 'Z';
+}
+
+// Replaces the executable's bytes in `file` with those of its archive.
+bool TakeArchiveResource(const std::string& path, std::vector<uint8_t>* file,
+                         std::string* error) {
+  PeImage image;
+  std::string why;
+  if (!ReadPeImage(file->data(), file->size(), &image, &why)) {
+    *error = Quoted(path) + " starts like an executable but cannot be read as one: " + why;
+    return false;
+  }
+  const PeResource* archive =
+      FindPeResource(image, PeResourceId::Name("UPDATE"), PeResourceId::Number(102));
+  if (archive == nullptr) {
+    *error = Quoted(path) + " is an executable without an update archive (resource UPDATE 102)";
+    return false;
+  }
+  std::vector<uint8_t> bytes(file->begin() + archive->offset,
+                             file->begin() + archive->offset + archive->size);
+  file->swap(bytes);
+  return true;
+}
+
+}  // namespace
+
 bool LoadArchive(const std::string& path, std::vector<uint8_t>* image, std::string* error) {
-  return ReadWholeFile(path, image, nullptr, error);
+  if (!ReadWholeFile(path, image, nullptr, error)) return false;
+  return !LooksLikeExecutable(*image) || TakeArchiveResource(path, image, error);
 }
 
 bool LoadArchiveListing(const std::string& path, std::vector<uint8_t>* image,

@@ -1,5 +1,6 @@
-// The archive that list, extract and verify work on: the bytes of the file
-// named on the command line.
+// The archive that list, extract, verify and build-exe work on: the bytes of
+// the file named on the command line, or, when that file is an updater
+// executable, the bytes of its resource of type "UPDATE", id 102.
 #pragma once
 
 #include <cstdint>

@@ -8,3 +8,4 @@ void AddCreateCommand(CLI::App& app, int& status);
 void AddListCommand(CLI::App& app, int& status);
 void AddExtractCommand(CLI::App& app, int& status);
 void AddVerifyCommand(CLI::App& app, int& status);
+void AddBuildExeCommand(CLI::App& app, int& status);

@@ -1,4 +1,5 @@
-// updpack: makes, lists, extracts and verifies the updater's archives.
+// updpack: makes, lists, extracts and verifies the updater's archives, and
+// builds the updater executables that carry them.
 #include <cstdio>
 #include <iostream>
 #include <new>
@@ -7,13 +8,14 @@
 #include "tools/updpack/tool_messages.h"
 
 int main(int argc, char** argv) {
-  CLI::App app("Makes, lists, extracts and verifies update archives.", "updpack");
+  CLI::App app("Makes, lists, extracts and verifies update archives, and builds updaters.", "updpack");
   app.require_subcommand(1);
   int status = 0;
   AddCreateCommand(app, status);
   AddListCommand(app, status);
   AddExtractCommand(app, status);
   AddVerifyCommand(app, status);
+  AddBuildExeCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {

@@ -1,0 +1,278 @@
+// updpack build-exe: the releases it refuses before building anything, and
+// the executables it makes with the Windows builds' kits (skipped when a
+// kit has not been built).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "authoring/pe_resources.h"
+#include "authoring/pe_version_info.h"
+#include "tests/updpack/updpack_fixture.h"
+
+namespace {
+
+std::string SourceFolder() {
+  std::string source = __FILE__;  // <source>/tests/updpack/build_exe_test.cpp
+  for (int up = 0; up < 3; ++up) source = source.substr(0, source.find_last_of('/'));
+  return source;
+}
+
+// Lines joined with CR LF, as release engineers' editors write them.
+std::string IniText(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+// A release that the updater can run: every key and line below is sound.
+std::vector<std::string> SoundIni() {
+  return {"[SETUP]",
+          "CompanyName=ExampleSoft",
+          "GameTitle=Star",
+          "GameClass=StarWnd",
+          "GameDir=StarJourney",
+          "AgreementText=AGREE.TXT",
+          "[UPDATE]",
+          "UpdateFile00=e,uninst.exe",
+          "UpdateFile01=GAME.EXE",
+          "UpdateFile02=1,u,data\\script.txt",
+          "CopyFile00=1:movie\\op.mpg",
+          "CopyFile01=2,extra"};
+}
+
+// The sound release with one line replaced (or removed, when `with` is
+// empty) or added at the end of its section (when `line` is not found).
+std::vector<std::string> Changed(const std::string& line, const std::string& with) {
+  std::vector<std::string> lines = SoundIni();
+  for (auto it = lines.begin(); it != lines.end(); ++it) {
+    if (*it == line) {
+      if (with.empty()) {
+        lines.erase(it);
+      } else {
+        *it = with;
+      }
+      return lines;
+    }
+  }
+  lines.push_back(with);
+  return lines;
+}
+
+class BuildExeTest : public UpdpackTest {
+ protected:
+  void MakeRelease(const std::vector<std::string>& ini, bool withIni = true) {
+    if (withIni) WriteBytes(Path("release/UPDATE.INI"), IniText(ini));
+    WriteBytes(Path("release/game.exe"), "new game");
+    WriteBytes(Path("release/data/script.txt"), "new script");
+    WriteBytes(Path("release/AGREE.TXT"), "agreement");
+  }
+};
+
+struct Refusal {
+  const char* what;
+  std::vector<std::string> ini;
+  std::string expected;  // in the messages
+};
+
+class BuildExeRefusal : public BuildExeTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(BuildExeRefusal, SaysWhyAndBuildsNothing) {
+  MakeRelease(GetParam().ini, !GetParam().ini.empty());
+  const Result r = Updpack({"build-exe", "-o", "out/UPDATE.EXE", "release"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_NE(std::string::npos, r.err.find(GetParam().expected)) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("no updater was built")) << r.err;
+  EXPECT_FALSE(fs::exists(Path("out")));
+}
+
+const Refusal kRefusals[] = {
+    {"NoUpdateIni", {}, "the archive holds no \"UPDATE.INI\""},
+    {"NoCompanyName", Changed("CompanyName=ExampleSoft", ""), "[SETUP] has no CompanyName"},
+    {"NoGameTitle", Changed("GameTitle=Star", ""), "[SETUP] has no GameTitle"},
+    {"NoGameClass", Changed("GameClass=StarWnd", ""), "[SETUP] has no GameClass"},
+    {"EmptyGameDir", Changed("GameDir=StarJourney", "GameDir="), "[SETUP] has no GameDir"},
+    {"KeyOutsideSetup", Changed("GameDir=StarJourney", ""), "[SETUP] has no GameDir"},
+    {"AgreementNotHeld", Changed("AgreementText=AGREE.TXT", "AgreementText=LICENSE.TXT"),
+     "AgreementText names the entry \"LICENSE.TXT\", which the archive does not hold"},
+    {"TitleNotHeld", Changed("AgreementText=AGREE.TXT", "AgreementTitle=TITLE.TXT"),
+     "AgreementTitle names the entry \"TITLE.TXT\""},
+    {"PlainLineNotHeld", Changed("UpdateFile01=GAME.EXE", "UpdateFile01=game2.exe"),
+     "UpdateFile01 \"game2.exe\" names the entry \"game2.exe\", which the archive does not hold"},
+    {"OverwriteLineNotHeld", Changed("", "UpdateFile03=o,doc\\manual.txt"),
+     "UpdateFile03 \"o,doc\\manual.txt\" names the entry \"manual.txt\""},
+    {"DataLineNotHeld", Changed("", "UpdateFile03=d,save\\config.dat"),
+     "names the entry \"config.dat\""},
+    {"LineOfOneInstallModeNotHeld",
+     Changed("UpdateFile02=1,u,data\\script.txt", "UpdateFile02=2,u,data\\voice.dat"),
+     "names the entry \"voice.dat\""},
+    {"PathNamesNoFile", Changed("", "UpdateFile03=data\\"), "its path names no file"},
+    {"PathTooLong", Changed("", "UpdateFile03=" + std::string(300, 'a')),
+     "its path is longer than the updater's 259 bytes"},
+    {"FirstCopyLineWithoutDisc", Changed("CopyFile00=1:movie\\op.mpg", "CopyFile00=movie"),
+     "CopyFile00 \"movie\": it names no disc"},
+    {"DiscNotADigit", Changed("CopyFile01=2,extra", "CopyFile01=A:extra"),
+     "CopyFile01 \"A:extra\": its disc number is not a digit 0-9"},
+    {"NothingToDo",
+     {"[SETUP]", "CompanyName=A", "GameTitle=B", "GameClass=C", "GameDir=D", "[UPDATE]"},
+     "[UPDATE] has neither UpdateFile00 nor CopyFile00"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, BuildExeRefusal, ::testing::ValuesIn(kRefusals),
+                         [](const auto& info) { return std::string(info.param.what); });
+
+// Releases the updater can run pass the checks and reach the kit: a kit
+// folder that does not exist is the only complaint.
+TEST_F(BuildExeTest, SoundReleasesPassTheChecks) {
+  const std::vector<std::vector<std::string>> sound = {
+      SoundIni(),
+      // Lines for install modes that the check still reads, names in any case,
+      // "e" lines that name no entry, a copy line taking the disc before it.
+      Changed("UpdateFile01=GAME.EXE", "UpdateFile01=3, O,Data\\Game.Exe"),
+      Changed("CopyFile01=2,extra", "CopyFile01=readme.txt"),
+      // Lines after a gap in the numbering are never read by the updater.
+      Changed("", "UpdateFile05=missing.dat")};
+  for (const auto& ini : sound) {
+    MakeRelease(ini);
+    const Result r =
+        Updpack({"build-exe", "-o", "out.exe", "--kit", Path("no-kit"), "release"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("no updater kit at")) << r.err;
+    EXPECT_EQ(std::string::npos, r.err.find("UPDATE.INI")) << r.err;
+    EXPECT_FALSE(fs::exists(Path("out.exe")));
+  }
+}
+
+TEST_F(BuildExeTest, RefusesADamagedArchiveAndBadArguments) {
+  WriteBytes(Path("broken.vq2"), std::string("VQ2\0garbage", 11));
+  Result r = Updpack({"build-exe", "-o", "out.exe", "--archive", "broken.vq2"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_NE(std::string::npos, r.err.find("no updater was built")) << r.err;
+
+  MakeRelease(SoundIni());
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"build-exe", "-o", "out.exe"},
+        {"build-exe", "-o", "out.exe", "--archive", "a.vq2", "release"},
+        {"build-exe", "-o", "out.exe", "--file-version", "1.2.3", "release"},
+        {"build-exe", "-o", "out.exe", "--product-version", "1.2.3.65536", "release"},
+        {"build-exe", "-o", "out.exe", "--arch", "arm64", "release"}}) {
+    r = Updpack(args);
+    EXPECT_EQ(2, r.status) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(Path("out.exe")));
+}
+
+struct Target {
+  const char* arch;
+  uint16_t machine;
+  const char* manifestArchitecture;
+};
+
+class BuildExeWithKit : public BuildExeTest, public ::testing::WithParamInterface<Target> {
+ protected:
+  void SetUp() override {
+    BuildExeTest::SetUp();
+    kit_ = SourceFolder() + "/build/" + GetParam().arch + "/kit";
+    if (!fs::exists(kit_ + "/link-updater.sh")) GTEST_SKIP() << "no kit at " << kit_;
+  }
+  std::string kit_;
+};
+
+std::string ResourceData(const Bytes& file, const PeResource& r) {
+  return std::string(file.begin() + r.offset, file.begin() + r.offset + r.size);
+}
+
+TEST_P(BuildExeWithKit, MakesAReproducibleUpdaterCarryingTheArchive) {
+  MakeRelease(SoundIni());
+  ASSERT_EQ(0, Updpack({"create", "-o", "update.vq2", "release"}).status);
+  const std::vector<std::string> release = {
+      "--arch", GetParam().arch, "--product", "星の旅路", "--company", "ExampleSoft",
+      "--file-version", "1.1.0.0", "--product-version", "1.0.1.0"};
+  std::vector<std::string> fromFiles = {"build-exe", "-o", "STARUPD.EXE", "release"};
+  fromFiles.insert(fromFiles.end(), release.begin(), release.end());
+  const Result built = Updpack(fromFiles);
+  ASSERT_EQ(0, built.status) << built.err;
+  EXPECT_NE(std::string::npos, built.out.find("STARUPD.EXE: updater for")) << built.out;
+
+  const Bytes exe = ReadBytes(Path("STARUPD.EXE"));
+  PeImage image;
+  std::string error;
+  ASSERT_TRUE(ReadPeImage(exe.data(), exe.size(), &image, &error)) << error;
+  EXPECT_EQ(GetParam().machine, image.machine);
+  const PeResource* archive =
+      FindPeResource(image, PeResourceId::Name("UPDATE"), PeResourceId::Number(102));
+  ASSERT_NE(nullptr, archive);
+  EXPECT_EQ(0x411, archive->language);
+  const Bytes packed = ReadBytes(Path("update.vq2"));
+  EXPECT_EQ(std::string(packed.begin(), packed.end()), ResourceData(exe, *archive));
+
+  const PeResource* manifest = FindPeResource(image, PeResourceId::Number(kPeResourceManifest),
+                                              PeResourceId::Number(1));
+  ASSERT_NE(nullptr, manifest);
+  const std::string manifestText = ResourceData(exe, *manifest);
+  EXPECT_NE(std::string::npos, manifestText.find("level=\"requireAdministrator\""));
+  EXPECT_NE(std::string::npos,
+            manifestText.find(std::string("processorArchitecture=\"") +
+                              GetParam().manifestArchitecture + "\""));
+
+  const PeResource* version = FindPeResource(image, PeResourceId::Number(kPeResourceVersion),
+                                             PeResourceId::Number(1));
+  ASSERT_NE(nullptr, version);
+  PeVersionInfo info;
+  ASSERT_TRUE(ReadPeVersionInfo(exe.data() + version->offset, version->size, &info, &error));
+  const std::pair<const char*, const char*> strings[] = {
+      {"ProductName", "星の旅路"},       {"CompanyName", "ExampleSoft"},
+      {"OriginalFilename", "STARUPD.EXE"}, {"FileVersion", "1.1.0.0"},
+      {"ProductVersion", "1.0.1.0"}};
+  for (const auto& s : strings) {
+    const std::string* value = FindVersionString(info, s.first);
+    ASSERT_NE(nullptr, value) << s.first;
+    EXPECT_EQ(s.second, *value) << s.first;
+  }
+  EXPECT_EQ(1, info.fileVersion[0]);
+  EXPECT_EQ(1, info.fileVersion[1]);
+
+  // From the archive, and from the updater itself: the same bytes again.
+  for (const char* source : {"update.vq2", "STARUPD.EXE"}) {
+    std::vector<std::string> again = {"build-exe", "-o", "again/STARUPD.EXE", "--archive", source};
+    again.insert(again.end(), release.begin(), release.end());
+    fs::create_directories(Path("again"));
+    const Result r = Updpack(again);
+    ASSERT_EQ(0, r.status) << r.err;
+    EXPECT_TRUE(ReadBytes(Path("again/STARUPD.EXE")) == exe) << "built from " << source;
+  }
+}
+
+TEST_P(BuildExeWithKit, ListExtractAndVerifyReadTheUpdatersArchive) {
+  MakeRelease(SoundIni());
+  ASSERT_EQ(0, Updpack({"build-exe", "-o", "UPDATE.EXE", "--arch", GetParam().arch, "release"})
+                   .status);
+  const Result listed = Updpack({"list", "UPDATE.EXE"});
+  EXPECT_EQ(0, listed.status) << listed.err;
+  EXPECT_NE(std::string::npos, listed.out.find("UPDATE.INI")) << listed.out;
+  EXPECT_EQ(0, Updpack({"verify", "UPDATE.EXE"}).status);
+  ASSERT_EQ(0, Updpack({"extract", "UPDATE.EXE", "-C", "out", "script.txt"}).status);
+  EXPECT_EQ("new script", ReadText(Path("out/script.txt")));
+
+  // The plain updater of the build carries no archive.
+  const std::string plain = SourceFolder() + "/build/" + GetParam().arch + "/updater.exe";
+  if (fs::exists(plain)) {
+    const Result r = Updpack({"list", plain});
+    EXPECT_EQ(1, r.status);
+    EXPECT_NE(std::string::npos,
+              r.err.find("is an executable without an update archive (resource UPDATE 102)"))
+        << r.err;
+  }
+  WriteBytes(Path("short.exe"), "MZ\x90");
+  const Result r = Updpack({"verify", "short.exe"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_NE(std::string::npos, r.err.find("starts like an executable but cannot be read"))
+      << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Kits, BuildExeWithKit,
+                         ::testing::Values(Target{"win32", kPeMachineI386, "X86"},
+                                           Target{"win64", kPeMachineAmd64, "amd64"}),
+                         [](const auto& info) { return std::string(info.param.arch); });
+
+}  // namespace

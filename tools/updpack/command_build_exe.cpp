@@ -1,0 +1,190 @@
+// updpack build-exe -o UPDATER.EXE (--archive ARCHIVE | PATH...) [options]:
+// the updater that players run, linked from a Windows build's kit with the
+// archive as its resource "UPDATE" 102 and the release's version strings.
+// The archive is checked first (sound, and a description the updater can
+// run: see release_check.h); nothing is built when it fails, and the output
+// appears only once the executable is complete and holds the archive byte
+// for byte. Same inputs, same executable.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "authoring/archive_reader.h"
+#include "authoring/pe_resources.h"
+#include "tools/updpack/archive_input.h"
+#include "tools/updpack/commands.h"
+#include "tools/updpack/host_files.h"
+#include "tools/updpack/pack_paths.h"
+#include "tools/updpack/release_check.h"
+#include "tools/updpack/tool_messages.h"
+#include "tools/updpack/updater_kit.h"
+
+namespace {
+
+struct BuildOptions {
+  std::string output;
+  std::string archive;
+  std::vector<std::string> paths;
+  std::string architecture = "win32";
+  std::string kit;
+  ReleaseStrings strings;
+  PackOptions pack;
+};
+
+std::string LastPathPart(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A folder of its own for the link's files, removed when done.
+class WorkFolder {
+ public:
+  bool Make(std::string* error) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
+                          "/updpack-build.XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+      *error = "cannot make a work folder in " + Quoted(pattern);
+      return false;
+    }
+    path_ = pattern;
+    return true;
+  }
+  ~WorkFolder() {
+    if (path_.empty()) return;
+    for (const char* name : {"/archive.bin", "/updater.exe"}) unlink((path_ + name).c_str());
+    rmdir(path_.c_str());
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+bool GatherArchive(const BuildOptions& options, std::vector<uint8_t>* archive,
+                   std::string* error) {
+  if (!options.archive.empty()) return LoadArchive(options.archive, archive, error);
+  return PackPaths(options.paths, options.output, options.pack, archive, error);
+}
+
+// Everything that would make a broken updater, one line each.
+std::vector<std::string> FindProblems(const std::vector<uint8_t>& archive) {
+  std::vector<std::string> problems = VerifyArchive(archive.data(), archive.size());
+  if (problems.empty()) problems = CheckRelease(archive.data(), archive.size());
+  return problems;
+}
+
+// The linked executable is for the asked machine and carries the archive
+// unchanged.
+bool CheckExecutable(const std::vector<uint8_t>& exe, const std::vector<uint8_t>& archive,
+                     uint16_t machine, std::string* error) {
+  PeImage image;
+  if (!ReadPeImage(exe.data(), exe.size(), &image, error)) return false;
+  if (image.machine != machine) {
+    *error = "the kit made an executable for another machine than the one asked for";
+    return false;
+  }
+  const PeResource* resource =
+      FindPeResource(image, PeResourceId::Name("UPDATE"), PeResourceId::Number(102));
+  if (resource == nullptr || resource->size != archive.size() ||
+      !std::equal(archive.begin(), archive.end(), exe.begin() + resource->offset)) {
+    *error = "the linked executable does not carry the archive unchanged";
+    return false;
+  }
+  return true;
+}
+
+int RunBuild(const BuildOptions& options) {
+  std::string error;
+  std::vector<uint8_t> archive;
+  if (!GatherArchive(options, &archive, &error)) {
+    ReportError(error);
+    return kFailure;
+  }
+  const std::vector<std::string> problems = FindProblems(archive);
+  if (!problems.empty()) {
+    for (const std::string& problem : problems) ReportError(problem);
+    ReportError("no updater was built");
+    return kFailure;
+  }
+  ReleaseStrings strings = options.strings;
+  if (strings.originalFilename.empty()) strings.originalFilename = LastPathPart(options.output);
+  const std::string kit =
+      options.kit.empty() ? DefaultKitFolder(options.architecture) : options.kit;
+  const uint16_t machine = options.architecture == "win64" ? kPeMachineAmd64 : kPeMachineI386;
+
+  WorkFolder work;
+  std::vector<uint8_t> exe;
+  if (!work.Make(&error) ||
+      !WriteFileAtomically(work.path() + "/archive.bin", archive, nullptr, &error) ||
+      !LinkWithKit(kit, work.path() + "/archive.bin", work.path() + "/updater.exe", strings,
+                   &error) ||
+      !ReadWholeFile(work.path() + "/updater.exe", &exe, nullptr, &error) ||
+      !CheckExecutable(exe, archive, machine, &error) ||
+      !WriteFileAtomically(options.output, exe, nullptr, &error)) {
+    ReportError(error);
+    return kFailure;
+  }
+  ArchiveListing listing;
+  ReadArchiveListing(archive.data(), archive.size(), &listing, &error);
+  std::printf("%s: updater for %s, %zu bytes, carrying %zu entries in %zu bytes\n",
+              options.output.c_str(), options.architecture.c_str(), exe.size(),
+              listing.entries.size(), archive.size());
+  return 0;
+}
+
+// a.b.c.d, each part 0..65535.
+std::string CheckVersion(const std::string& text) {
+  static const std::regex kVersion("([0-9]{1,5})\\.([0-9]{1,5})\\.([0-9]{1,5})\\.([0-9]{1,5})");
+  std::smatch parts;
+  if (!std::regex_match(text, parts, kVersion)) return "a version is four numbers a.b.c.d";
+  for (size_t i = 1; i <= 4; ++i) {
+    if (std::stoul(parts[i].str()) > 65535) return "version parts go up to 65535";
+  }
+  return std::string();
+}
+
+}  // namespace
+
+void AddBuildExeCommand(CLI::App& app, int& status) {
+  auto options = std::make_shared<BuildOptions>();
+  CLI::App* command = app.add_subcommand(
+      "build-exe",
+      "Builds the updater executable that players run: the archive (given, or packed from "
+      "files and folders as create packs them) becomes its resource UPDATE 102, beside the "
+      "release's version strings. Refuses an archive whose UPDATE.INI the updater could not "
+      "run, before building anything.");
+  command->add_option("-o,--output", options->output, "the executable to write")->required();
+  CLI::Option* archive = command->add_option(
+      "--archive", options->archive, "an archive, or an updater whose archive to use again");
+  CLI::Option* paths =
+      command->add_option("paths", options->paths, "files and folders to pack instead");
+  archive->excludes(paths);
+  paths->excludes(archive);
+  command->add_option("--arch", options->architecture,
+                      "win32 (the default, the shipped build) or win64")
+      ->check(CLI::IsMember({"win32", "win64"}));
+  command->add_option("--kit", options->kit,
+                      "the updater kit to link with (default: build/<arch>/kit of this tree)");
+  command->add_option("--product", options->strings.product, "ProductName of the release");
+  command->add_option("--company", options->strings.company, "CompanyName of the release");
+  command->add_option("--original-filename", options->strings.originalFilename,
+                      "OriginalFilename (default: the output's file name)");
+  command->add_option("--file-version", options->strings.fileVersion, "FileVersion, a.b.c.d")
+      ->check(CheckVersion);
+  command->add_option("--product-version", options->strings.productVersion,
+                      "ProductVersion, a.b.c.d")
+      ->check(CheckVersion);
+  AddPackOptions(command, &options->pack);
+  command->callback([options, &status] {
+    if (options->archive.empty() && options->paths.empty()) {
+      throw CLI::ValidationError("build-exe", "give --archive ARCHIVE or files and folders to pack");
+    }
+    status = RunBuild(*options);
+  });
+}

@@ -1,0 +1,28 @@
+// Packing files, and the files of folders (recursively), into the bytes of a
+// new archive: what `create` writes and what `build-exe` embeds. Entries are
+// named by the files' own names in code page 932, ordered by the bytes of
+// those names, and carry the files' modification times. Same inputs, same
+// archive, byte for byte.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PackOptions {
+  bool store = false;
+  bool noScramble = false;
+  std::string directory = "compressed-scrambled";
+  bool verbose = false;
+};
+
+// Adds --store, --no-scramble, --directory and --verbose to a command.
+void AddPackOptions(CLI::App* command, PackOptions* options);
+
+// Packs `paths` into `archive`; `skip`, when it names a file among them, is
+// left out (the output being written). False with `error` set when a file
+// cannot be read or named, or two names would be the same to the updater.
+bool PackPaths(const std::vector<std::string>& paths, const std::string& skip,
+               const PackOptions& options, std::vector<uint8_t>* archive, std::string* error);
