@@ -27,7 +27,7 @@ WORK="$4"
 PREFIX="$5"
 DRIVER="$WIN64/tests/wine/wine_driver.exe"
 
-STEP_SECONDS=60     # the longest any single step may take
+STEP_SECONDS="${WINE_STEP_SECONDS:-60}"  # the longest any single step may take
 BOOT_SECONDS=240    # making a new prefix
 LOCK_SECONDS=600    # waiting for another case that uses the prefix
 
@@ -43,8 +43,11 @@ if [[ -z "${WINE_TEST_DISPLAY_READY:-}" ]]; then
   for file in "$WIN64/updater.exe" "$WIN64/kit/link-updater.sh" "$DRIVER"; do
     [[ -e "$file" ]] || skip "$file is missing (build the win64 preset first)"
   done
-  # One virtual X server for the whole case.
   export WINE_TEST_DISPLAY_READY=1
+  if [[ -n "${WINE_TEST_ON_DISPLAY:-}" && -n "${DISPLAY:-}" ]]; then
+    exec bash "$0" "$@"
+  fi
+  # One virtual X server for the whole case.
   exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
 fi
 

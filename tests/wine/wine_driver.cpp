@@ -174,6 +174,56 @@ int CompareText(const char* what, const std::string& actual, const char* expecte
   return kCheckFailed;
 }
 
+// Saves what the screen shows of `window` (its frame included) as a 24-bit
+// BMP file: a picture of one window, whatever else is on the display.
+int CaptureWindow(HWND window, const char* path) {
+  RECT r;
+  if (window == nullptr || !GetWindowRect(window, &r) || r.right <= r.left ||
+      r.bottom <= r.top) {
+    Say("no window to capture");
+    return kCheckFailed;
+  }
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  const int stride = (width * 3 + 3) & ~3;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up, as BMP files keep rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<unsigned char> pixels(size_t(stride) * height);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  const bool copied = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) &&
+                      GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  if (!copied) {
+    Say("reading the screen failed");
+    return kCheckFailed;
+  }
+  BITMAPFILEHEADER header = {};
+  header.bfType = 0x4D42;  // "BM"
+  header.bfOffBits = sizeof header + sizeof info.bmiHeader;
+  header.bfSize = DWORD(header.bfOffBits + pixels.size());
+  FILE* file = std::fopen(path, "wb");
+  const bool written = file != nullptr && std::fwrite(&header, sizeof header, 1, file) == 1 &&
+                       std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file) == 1 &&
+                       std::fwrite(pixels.data(), 1, pixels.size(), file) == pixels.size();
+  if (file != nullptr && std::fclose(file) != 0) return kCheckFailed;
+  if (!written) {
+    Say("cannot write %s", path);
+    return kCheckFailed;
+  }
+  Say("captured %dx%d to %s", width, height, path);
+  return kPassed;
+}
+
 struct Verb {
   const char* name;
   int argumentCount;
@@ -246,6 +296,15 @@ const Verb kVerbs[] = {
        Say("answered %s", a[0]);
        return kPassed;
      }},
+    {"wait-box-gone", 1, "wait-box-gone MS: wait until no message box is open",
+     [](char** a) {
+       HWND box = FindMessageBox();
+       if (box != nullptr && !WaitGone(box, Milliseconds(a[0]))) {
+         Say("TIMEOUT: a message box stayed open %s ms", a[0]);
+         return kTimedOut;
+       }
+       return kPassed;
+     }},
     {"wait-wizard", 2, "wait-wizard CAPTION MS: wait for the wizard and print it",
      [](char** a) {
        HWND wizard = WaitFor([&] { return FindWizard(a[0]); }, Milliseconds(a[1]));
@@ -299,6 +358,10 @@ const Verb kVerbs[] = {
      [](char** a) { return ExpectPresence(TempFolder() + a[0], a[1]); }},
     {"file", 2, "file PATH exists|absent",
      [](char** a) { return ExpectPresence(a[0], a[1]); }},
+    {"capture-wizard", 2, "capture-wizard CAPTION PATH: save the wizard's picture as a BMP file",
+     [](char** a) { return CaptureWindow(FindWizard(a[0]), a[1]); }},
+    {"capture-box", 1, "capture-box PATH: save the open message box's picture as a BMP file",
+     [](char** a) { return CaptureWindow(FindMessageBox(), a[0]); }},
     {"sleep", 1, "sleep MS",
      [](char** a) {
        Sleep(Milliseconds(a[0]));
