@@ -1,21 +1,37 @@
 #!/bin/bash
-# The main job: sets everything up, builds every build, packs the example
-# update (examples/star-journey) into an archive and lists it.
+# The main job, on a fresh Debian machine: sets everything up, builds every
+# build, makes the example release's updater (examples/star-journey) with
+# `updpack build-exe`, installs the example game into a Wine prefix and runs
+# the real updater on it, then prints what changed in the installation.
+#
+# On a display (DISPLAY set) the updater opens there for you to click
+# through; without one it runs under xvfb and the demo presses the buttons.
+# DEMO_UNATTENDED=1 asks for the unattended run on a display too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh native win32 win64
 
-# The example keeps its texts in UTF-8 for reading; a release ships them in
-# code page 932, so they are converted into a staging folder first.
-stage=build/demo/stage
-rm -rf build/demo && mkdir -p "$stage"
-cp -r examples/star-journey/update/files/. "$stage/"
-for text in UPDATE.INI AGREE.TXT; do
-  iconv -f UTF-8 -t CP932 "examples/star-journey/update/$text" > "$stage/$text"
-done
-build/native/tools/updpack/updpack create -o build/demo/update.vq2 "$stage"
-build/native/tools/updpack/updpack verify build/demo/update.vq2
-build/native/tools/updpack/updpack list build/demo/update.vq2
-echo "Built: build/native/updater, build/win32/updater.exe, build/win64/updater.exe"
-echo "Demo archive: build/demo/update.vq2"
+demo="$PWD/build/demo"
+updpack="$PWD/build/native/tools/updpack/updpack"
+mkdir -p "$demo"
+
+# The updater a release ships: win32, with the release's version strings.
+examples/star-journey/stage-release.sh "$demo/release"
+"$updpack" build-exe -o "$demo/STARUPD.EXE" --product '星の旅路' --company ExampleSoft \
+  --file-version 1.0.1.0 --product-version 1.0.1.0 "$demo/release"
+"$updpack" list "$demo/STARUPD.EXE"
+
+# The Wine here runs 64-bit programs only, so the run uses the win64 build
+# of the same release.
+run=(bash tests/wine/run-wine-test.sh "$PWD/tests/wine/example/star_journey.sh" "$PWD/build/win64"
+     "$PWD/build/native/tests/wine" "$demo/wine" "$demo/wineprefix")
+if [[ -n "${DISPLAY:-}" && -z "${DEMO_UNATTENDED:-}" ]]; then
+  echo "The updater opens on your display: press its buttons to go through the update."
+  WINE_TEST_ON_DISPLAY=1 WINE_STEP_SECONDS=660 "${run[@]}"
+else
+  "${run[@]}"
+fi
+echo
+echo "The example's updater (win32, as shipped): $demo/STARUPD.EXE"
+echo "Pictures of the wizard's pages: $demo/wine/screenshots"

@@ -13,6 +13,9 @@
 # kept alive from the first step to the last, in a Japanese locale so that
 # the ANSI code page is 932. The driver's output is converted from code page
 # 932 to UTF-8. Every step has a timeout; nothing waits for a person.
+# With WINE_TEST_ON_DISPLAY=1 and a DISPLAY, the case runs on that display
+# instead of xvfb (the demo, where a person watches or takes part), and
+# WINE_STEP_SECONDS lengthens the steps' timeout.
 # Exit status: 0 passed, 1 failed, 77 skipped (Wine or the build missing).
 set -uo pipefail
 

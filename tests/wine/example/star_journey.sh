@@ -17,7 +17,7 @@ UPDPACK="${UPDPACK:-$TOOLS/../../tools/updpack/updpack}"
 
 GAME="$WINEPREFIX/drive_c/Games/StarJourney"
 CAPTION="星の旅路 アップデータ Ver1.01"
-RELEASE_TIME='2026-12-01 12:00 UTC'   # the update's files
+RELEASE_TIME='2026-12-01 12:00 UTC'   # the update's files (stage-release.sh)
 INSTALL_TIME='2025-04-01 12:00 UTC'   # the installed Ver1.00
 SHOTS="$WORK/screenshots"
 BY_HAND=""
@@ -25,19 +25,13 @@ BY_HAND=""
 WAIT_MS=30000
 [[ -n "$BY_HAND" ]] && WAIT_MS=600000
 
-# The release as the engineer ships it: texts in code page 932, every file
-# with the release's time, so that the same example makes the same updater.
-stage_release() {
-  local stage="$WORK/release"
-  mkdir -p "$stage"
-  cp -r "$EXAMPLE/update/files/." "$stage/"
-  for text in UPDATE.INI AGREE.TXT; do
-    iconv -f UTF-8 -t CP932 "$EXAMPLE/update/$text" >"$stage/$text" || fail "cannot convert $text"
-  done
-  find "$stage" -exec touch -d "$RELEASE_TIME" {} +
+# The release as the engineer ships it (stage-release.sh), built for the
+# Wine here (win64; the shipped build is win32).
+build_release() {
+  "$EXAMPLE/stage-release.sh" "$WORK/release" || fail "staging the release failed"
   say "> updpack build-exe"
   "$UPDPACK" build-exe -o "$WORK/STARUPD.EXE" --arch win64 --product '星の旅路' \
-    --company ExampleSoft --file-version 1.0.1.0 --product-version 1.0.1.0 "$stage" ||
+    --company ExampleSoft --file-version 1.0.1.0 --product-version 1.0.1.0 "$WORK/release" ||
     fail "updpack build-exe failed"
 }
 
@@ -122,7 +116,7 @@ capture() {
 }
 
 mkdir -p "$SHOTS"
-stage_release
+build_release
 install_game
 snapshot >"$WORK/before.txt"
 
