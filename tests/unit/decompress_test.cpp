@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "authoring/compressor.h"
 
 namespace {
 
@@ -89,6 +93,8 @@ class StreamWriter {
   }
 
   const Bytes& stream() const { return stream_; }
+  // Control bits already written into the current word (32: none left).
+  int usedBits() const { return used_; }
 
  private:
   Bytes stream_;
@@ -635,6 +641,183 @@ TEST(Decompress, RandomBytesMatchTheReference) {
     ASSERT_EQ(r.ended, o.ended) << "round " << round;
     ASSERT_EQ(r.produced, o.produced) << "round " << round;
     ASSERT_EQ(reference, o.destination) << "round " << round;
+  }
+}
+
+// ---- Tokens at every place in their control word, compared with the
+// reference decoder: far from both ends (the unchecked mode) and at the end
+// of the destination (the bounded one).
+
+// Decodes `stream` into blocks of the expected size and of a little more,
+// and into one a byte short; all three must agree with the reference.
+void ExpectLikeTheReference(const Bytes& stream, const Bytes& expected, const std::string& what) {
+  for (size_t size : {expected.size(), expected.size() + 40, expected.size() - 1}) {
+    if (size == size_t(-1)) continue;
+    Outcome o = Expand(stream, size);
+    Bytes reference(size, 0xCC);
+    const ReferenceResult r = ReferenceDecode(reference.data(), size, stream.data(), stream.size());
+    ASSERT_EQ(r.ended, o.ended) << what << ", size " << size;
+    ASSERT_EQ(r.produced, o.produced) << what << ", size " << size;
+    ASSERT_EQ(reference, o.destination) << what << ", size " << size;
+    if (size >= expected.size()) {
+      ASSERT_TRUE(o.ended) << what;
+      ASSERT_TRUE(std::equal(expected.begin(), expected.end(), o.destination.begin())) << what;
+    }
+  }
+}
+
+struct TokenKind {
+  const char* name;
+  uint32_t distance;
+  uint32_t length;  // 2: a short match
+};
+
+// Every distance code and every length code, short and wide short matches.
+const TokenKind kTokenKinds[] = {
+    {"short", 200, 2},      {"wide short", 2000, 2}, {"short 2303", 2303, 2},
+    {"d1 l3", 1, 3},        {"d512 l4", 512, 4},     {"d600 l6", 600, 6},
+    {"d1024 l10", 1024, 10}, {"d1500 l26", 1500, 26}, {"d2048 l27", 2048, 27},
+    {"d3000 l282", 3000, 282}, {"d4096 l11", 4096, 11}, {"d8192 l282", 8192, 282},
+    {"d9 l16", 9, 16},      {"d16 l17", 16, 17},     {"d3 l40", 3, 40},
+};
+
+TEST(Decompress, EveryTokenAtEveryBitOfItsControlWord) {
+  // History for the farthest distance, then literals until the token's first
+  // bit falls at the wanted place in its word.
+  StreamWriter history;
+  Bytes historyBytes = Prefix(8200);
+  history.Literals(historyBytes);
+  for (const TokenKind& kind : kTokenKinds) {
+    for (int place = 0; place < 32; ++place) {
+      for (size_t tail : {size_t(0), size_t(400)}) {
+        StreamWriter w = history;
+        Bytes expected = historyBytes;
+        while (w.usedBits() % 32 != place) {
+          w.Literal(uint8_t(expected.size()));
+          expected.push_back(uint8_t(expected.size()));
+        }
+        if (kind.length == 2) {
+          w.ShortMatch(kind.distance);
+        } else {
+          w.LongMatch(kind.distance, kind.length);
+        }
+        for (uint32_t i = 0; i < kind.length; ++i) {
+          expected.push_back(expected[expected.size() - kind.distance]);
+        }
+        const Bytes tailBytes = Sequence(0x40, tail);
+        w.Literals(tailBytes);
+        expected = Concat(expected, tailBytes);
+        w.End();
+        ExpectLikeTheReference(w.stream(), expected,
+                               std::string(kind.name) + " at bit " + std::to_string(place) +
+                                   ", tail " + std::to_string(tail));
+      }
+    }
+  }
+}
+
+TEST(Decompress, LiteralRunsOfEveryLengthFromEveryBitOfTheirWord) {
+  StreamWriter history;
+  Bytes historyBytes = Prefix(100);
+  history.Literals(historyBytes);
+  for (int place = 0; place < 32; ++place) {
+    for (size_t run = 0; run <= 40; ++run) {
+      for (size_t tail : {size_t(0), size_t(400)}) {
+        StreamWriter w = history;
+        Bytes expected = historyBytes;
+        while (w.usedBits() % 32 != place) {
+          w.Literal(0x11);
+          expected.push_back(0x11);
+        }
+        const Bytes runBytes = Sequence(uint8_t(0x80 + run), run);
+        w.Literals(runBytes);
+        expected = Concat(expected, runBytes);
+        w.LongMatch(7, 9);
+        for (int i = 0; i < 9; ++i) expected.push_back(expected[expected.size() - 7]);
+        const Bytes tailBytes = Sequence(0x20, tail);
+        w.Literals(tailBytes);
+        expected = Concat(expected, tailBytes);
+        w.End();
+        ExpectLikeTheReference(w.stream(), expected,
+                               "run " + std::to_string(run) + " from bit " +
+                                   std::to_string(place) + ", tail " + std::to_string(tail));
+      }
+    }
+  }
+}
+
+// Matches that copy from the first byte of the block and end exactly at its
+// end, with and without a long stretch of output around them.
+TEST(Decompress, MatchesFromTheFirstByteToTheLastOfTheBlock) {
+  const uint32_t distances[] = {1, 2, 3, 4, 7, 8, 9, 15, 16, 17, 31, 32, 33, 300};
+  const uint32_t lengths[] = {2, 3, 4, 7, 8, 9, 15, 16, 17, 31, 32, 33, 40, 100, 282};
+  for (uint32_t distance : distances) {
+    for (uint32_t length : lengths) {
+      for (size_t between : {size_t(0), size_t(500)}) {
+        StreamWriter w;
+        Bytes expected = Prefix(distance);
+        w.Literals(expected);
+        const auto match = [&]() {
+          if (length == 2) {
+            w.ShortMatch(distance);
+          } else {
+            w.LongMatch(distance, length);
+          }
+          for (uint32_t i = 0; i < length; ++i) {
+            expected.push_back(expected[expected.size() - distance]);
+          }
+        };
+        match();  // from the first byte of the block
+        const Bytes middle = Prefix(between);
+        w.Literals(middle);
+        expected = Concat(expected, middle);
+        match();  // up to the last byte of the block
+        w.End();
+        ExpectLikeTheReference(w.stream(), expected,
+                               "distance " + std::to_string(distance) + " length " +
+                                   std::to_string(length) + " between " +
+                                   std::to_string(between));
+      }
+    }
+  }
+}
+
+// The packer's own streams, from inputs shaped to give every kind of token:
+// text from a small alphabet, runs, repeated blocks, noise.
+Bytes PackerInput(std::mt19937& random, size_t size) {
+  auto pick = [&](uint32_t low, uint32_t high) {
+    return std::uniform_int_distribution<uint32_t>(low, high)(random);
+  };
+  Bytes out;
+  while (out.size() < size) {
+    switch (pick(0, 4)) {
+      case 0:
+        for (uint32_t n = pick(1, 200); n > 0; --n) out.push_back(uint8_t(pick('a', 'k')));
+        break;
+      case 1:
+        out.insert(out.end(), pick(1, 300), uint8_t(pick(0, 255)));
+        break;
+      case 2:
+        if (!out.empty()) {
+          const size_t back = pick(1, uint32_t(std::min<size_t>(out.size(), 9000)));
+          for (uint32_t n = pick(2, 400); n > 0; --n) out.push_back(out[out.size() - back]);
+        }
+        break;
+      default:
+        for (uint32_t n = pick(1, 100); n > 0; --n) out.push_back(uint8_t(pick(0, 255)));
+    }
+  }
+  out.resize(size);
+  return out;
+}
+
+TEST(Decompress, PackerStreamsGiveTheirInputBack) {
+  std::mt19937 random(31337);
+  for (int round = 0; round < 40; ++round) {
+    const size_t size = round < 20 ? size_t(round * 37) : std::uniform_int_distribution<size_t>(1000, 40000)(random);
+    const Bytes input = PackerInput(random, size);
+    const Bytes stream = CompressStream(input.data(), input.size());
+    ExpectLikeTheReference(stream, input, "round " + std::to_string(round));
   }
 }
 
