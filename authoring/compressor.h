@@ -10,9 +10,7 @@
 using CompressProgress = void (*)(size_t done, size_t total, void* context);
 
 // The smallest stream of the format for `data`, ending with the end marker
-// (on inputs over 16 KiB, one of least control bits + 8 * data bytes, which
-// is at most 3 bytes longer; see compressor.cpp). The same input always
-// gives the same stream.
+// (see compressor.cpp). The same input always gives the same stream.
 std::vector<uint8_t> CompressStream(const uint8_t* data, size_t size,
                                     CompressProgress progress = nullptr,
                                     void* context = nullptr);

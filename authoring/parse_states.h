@@ -17,9 +17,13 @@
 // m+2, m+3, each with fewer used bits than the one before.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "authoring/token_costs.h"
+
+// Where a state's path has not left the least-cost path since its last detour.
+constexpr size_t kOnPath = SIZE_MAX;
 
 struct ParseState {
   uint64_t cost;      // control bits + 8 * data bytes so far
@@ -27,6 +31,8 @@ struct ParseState {
   uint8_t from;       // index of the state this one was reached from
   uint16_t length;    // the token that led here: 1 literal, 2 short match, 3..282 long match
   uint32_t distance;  // of that token's match; 0 for a literal
+  uint32_t history;   // the detours of its path before `openFrom` (detour_arena.h; 0: none)
+  size_t openFrom;    // where its path last left the least-cost path, or kOnPath
 };
 
 // Bytes fixed so far: whole control words filled plus data bytes.
@@ -52,7 +58,7 @@ inline bool NoWorse(const ParseState& a, const ParseState& b) {
 }
 
 struct StateSet {
-  ParseState states[4] = {{UINT64_MAX, 0, 0, 0, 0}};
+  ParseState states[4] = {};
   uint32_t count = 0;
 
   // Adds a candidate unless a state already held is no worse; drops the
@@ -70,11 +76,12 @@ struct StateSet {
     count = kept + 1;
   }
 
-  // Keeps only the state of least cost (the first of equals).
-  void OfferCheapest(const ParseState& candidate) {
-    if (candidate.cost < states[0].cost) {
-      states[0] = candidate;
-      count = 1;
+  // Drops the states that cost more than `ceiling`.
+  void Cap(uint64_t ceiling) {
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+      if (states[i].cost <= ceiling) states[kept++] = states[i];
     }
+    count = kept;
   }
 };

@@ -22,6 +22,9 @@ constexpr TokenCost kNarrowShortCost{3, 1};  // distance 1..256
 constexpr TokenCost kWideShortCost{6, 1};    // distance 257..2303
 constexpr TokenCost kEndMarkerCost{6, 1};
 
+// The measure the parse minimises: control bits + 8 * data bytes.
+constexpr uint32_t Price(TokenCost cost) { return uint32_t(cost.bits + 8 * cost.bytes); }
+
 inline TokenCost ShortMatchCost(uint32_t distance) {
   return distance <= kMaxNarrowShortDistance ? kNarrowShortCost : kWideShortCost;
 }
@@ -56,4 +59,29 @@ inline TokenCost LongMatchCost(uint32_t distance, uint32_t length) {
   TokenCost lengthCost = LengthCodeCost(length);
   return {2 + kLongDistanceClassBits[LongDistanceClass(distance)] + lengthCost.bits,
           1 + lengthCost.bytes};
+}
+
+// Lengths 27-282 all take the same length code (five bits and a byte), so a
+// long match of at least 27 bytes costs the same for every such length.
+constexpr uint32_t kFirstFlatLength = 27;
+inline TokenCost FlatLongMatchCost(int distanceClass) {
+  return {2 + kLongDistanceClassBits[distanceClass] + 5, 2};
+}
+
+// Price of a long match of each distance class and each length up to 26,
+// by table: StepLongPrices(class)[length].
+constexpr uint32_t kLastStepLength = kFirstFlatLength - 1;
+inline const uint32_t* StepLongPrices(int distanceClass) {
+  struct Table {
+    uint32_t price[kLongDistanceClasses][kLastStepLength + 1];
+    Table() : price() {
+      for (int c = 0; c < kLongDistanceClasses; ++c) {
+        for (uint32_t length = kMinLongLength; length <= kLastStepLength; ++length) {
+          price[c][length] = Price(LongMatchCost(kLongDistanceClassEnd[c], length));
+        }
+      }
+    }
+  };
+  static const Table table;
+  return table.price[distanceClass];
 }
