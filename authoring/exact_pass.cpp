@@ -1,7 +1,11 @@
 #include "authoring/exact_pass.h"
 
-#include <algorithm>
+#include <emmintrin.h>
 
+#include <algorithm>
+#include <climits>
+
+#include "authoring/token_costs.h"
 #include "authoring/token_writer.h"
 
 namespace {
@@ -13,24 +17,28 @@ constexpr size_t kLookAhead = kMaxLongLength + 1;
 constexpr int64_t kSlack = 31 - 8;
 constexpr size_t kPendingSlots = 32;
 constexpr size_t kRetainInterval = size_t(1) << 12;
-constexpr size_t kTidyAt = 4096;
 
-// Order of offers with the same used bits: cheaper first, then from the
-// earlier source, then nearer.
-struct Costlier {
-  template <class Offer>
-  bool operator()(const Offer& a, const Offer& b) const {
-    if (a.state.cost != b.state.cost) return a.state.cost > b.state.cost;
-    if (a.source != b.source) return a.source > b.source;
-    return a.state.distance > b.state.distance;
-  }
-};
+// Control bits of a packed token.
+uint32_t TokenBits(uint32_t token) {
+  const uint32_t length = TokenLength(token), distance = TokenDistance(token);
+  if (length == 1) return uint32_t(kLiteralCost.bits);
+  if (length == 2) return uint32_t(ShortMatchCost(distance).bits);
+  return uint32_t(LongMatchCost(distance, length).bits);
+}
 
-// Where a state reached by `token` from a state that left the least-cost
-// path at `parentOpenFrom` (or stayed on it) at `position` has left it.
-size_t OpenFrom(size_t parentOpenFrom, size_t position, uint32_t token, uint32_t pathToken) {
-  if (parentOpenFrom != kOnPath) return parentOpenFrom;
-  return token == pathToken ? kOnPath : position;
+// Lane r of `lanes` moved to lane r + shift (modulo 32): one load from the
+// doubled lanes.
+inline void Rotated(const uint8_t* doubled, uint32_t shift, __m128i* lo, __m128i* hi) {
+  const uint8_t* from = doubled + 32 - (shift & 31);
+  *lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+  *hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
+}
+
+// Adds `k` to every lane, kNone staying kNone (and sums past 254 becoming it).
+inline void AddToLanes(uint64_t k, __m128i* lo, __m128i* hi) {
+  const __m128i add = _mm_set1_epi8(char(uint8_t(k)));
+  *lo = _mm_adds_epu8(*lo, add);
+  *hi = _mm_adds_epu8(*hi, add);
 }
 
 }  // namespace
@@ -38,12 +46,17 @@ size_t OpenFrom(size_t parentOpenFrom, size_t position, uint32_t token, uint32_t
 ExactPass::ExactPass(const uint8_t* data, size_t size) : data_(data), size_(size) {
   size_t ring = 2 * kRetainInterval;
   while (ring / 2 > size_ + kLookAhead) ring /= 2;
-  sets_.assign(ring, StateSet{});
+  slots_.resize(ring);
   mask_ = ring - 1;
-  ParseState start{};
-  start.openFrom = kOnPath;
-  sets_[0].states[0] = start;
-  sets_[0].count = 1;
+  Slot& start = slots_[0];
+  std::fill(start.cost, start.cost + 64, kNone);
+  start.cost[0] = start.cost[32] = 0;
+  start.token[0] = 0;
+  start.history[0] = 0;
+  start.base = 0;
+  start.pathToken = 0;
+  start.onPath = true;
+  start.least = 0;
 }
 
 int64_t ExactPass::Ceiling(size_t position) const {
@@ -69,7 +82,7 @@ void ExactPass::ComputeBounds(const ParseWindow& window, size_t end) {
   // The best values of the positions from p + 27 on, for the flat-priced
   // lengths: nearer positions on top, each above only better ones.
   std::vector<std::pair<size_t, int64_t>> stack;
-  size_t pushed = std::min(size_, end + kLookAhead - 1) + 1;
+  size_t pushed = std::min(size_, end + kMaxLongLength - 1) + 1;
   for (size_t p = end; p-- > done_;) {
     int64_t best = value(p + 1) - int64_t(Price(kLiteralCost));
     const Match* matches;
@@ -112,215 +125,308 @@ void ExactPass::Advance(const ParseWindow& window, size_t end) {
   window_ = &window;
   ComputeBounds(window, end);
   for (size_t position = done_; position < end; ++position) {
-    Arrive(position);
+    if (position > 0) Arrive(position);
     if (position % kRetainInterval == 0) Retain(position);
-    Grow(std::min(size_, position + kLookAhead));
+    Grow(std::min(size_, position + kMaxLongLength));
+    if (SlotAt(position).least == kNone) continue;
     const Match* matches;
     const size_t count = window.MatchesAt(position, &matches);
-    const uint32_t pathToken = window.PathToken(position);
-    Relax(position, pathToken, matches, count);
-    OpenOffers(position, pathToken, matches, count);
+    Relax(position, matches, count);
+    OpenOffers(position, matches, count);
   }
-  if (end == size_) Arrive(size_);
+  if (end == size_ && end > 0) Arrive(size_);
   done_ = end;
 }
 
-// Everything that reaches `position` has arrived: the offers still open
-// compete for it, states above its ceiling leave, and where the least-cost
-// path passes, the states that left it rejoin it.
+// Makes room for the positions up to `last`, each reached by nothing.
+void ExactPass::Grow(size_t last) {
+  if (last - keep_ >= slots_.size()) {
+    std::vector<Slot> larger(2 * slots_.size());
+    const size_t largerMask = larger.size() - 1;
+    for (size_t p = keep_; p <= cleared_; ++p) larger[p & largerMask] = slots_[p & mask_];
+    slots_ = std::move(larger);
+    mask_ = largerMask;
+  }
+  for (; cleared_ < last; ++cleared_) {
+    Slot& s = slots_[(cleared_ + 1) & mask_];
+    std::fill(s.cost, s.cost + 32, kNone);
+    s.base = window_->Least(cleared_ + 1);
+    s.onPath = false;
+  }
+}
+
+// Lanes (as cost + base) reach `target` by `token`: each lane it improves
+// takes them; on a tie the lane keeps what reached it first.
+void ExactPass::Merge(Slot* target, const uint8_t* lanes, uint64_t base, uint32_t token) {
+  // target->base is the least cost of reaching the target, never above base.
+  const uint64_t k = base - target->base;
+  if (k >= kNone) return;
+  __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes));
+  __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes + 16));
+  AddToLanes(k, &lo, &hi);
+  const __m128i oldLo = _mm_load_si128(reinterpret_cast<const __m128i*>(target->cost));
+  const __m128i oldHi = _mm_load_si128(reinterpret_cast<const __m128i*>(target->cost + 16));
+  const __m128i minLo = _mm_min_epu8(lo, oldLo), minHi = _mm_min_epu8(hi, oldHi);
+  uint32_t improved = ~(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(minLo, oldLo))) |
+                        uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(minHi, oldHi))) << 16);
+  if (improved == 0) return;
+  _mm_store_si128(reinterpret_cast<__m128i*>(target->cost), minLo);
+  _mm_store_si128(reinterpret_cast<__m128i*>(target->cost + 16), minHi);
+  for (; improved != 0; improved &= improved - 1) target->token[__builtin_ctz(improved)] = token;
+}
+
+// Everything that reaches `position` has arrived: the open offers compete
+// for it, lanes above its ceiling or no better than a cheaper lane leave,
+// and where the least-cost path passes, the lanes that left it rejoin it.
 void ExactPass::Arrive(size_t position) {
+  Slot& slot = SlotAt(position);
   std::vector<Offer>& waiting = pending_[position % kPendingSlots];
   for (const Offer& o : waiting) OpenOffer(o);
   waiting.clear();
-  CloseOffers(position);
-  const int64_t ceiling = Ceiling(position);
-  if (ceiling < 0) {
-    SetAt(position).count = 0;
-  } else {
-    SetAt(position).Cap(uint64_t(ceiling));
-  }
-  if (position == size_ || window_->PathToken(position) != 0) Rebase(position);
-}
-
-// Makes room for the states of the positions up to `last`, each empty.
-void ExactPass::Grow(size_t last) {
-  if (last - keep_ >= sets_.size()) {
-    std::vector<StateSet> larger(2 * sets_.size());
-    const size_t largerMask = larger.size() - 1;
-    for (size_t p = keep_; p <= cleared_; ++p) larger[p & largerMask] = sets_[p & mask_];
-    sets_ = std::move(larger);
-    mask_ = largerMask;
-  }
-  for (; cleared_ < last; ++cleared_) sets_[(cleared_ + 1) & mask_].count = 0;
-}
-
-void ExactPass::OpenOffer(const Offer& offer) {
-  const int index = offer.state.bits;
-  std::vector<Offer>& heap = heaps_[index];
-  heap.push_back(offer);
-  std::push_heap(heap.begin(), heap.end(), Costlier());
-  used_ |= 1u << index;
-  if (heap.size() > kTidyAt) {
-    // Offers that expired below the top only leave when they reach it.
-    const size_t now = offer.source;
-    heap.erase(std::remove_if(heap.begin(), heap.end(),
-                              [now](const Offer& o) { return o.last < now; }),
-               heap.end());
-    std::make_heap(heap.begin(), heap.end(), Costlier());
-  }
-}
-
-// The cheapest open offer of each count of used bits competes for the
-// position.
-void ExactPass::CloseOffers(size_t position) {
-  const int64_t ceiling = Ceiling(position);
-  for (uint32_t mask = used_; mask != 0; mask &= mask - 1) {
-    const int index = __builtin_ctz(mask);
-    std::vector<Offer>& heap = heaps_[index];
-    while (!heap.empty() && heap.front().last < position) {
-      std::pop_heap(heap.begin(), heap.end(), Costlier());
-      heap.pop_back();
-    }
-    if (heap.empty()) {
-      used_ &= ~(1u << index);
+  for (size_t i = 0; i < offers_.size();) {
+    if (offers_[i].last < position) {
+      offers_[i] = offers_.back();
+      offers_.pop_back();
       continue;
     }
-    const Offer& o = heap.front();
-    if (int64_t(o.state.cost) > ceiling) continue;
-    ParseState s = o.state;
-    s.length = uint16_t(position - o.source);
-    s.openFrom = OpenFrom(o.state.openFrom, o.source, PackToken(s.length, s.distance), o.pathToken);
-    SetAt(position).Offer(s);
+    const Offer& o = offers_[i];
+    Merge(&slot, o.cost, o.base, PackToken(uint32_t(position - o.source), o.distance));
+    ++i;
   }
+
+  __m128i lo = _mm_load_si128(reinterpret_cast<const __m128i*>(slot.cost));
+  __m128i hi = _mm_load_si128(reinterpret_cast<const __m128i*>(slot.cost + 16));
+  const int64_t ceiling = Ceiling(position) - int64_t(slot.base);
+  if (ceiling < 0) {
+    lo = hi = _mm_set1_epi8(char(kNone));
+  } else if (ceiling < kNone - 1) {
+    // Lanes above the ceiling: max(lane, ceiling + 1) == lane.
+    const __m128i above = _mm_set1_epi8(char(uint8_t(ceiling + 1)));
+    lo = _mm_or_si128(lo, _mm_cmpeq_epi8(_mm_max_epu8(lo, above), lo));
+    hi = _mm_or_si128(hi, _mm_cmpeq_epi8(_mm_max_epu8(hi, above), hi));
+  }
+  _mm_store_si128(reinterpret_cast<__m128i*>(slot.cost), lo);
+  _mm_store_si128(reinterpret_cast<__m128i*>(slot.cost + 16), hi);
+  const __m128i none = _mm_set1_epi8(char(kNone));
+  uint32_t live = ~(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(lo, none))) |
+                    uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(hi, none))) << 16);
+  // Only lanes that no other lane is as good as stay (parse_states.h): a
+  // lane with fewer used bits and no more bytes, or 4 bytes fewer, beats
+  // it. Lane r has 8 * bytes = cost - r (plus the same for every lane).
+  int leastBytes = INT32_MAX;
+  for (uint32_t m = live; m != 0; m &= m - 1) {
+    const int r = __builtin_ctz(m);
+    leastBytes = std::min(leastBytes, int(slot.cost[r]) - r);
+  }
+  int fewestBytes = INT32_MAX;  // among the lanes of fewer used bits
+  uint8_t least = kNone;
+  for (uint32_t m = live; m != 0; m &= m - 1) {
+    const int r = __builtin_ctz(m);
+    const int bytes = int(slot.cost[r]) - r;
+    if (fewestBytes <= bytes || leastBytes + 32 <= bytes) {
+      slot.cost[r] = kNone;
+    } else {
+      least = std::min(least, slot.cost[r]);
+    }
+    fewestBytes = std::min(fewestBytes, bytes);
+  }
+  slot.least = least;
+  std::copy(slot.cost, slot.cost + 32, slot.cost + 32);
+
+  slot.pathToken = position < size_ ? window_->PathToken(position) : 0;
+  slot.onPath = position == size_ || slot.pathToken != 0;
+  if (slot.onPath && slot.least != kNone) Rebase(position);
 }
 
-// At a position of the least-cost path, the states whose paths left it
-// meet it again: their tokens since they left become a detour, and from
-// here on they count as the least-cost path with their detours.
+// An offer reaches its first end position: offers open before it that it
+// beats from here on (they end no later and no lane of theirs is cheaper)
+// are dropped.
+void ExactPass::OpenOffer(const Offer& offer) {
+  auto beats = [](const Offer& a, const Offer& b) {
+    if (a.last < b.last) return false;
+    for (int r = 0; r < 32; ++r) {
+      if (b.cost[r] == kNone) continue;
+      if (a.cost[r] == kNone || a.cost[r] + a.base > b.cost[r] + b.base) return false;
+    }
+    return true;
+  };
+  for (size_t i = 0; i < offers_.size();) {
+    if (beats(offer, offers_[i])) {
+      offers_[i] = offers_.back();
+      offers_.pop_back();
+    } else {
+      ++i;
+    }
+  }
+  offers_.push_back(offer);
+}
+
+// The position of the least-cost path where the path of lane `lane` at
+// `position` last was on it, before `position`.
+size_t ExactPass::LastPathPosition(size_t position, uint32_t lane) {
+  do {
+    const uint32_t token = SlotAt(position).token[lane];
+    lane = (lane - TokenBits(token)) & 31;
+    position -= TokenLength(token);
+  } while (!SlotAt(position).onPath);
+  return position;
+}
+
+// At a position of the least-cost path, each lane's path since the path's
+// previous position becomes a detour unless it is the least-cost path's own
+// token; from here on the lane counts as the least-cost path with its
+// detours.
 void ExactPass::Rebase(size_t position) {
-  StateSet& set = SetAt(position);
-  for (uint32_t i = 0; i < set.count; ++i) {
-    ParseState& s = set.states[i];
-    if (s.openFrom == kOnPath) continue;
+  Slot& slot = SlotAt(position);
+  for (uint32_t r = 0; r < 32; ++r) {
+    if (slot.cost[r] == kNone) continue;
     walk_.clear();
     size_t at = position;
-    uint32_t index = i;
-    while (at != s.openFrom) {
-      const ParseState& t = SetAt(at).states[index];
-      walk_.push_back(PackToken(t.length, t.distance));
-      at -= t.length;
-      index = t.from;
-    }
-    std::reverse(walk_.begin(), walk_.end());
-    s.history = detours_.Add(s.history, s.openFrom, position, walk_);
-    s.openFrom = kOnPath;
-  }
-}
-
-// Literal, short match and long matches up to 26 bytes, from every state,
-// where they stay within the ceiling.
-void ExactPass::Relax(size_t position, uint32_t pathToken, const Match* matches, size_t count) {
-  const StateSet& set = SetAt(position);
-  for (uint32_t i = 0; i < set.count; ++i) {
-    const ParseState& from = set.states[i];
-    auto add = [&](size_t length, TokenCost cost, uint32_t distance) {
-      const uint64_t price = from.cost + Price(cost);
-      if (int64_t(price) > Ceiling(position + length)) return;
-      ParseState next = ::Advance(from, cost);
-      next.from = uint8_t(i);
-      next.length = uint16_t(length);
-      next.distance = distance;
-      next.history = from.history;
-      next.openFrom = OpenFrom(from.openFrom, position, PackToken(uint32_t(length), distance), pathToken);
-      SetAt(position + length).Offer(next);
-    };
-    add(1, kLiteralCost, 0);
-    if (count == 0) continue;
-    const uint32_t nearest = matches[0].distance;
-    if (nearest <= kMaxShortDistance) add(2, ShortMatchCost(nearest), nearest);
-    uint32_t length = kMinLongLength;
-    for (size_t m = 0; m < count && length <= kLastStepLength; ++m) {
-      const uint32_t distance = matches[m].distance;
-      const uint32_t end = std::min(matches[m].length, kLastStepLength);
-      for (; length <= end; ++length) add(length, LongMatchCost(distance, length), distance);
+    uint32_t lane = r;
+    do {
+      const uint32_t token = SlotAt(at).token[lane];
+      walk_.push_back(token);
+      lane = (lane - TokenBits(token)) & 31;
+      at -= TokenLength(token);
+    } while (!SlotAt(at).onPath);
+    const Slot& before = SlotAt(at);
+    if (walk_.size() == 1 && walk_[0] == before.pathToken) {
+      slot.history[r] = before.history[lane];
+    } else {
+      std::reverse(walk_.begin(), walk_.end());
+      slot.history[r] = detours_.Add(before.history[lane], at, position, walk_);
     }
   }
 }
 
-// For each distance class, the longest match of that class opens one offer
-// from every state over the lengths from 27 up to its own, unless an offer
-// of the position before covers it (the same match seen one position
-// earlier, from a state no worse).
-void ExactPass::OpenOffers(size_t position, uint32_t pathToken, const Match* matches,
-                           size_t count) {
+// Literal, short match and long matches up to 26 bytes.
+void ExactPass::Relax(size_t position, const Match* matches, size_t count) {
+  const Slot& slot = SlotAt(position);
+  auto add = [&](size_t length, TokenCost cost, uint32_t distance) {
+    Slot& target = SlotAt(position + length);
+    const uint64_t base = slot.base + Price(cost);
+    if (int64_t(base + slot.least) > Ceiling(position + length)) return;
+    alignas(16) uint8_t lanes[32];
+    __m128i lo, hi;
+    Rotated(slot.cost, uint32_t(cost.bits), &lo, &hi);
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), lo);
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 16), hi);
+    Merge(&target, lanes, base, PackToken(uint32_t(length), distance));
+  };
+  add(1, kLiteralCost, 0);
+  if (count == 0) return;
+  const uint32_t nearest = matches[0].distance;
+  if (nearest <= kMaxShortDistance) add(2, ShortMatchCost(nearest), nearest);
+  uint32_t length = kMinLongLength;
+  for (size_t m = 0; m < count && length <= kLastStepLength; ++m) {
+    const uint32_t distance = matches[m].distance;
+    const TokenCost* costs = StepLongCosts(LongDistanceClass(distance));
+    const uint32_t end = std::min(matches[m].length, kLastStepLength);
+    for (; length <= end; ++length) add(length, costs[length], distance);
+  }
+}
+
+// For each distance class, the longest match of that class opens an offer
+// over the lengths from 27 up to its own, unless an offer of the position
+// before covers it (the same match seen one position earlier, no lane of it
+// dearer).
+void ExactPass::OpenOffers(size_t position, const Match* matches, size_t count) {
   nextRecent_.clear();
-  const StateSet& set = SetAt(position);
-  if (set.count > 0 && count > 0 && matches[count - 1].length >= kFirstFlatLength) {
+  const Slot& slot = SlotAt(position);
+  if (count > 0 && matches[count - 1].length >= kFirstFlatLength) {
     for (size_t m = 0; m < count; ++m) {
       if (matches[m].length < kFirstFlatLength) continue;
       const int c = LongDistanceClass(matches[m].distance);
       if (m + 1 < count && LongDistanceClass(matches[m + 1].distance) == c) continue;
-      for (uint32_t i = 0; i < set.count; ++i) {
-        Offer o{};
-        o.state = ::Advance(set.states[i], FlatLongMatchCost(c));
-        o.state.from = uint8_t(i);
-        o.state.distance = matches[m].distance;
-        o.state.history = set.states[i].history;
-        o.state.openFrom = set.states[i].openFrom;  // the parent's, until the length is known
-        o.source = position;
-        o.last = position + std::min(matches[m].length, kMaxLongLength);
-        o.pathToken = pathToken;
-        const Offer* cover = nullptr;
-        for (const Offer& r : recent_) {
-          if (r.last >= o.last && NoWorse(r.state, o.state)) {
-            cover = &r;
-            break;
-          }
+      const TokenCost cost = FlatLongMatchCost(c);
+      Offer o;
+      __m128i lo, hi;
+      Rotated(slot.cost, uint32_t(cost.bits), &lo, &hi);
+      _mm_store_si128(reinterpret_cast<__m128i*>(o.cost), lo);
+      _mm_store_si128(reinterpret_cast<__m128i*>(o.cost + 16), hi);
+      o.base = slot.base + Price(cost);
+      o.source = position;
+      o.last = position + std::min(matches[m].length, kMaxLongLength);
+      o.distance = matches[m].distance;
+      const Offer* cover = nullptr;
+      for (const Offer& r : recent_) {
+        if (r.last < o.last) continue;
+        bool covers = true;
+        for (int lane = 0; lane < 32 && covers; ++lane) {
+          if (o.cost[lane] == kNone) continue;
+          covers = r.cost[lane] != kNone && r.cost[lane] + r.base <= o.cost[lane] + o.base;
         }
-        if (cover != nullptr) {
-          nextRecent_.push_back(*cover);
-        } else {
-          pending_[(position + kFirstFlatLength) % kPendingSlots].push_back(o);
-          nextRecent_.push_back(o);
+        if (covers) {
+          cover = &r;
+          break;
         }
+      }
+      if (cover != nullptr) {
+        nextRecent_.push_back(*cover);
+      } else {
+        pending_[(position + kFirstFlatLength) % kPendingSlots].push_back(o);
+        nextRecent_.push_back(o);
       }
     }
   }
   std::swap(recent_, nextRecent_);
 }
 
-// Lets the ring forget the positions that no open detour needs any more,
-// and the detour lists that no state can end with.
+// Lets the ring forget the positions that no lane's path back to the
+// least-cost path passes any more, and the detour lists that no lane can
+// end with.
 void ExactPass::Retain(size_t position) {
   size_t keep = position;
-  std::vector<uint32_t*> roots;
-  auto visit = [&](ParseState& s) {
-    if (s.openFrom != kOnPath) keep = std::min(keep, s.openFrom);
-    roots.push_back(&s.history);
+  // Every lane still to be taken further (here and ahead, and in the
+  // offers) needs the positions back to where its path last was on the
+  // least-cost path.
+  auto visit = [&](size_t p) {
+    const Slot& s = SlotAt(p);
+    if (p <= position && s.onPath) {
+      keep = std::min(keep, p);
+      return;
+    }
+    for (uint32_t r = 0; r < 32; ++r) {
+      if (s.cost[r] != kNone) keep = std::min(keep, LastPathPosition(p, r));
+    }
   };
-  for (size_t p = position; p <= cleared_; ++p) {
-    StateSet& set = SetAt(p);
-    for (uint32_t i = 0; i < set.count; ++i) visit(set.states[i]);
+  for (size_t p = position; p <= cleared_; ++p) visit(p);
+  for (const Offer& o : offers_) visit(o.source);
+  for (const auto& waiting : pending_) {
+    for (const Offer& o : waiting) visit(o.source);
   }
-  for (auto& heap : heaps_) {
-    for (Offer& o : heap) visit(o.state);
-  }
-  for (auto& waiting : pending_) {
-    for (Offer& o : waiting) visit(o.state);
-  }
-  for (Offer& o : recent_) visit(o.state);
   keep_ = std::max(keep_, keep);
-  if (detours_.WantsCollection()) detours_.Collect(roots);
+  if (detours_.WantsCollection()) {
+    std::vector<uint32_t*> roots;
+    for (size_t p = keep_; p <= position; ++p) {
+      Slot& s = SlotAt(p);
+      if (!s.onPath) continue;
+      for (uint32_t r = 0; r < 32; ++r) {
+        if (s.cost[r] != kNone) roots.push_back(&s.history[r]);
+      }
+    }
+    detours_.Collect(roots);
+  }
 }
 
 std::vector<uint8_t> ExactPass::Finish(const std::vector<uint32_t>& path) {
-  const StateSet& last = SetAt(size_);
+  // The lane whose stream, with the end marker and its last word counted
+  // whole, is the smallest (the first of equals).
+  const Slot& last = SlotAt(size_);
+  uint64_t bestSize = UINT64_MAX;
   uint32_t best = 0;
-  for (uint32_t i = 1; i < last.count; ++i) {
-    if (FinalSize(last.states[i]) < FinalSize(last.states[best])) best = i;
+  for (uint32_t r = 0; r < 32; ++r) {
+    if (last.cost[r] == kNone) continue;
+    const uint64_t cost = last.base + last.cost[r] + Price(kEndMarkerCost);
+    const uint32_t bits = (r + uint32_t(kEndMarkerCost.bits)) % 32;
+    const uint64_t bytes = (cost - bits) / 8 + (bits > 0 ? 4 : 0);
+    if (bytes < bestSize) {
+      bestSize = bytes;
+      best = r;
+    }
   }
   std::vector<const DetourArena::Detour*> detours;
-  for (uint32_t id = last.states[best].history; id != 0; id = detours_.At(id).parent) {
+  for (uint32_t id = last.history[best]; id != 0; id = detours_.At(id).parent) {
     detours.push_back(&detours_.At(id));
   }
   std::reverse(detours.begin(), detours.end());

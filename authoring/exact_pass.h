@@ -1,7 +1,8 @@
 // The compressor's second pass: the smallest stream, rounding of the last
-// control word included. It follows every state of the parse
-// (parse_states.h) that can still be on the way to a stream smaller than
-// the least-cost one, working through the input chunk by chunk behind the
+// control word included. For every position it keeps the least cost of
+// reaching it with each count of control bits modulo 32 (32 lanes, handled
+// together), where that can still lead to a stream smaller than the
+// least-cost one, working through the input chunk by chunk behind the
 // least-cost pass. See compressor.cpp for why it finds the smallest.
 #pragma once
 
@@ -10,7 +11,6 @@
 #include <vector>
 
 #include "authoring/detour_arena.h"
-#include "authoring/parse_states.h"
 #include "authoring/parse_window.h"
 
 class ExactPass {
@@ -24,51 +24,67 @@ class ExactPass {
   size_t Done() const { return done_; }
 
   // After Advance has reached the input's size: the smallest stream, made
-  // of the least-cost path's tokens (`path`) with the best state's detours.
+  // of the least-cost path's tokens (`path`) with the best lane's detours.
   std::vector<uint8_t> Finish(const std::vector<uint32_t>& path);
 
+  static constexpr uint8_t kNone = 0xFF;  // a lane that nothing reaches
+
  private:
+  // One position. Lane r: the least cost of reaching it with r control bits
+  // used of the last word, as cost[r] + base (kNone: none), and the token
+  // that does. Lanes are kept twice over (cost[32 + r] == cost[r]) once the
+  // position is reached, so that any rotation of them is one load.
+  struct Slot {
+    alignas(16) uint8_t cost[64];
+    uint32_t token[32];
+    uint32_t history[32];  // at positions of the least-cost path: each lane's detours
+    uint64_t base;         // the least cost of reaching the position
+    uint32_t pathToken;    // the least-cost path's token from here (0: none)
+    bool onPath;           // the least-cost path passes here
+    uint8_t least;         // the least of the lanes
+  };
+  // A long match of 27 bytes or more from one position, open to every end
+  // position from source + 27 to `last`: lanes after it, as cost + base.
   struct Offer {
-    ParseState state;    // after the match; its length is filled in at the end position
+    alignas(16) uint8_t cost[32];
+    uint64_t base;
     size_t source;
     size_t last;
-    uint32_t pathToken;  // the least-cost path's token from `source` (0: none)
+    uint32_t distance;
   };
 
-  StateSet& SetAt(size_t position) { return sets_[position & mask_]; }
+  Slot& SlotAt(size_t position) { return slots_[position & mask_]; }
   int64_t Ceiling(size_t position) const;
   void ComputeBounds(const ParseWindow& window, size_t end);
   void Grow(size_t last);
   void Arrive(size_t position);
+  void Merge(Slot* target, const uint8_t* lanes, uint64_t base, uint32_t token);
   void OpenOffer(const Offer& offer);
-  void CloseOffers(size_t position);
   void Rebase(size_t position);
-  void Relax(size_t position, uint32_t pathToken, const Match* matches, size_t count);
-  void OpenOffers(size_t position, uint32_t pathToken, const Match* matches, size_t count);
+  size_t LastPathPosition(size_t position, uint32_t lane);
+  void Relax(size_t position, const Match* matches, size_t count);
+  void OpenOffers(size_t position, const Match* matches, size_t count);
   void Retain(size_t position);
 
   const uint8_t* data_;
   size_t size_;
   size_t done_ = 0;
 
-  // The most a state may cost at each position of the current chunk
-  // (bound_ + slack), and past its end the window's least costs.
+  // The most a lane may cost at each position of the current chunk
+  // (bound_ + slack), and past its end the least cost + slack.
   const ParseWindow* window_ = nullptr;
   size_t chunkStart_ = 0, chunkEnd_ = 0;
   std::vector<int64_t> bound_;
 
-  // States of positions keep_ .. cleared_, in a ring (position & mask_)
-  // that grows when a detour stays away from the least-cost path for long.
-  std::vector<StateSet> sets_;
+  // Positions keep_ .. cleared_, in a ring (position & mask_) that grows
+  // when a detour stays away from the least-cost path for long.
+  std::vector<Slot> slots_;
   size_t mask_ = 0;
   size_t keep_ = 0;
   size_t cleared_ = 0;
 
-  // Open offers of long matches, one heap per count of used bits (among
-  // states with the same used bits the cheaper is never worse).
-  std::vector<Offer> heaps_[32];
-  uint32_t used_ = 0;
-  std::vector<Offer> pending_[32];
+  std::vector<Offer> offers_;       // open
+  std::vector<Offer> pending_[32];  // waiting for their first end position
   std::vector<Offer> recent_, nextRecent_;
 
   DetourArena detours_;

@@ -68,20 +68,24 @@ inline TokenCost FlatLongMatchCost(int distanceClass) {
   return {2 + kLongDistanceClassBits[distanceClass] + 5, 2};
 }
 
-// Price of a long match of each distance class and each length up to 26,
-// by table: StepLongPrices(class)[length].
+// Cost and price of a long match of each distance class and each length up
+// to 26, by table: StepLongCosts(class)[length], StepLongPrices(class)[length].
 constexpr uint32_t kLastStepLength = kFirstFlatLength - 1;
-inline const uint32_t* StepLongPrices(int distanceClass) {
-  struct Table {
-    uint32_t price[kLongDistanceClasses][kLastStepLength + 1];
-    Table() : price() {
-      for (int c = 0; c < kLongDistanceClasses; ++c) {
-        for (uint32_t length = kMinLongLength; length <= kLastStepLength; ++length) {
-          price[c][length] = Price(LongMatchCost(kLongDistanceClassEnd[c], length));
-        }
+struct StepLongTable {
+  TokenCost cost[kLongDistanceClasses][kLastStepLength + 1];
+  uint32_t price[kLongDistanceClasses][kLastStepLength + 1];
+  StepLongTable() : cost(), price() {
+    for (int c = 0; c < kLongDistanceClasses; ++c) {
+      for (uint32_t length = kMinLongLength; length <= kLastStepLength; ++length) {
+        cost[c][length] = LongMatchCost(kLongDistanceClassEnd[c], length);
+        price[c][length] = Price(cost[c][length]);
       }
     }
-  };
-  static const Table table;
-  return table.price[distanceClass];
+  }
+};
+inline const StepLongTable& StepLong() {
+  static const StepLongTable table;
+  return table;
 }
+inline const TokenCost* StepLongCosts(int distanceClass) { return StepLong().cost[distanceClass]; }
+inline const uint32_t* StepLongPrices(int distanceClass) { return StepLong().price[distanceClass]; }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <ostream>
 #include <random>
@@ -379,16 +380,21 @@ std::vector<uint32_t> NearestByFinder(const Match* matches, size_t count) {
   return nearest;
 }
 
-// The smallest stream size: a shortest path over (position, control bits
-// modulo 32), each kept at its least control bits + 8 * data bytes. For each
-// length the nearest distance is the cheapest one.
-size_t SmallestSize(const Bytes& data) {
-  const size_t n = data.size();
+// Stream sizes by a shortest path over (position, control bits modulo 32),
+// each kept at its least control bits + 8 * data bytes: the smallest of all
+// streams, and the smallest among the parses of least cost. For each length
+// the nearest distance is the cheapest one; `nearest(at)` gives it.
+struct ReferenceSizes {
+  size_t smallest = SIZE_MAX;
+  size_t smallestOfLeast = SIZE_MAX;
+};
+template <class Nearest>
+ReferenceSizes SearchSizes(size_t n, Nearest nearestAt) {
   const uint64_t kNone = UINT64_MAX;
   std::vector<uint64_t> cost((n + 1) * 32, kNone);
   cost[0] = 0;
   for (size_t at = 0; at < n; ++at) {
-    const std::vector<uint32_t> nearest = NearestByScan(data, at);
+    const std::vector<uint32_t> nearest = nearestAt(at);
     for (uint32_t r = 0; r < 32; ++r) {
       const uint64_t here = cost[at * 32 + r];
       if (here == kNone) continue;
@@ -403,14 +409,33 @@ size_t SmallestSize(const Bytes& data) {
       }
     }
   }
-  size_t best = SIZE_MAX;
+  uint64_t least = kNone;
+  for (uint32_t r = 0; r < 32; ++r) least = std::min(least, cost[n * 32 + r]);
+  ReferenceSizes sizes;
   for (uint32_t r = 0; r < 32; ++r) {
     if (cost[n * 32 + r] == kNone) continue;
     const uint64_t total = cost[n * 32 + r] + 6 + 8;  // the end marker
     const uint32_t pending = (r + 6) % 32;
-    best = std::min<size_t>(best, (total - pending) / 8 + (pending ? 4 : 0));
+    const size_t size = (total - pending) / 8 + (pending ? 4 : 0);
+    sizes.smallest = std::min(sizes.smallest, size);
+    if (cost[n * 32 + r] == least) sizes.smallestOfLeast = std::min(sizes.smallestOfLeast, size);
   }
-  return best;
+  return sizes;
+}
+
+// With the matches from a scan of the whole window.
+size_t SmallestSize(const Bytes& data) {
+  return SearchSizes(data.size(), [&](size_t at) { return NearestByScan(data, at); }).smallest;
+}
+
+// With the matches from the match finder, which the tests above hold
+// against the scan: fast enough for inputs of a few hundred KiB.
+ReferenceSizes SizesWithFinder(const Bytes& data) {
+  MatchFinder finder(data.data(), data.size());
+  Match matches[MatchFinder::kMaxMatches];
+  return SearchSizes(data.size(), [&](size_t) {
+    return NearestByFinder(matches, finder.FindNext(matches));
+  });
 }
 
 struct MediumCase {
@@ -472,9 +497,55 @@ INSTANTIATE_TEST_SUITE_P(Inputs, CompressorMedium, ::testing::ValuesIn(MediumCas
                          });
 
 // ---------------------------------------------------------------------------
-// Long inputs: past the point where only the cheapest parse is followed,
-// past the settling of finished stretches, and long enough for the match
-// finder to run on its own thread.
+// Past 16 KiB and across the stretches that the exact pass takes one at a
+// time: the stream is still the smallest, against a search of its own.
+
+// Inputs of 17 KB on which every parse of least control bits + 8 * data
+// bytes ends in a longer stream than the smallest one.
+std::vector<SmallCase> RoundingCases() {
+  return {{"Text", Text(17000, 2)}, {"Runs", Runs(17000, 1)}, {"Bitmap", Bitmap(80, 71, 12)}};
+}
+
+TEST(CompressorRounding, PastSixteenKiBTheSmallestIsNoParseOfLeastCost) {
+  for (const SmallCase& c : RoundingCases()) {
+    const ReferenceSizes sizes = SizesWithFinder(c.data);
+    ASSERT_LT(sizes.smallest, sizes.smallestOfLeast) << c.name;
+    const Bytes stream = CompressStream(c.data.data(), c.data.size());
+    EXPECT_EQ(sizes.smallest, stream.size()) << c.name;
+    EXPECT_EQ(c.data, Decode(stream, c.data.size())) << c.name;
+  }
+}
+
+class CompressorLarge : public ::testing::TestWithParam<MediumCase> {};
+
+TEST_P(CompressorLarge, StreamIsTheSmallest) {
+  const Bytes& data = GetParam().data;
+  const Bytes stream = CompressStream(data.data(), data.size());
+  EXPECT_EQ(SizesWithFinder(data).smallest, stream.size());
+  EXPECT_EQ(data, Decode(stream, data.size()));
+}
+
+std::vector<MediumCase> LargeCases() {
+  Bytes mixed = Text(40000, 1);
+  const Bytes runs = Runs(40000, 1), picture = Bitmap(200, 60, 1);
+  mixed.insert(mixed.end(), runs.begin(), runs.end());
+  mixed.insert(mixed.end(), picture.begin(), picture.end());
+  return {
+      {"Mixed", mixed},
+      {"Text", Text(150000, 3)},
+      {"Bitmap", Bitmap(320, 80, 5)},
+      {"Noise", Random(100000, 256, 4)},
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, CompressorLarge, ::testing::ValuesIn(LargeCases()),
+                         [](const ::testing::TestParamInfo<MediumCase>& info) {
+                           return std::string(info.param.name) + "_" +
+                                  std::to_string(info.index);
+                         });
+
+// ---------------------------------------------------------------------------
+// Long inputs: long enough for the match finder to run on its own thread.
 
 struct LongCase {
   const char* name;
