@@ -17,61 +17,106 @@
 // (control bits + 8 * data bytes) and spare the unused bits of its last
 // word (0..31). The least-cost pass finds a parse P of least cost C, with
 // spare s. No stream costs less than C, so a stream smaller than P's costs
-// at most C + s - 8 <= C + 23. The exact pass therefore follows every state
-// (parse_states.h) whose cost, plus a lower bound of the least cost from its
-// position to the end, stays within C + 23, and picks the smallest stream
-// among them; P itself is among them, so nothing smaller is missed.
+// at most C + s - 8. If s < 8 there is none and P's stream is the smallest.
+// Otherwise the exact pass follows every lane (exact_pass.h) whose cost,
+// plus a lower bound of the least cost from its position to the end, stays
+// within C + slack, slack being s - 8, and takes the smallest stream among
+// them; P itself is among them, so nothing smaller is missed. Inputs up to
+// 4 MiB are taken this way: the least-cost pass runs over all of them
+// first and keeps their matches. Longer ones would need too much memory for
+// that, so the exact pass works behind the least-cost pass chunk by chunk,
+// before s is known, with the largest slack s can call for, 31 - 8.
 //
-// The bound to the end, chunk by chunk. C is only known at the end, but it
-// cancels out: for a chunk ending at a position e of P, let B(q) = the least
-// cost of reaching q for q in e .. e + 281, and B(p) = max over the tokens
-// p -> q of B(q) - price for p < e. Every path from p to the end first
-// crosses e at one of those q, and the least cost from q to the end is at
-// least C - (least cost of reaching q), so the least cost from p to the end
-// is at least C - B(p). A state of cost c at p can thus be on its way only
-// if c <= B(p) + 23: that is its ceiling, exact to the chunk and only looser
-// (never wrong) near its end, where states that cross into the next chunk
-// are checked again against that chunk's ceilings when they arrive. The
-// work of the exact pass follows the states within their ceilings, and
-// positions no such state reaches cost next to nothing.
+// The bound to the end. For the whole input, B(p) = C - (least cost from p
+// to the end), carried back over every token from the end. Chunk by chunk C
+// is not known yet, but it cancels out: for a chunk ending at a position e
+// of P, let B(q) = the least cost of reaching q for q in e .. e + 281, and
+// B(p) = max over the tokens p -> q of B(q) - price for p < e. Every path
+// from p to the end first crosses e at one of those q, and the least cost
+// from q to the end is at least C - (least cost of reaching q), so the
+// least cost from p to the end is at least C - B(p). A lane of cost c at p
+// can thus be on its way only if c <= B(p) + slack: that is its ceiling,
+// only looser (never wrong) near the chunk's end, where lanes that cross
+// into the next chunk are checked again against that chunk's ceilings when
+// they arrive. Positions that no lane within its ceiling reaches cost next
+// to nothing.
 //
 // Memory. The least-cost pass keeps one state per position; once the best
 // paths into the last 282 positions all pass through one position, its path
-// is fixed up to there. The exact pass cannot do that: states with the same
+// is fixed up to there. The exact pass cannot do that: lanes with the same
 // cost but a different split into bits and bytes are never worse than one
 // another, may run side by side to the end of the input, and only the last
 // word decides between them. But such paths differ from P only in short
-// stretches, so a state's path is kept as P plus a list of detours (each a
+// stretches, so a lane's path is kept as P plus a list of detours (each a
 // run of tokens from one position of P to a later one, detour_arena.h):
-// when a state reaches a position of P, the tokens since it left P become a
+// when a lane reaches a position of P, the tokens since it left P become a
 // detour. The exact pass keeps the positions back to where the oldest
-// open detour began, the windows of matches and costs between the two
-// passes stay a chunk or two long, and the lists that no state can end
-// with are collected. What grows with the input is P's tokens (4 bytes
-// each, fewer than the stream's bytes on any compressible input) and the
-// stream itself.
+// open detour began, the window of matches and costs between the two passes
+// stays a chunk or two long on inputs past 4 MiB, and the lists that no
+// lane can end with are collected. What grows with the input is P's tokens
+// (4 bytes each, at most one per byte of the stream) and the stream itself.
 
 namespace {
 
 // The exact pass runs on stretches of at least this many positions.
 constexpr size_t kExactChunk = size_t(1) << 16;
+// Inputs up to this size are taken whole by the least-cost pass first (its
+// window of matches and costs then holds them all), which gives the slack
+// exactly.
+constexpr size_t kWholeUpTo = size_t(1) << 22;
+// Without knowing the least-cost stream's spare bits, the most they can be.
+constexpr int kMostSlack = 31 - 8;
+
+// Unused bits of the last control word of the least-cost path's stream.
+int SpareBits(const std::vector<uint32_t>& path) {
+  uint32_t bits = uint32_t(kEndMarkerCost.bits);
+  for (uint32_t token : path) bits += TokenBits(token);
+  return int((32 - bits % 32) % 32);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<uint8_t> Compress(const uint8_t* data, size_t size, bool whole,
+                              CompressProgress progress, void* context) {
+  ParseWindow window;
+  std::vector<uint32_t> path;
+  LeastCostPass first(data, size, &window, &path);
+  std::vector<uint8_t> stream;
+  if (whole) {
+    window.Reserve(size + 1, 4 * size);
+    first.Run([](size_t) {}, progress, context);
+    const int spare = SpareBits(path);
+    ExactPass exact(data, size, spare - 8);
+    if (spare < 8) {
+      stream = exact.WritePath(path);
+    } else {
+      exact.Advance(window, size);
+      stream = exact.Finish(path);
+    }
+  } else {
+    ExactPass exact(data, size, kMostSlack);
+    first.Run(
+        [&](size_t settled) {
+          if (settled != size && settled - exact.Done() < kExactChunk) return;
+          exact.Advance(window, settled);
+          window.DropBefore(exact.Done());
+        },
+        progress, context);
+    stream = exact.Finish(path);
+  }
+  if (progress != nullptr) progress(size, size, context);
+  return stream;
+}
 
 }  // namespace
 
 std::vector<uint8_t> CompressStream(const uint8_t* data, size_t size, CompressProgress progress,
                                     void* context) {
-  ParseWindow window;
-  std::vector<uint32_t> path;
-  LeastCostPass first(data, size, &window, &path);
-  ExactPass exact(data, size);
-  first.Run(
-      [&](size_t settled) {
-        if (settled != size && settled - exact.Done() < kExactChunk) return;
-        exact.Advance(window, settled);
-        window.DropBefore(exact.Done());
-      },
-      progress, context);
-  std::vector<uint8_t> stream = exact.Finish(path);
-  if (progress != nullptr) progress(size, size, context);
-  return stream;
+  return Compress(data, size, size <= kWholeUpTo, progress, context);
+}
+
+std::vector<uint8_t> CompressStreamInChunks(const uint8_t* data, size_t size) {
+  return Compress(data, size, false, nullptr, nullptr);
 }

@@ -14,3 +14,8 @@ using CompressProgress = void (*)(size_t done, size_t total, void* context);
 std::vector<uint8_t> CompressStream(const uint8_t* data, size_t size,
                                     CompressProgress progress = nullptr,
                                     void* context = nullptr);
+
+// The same stream, found the way CompressStream takes inputs past 4 MiB:
+// with the second pass working chunk by chunk behind the first (for tests
+// of that way on shorter inputs).
+std::vector<uint8_t> CompressStreamInChunks(const uint8_t* data, size_t size);

@@ -11,20 +11,8 @@
 namespace {
 
 constexpr size_t kLookAhead = kMaxLongLength + 1;
-// A stream smaller than the least-cost one costs at most 31 - 8 more (see
-// compressor.cpp), so no state further than that above the least cost
-// through its position can be on its way.
-constexpr int64_t kSlack = 31 - 8;
 constexpr size_t kPendingSlots = 32;
 constexpr size_t kRetainInterval = size_t(1) << 12;
-
-// Control bits of a packed token.
-uint32_t TokenBits(uint32_t token) {
-  const uint32_t length = TokenLength(token), distance = TokenDistance(token);
-  if (length == 1) return uint32_t(kLiteralCost.bits);
-  if (length == 2) return uint32_t(ShortMatchCost(distance).bits);
-  return uint32_t(LongMatchCost(distance, length).bits);
-}
 
 // Lane r of `lanes` moved to lane r + shift (modulo 32): one load from the
 // doubled lanes.
@@ -43,7 +31,8 @@ inline void AddToLanes(uint64_t k, __m128i* lo, __m128i* hi) {
 
 }  // namespace
 
-ExactPass::ExactPass(const uint8_t* data, size_t size) : data_(data), size_(size) {
+ExactPass::ExactPass(const uint8_t* data, size_t size, int slack)
+    : data_(data), size_(size), slack_(slack) {
   size_t ring = 2 * kRetainInterval;
   while (ring / 2 > size_ + kLookAhead) ring /= 2;
   slots_.resize(ring);
@@ -62,7 +51,7 @@ ExactPass::ExactPass(const uint8_t* data, size_t size) : data_(data), size_(size
 int64_t ExactPass::Ceiling(size_t position) const {
   const int64_t bound = position < chunkEnd_ ? bound_[position - chunkStart_]
                                              : int64_t(window_->Least(position));
-  return bound + kSlack;
+  return bound + slack_;
 }
 
 // For each position p of the chunk, bound_ = C - (a lower bound of the
@@ -210,7 +199,7 @@ void ExactPass::Arrive(size_t position) {
   const __m128i none = _mm_set1_epi8(char(kNone));
   uint32_t live = ~(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(lo, none))) |
                     uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(hi, none))) << 16);
-  // Only lanes that no other lane is as good as stay (parse_states.h): a
+  // Only lanes that no other lane is as good as stay (exact_pass.h): a
   // lane with fewer used bits and no more bytes, or 4 bytes fewer, beats
   // it. Lane r has 8 * bytes = cost - r (plus the same for every lane).
   int leastBytes = INT32_MAX;
@@ -431,6 +420,11 @@ std::vector<uint8_t> ExactPass::Finish(const std::vector<uint32_t>& path) {
   }
   std::reverse(detours.begin(), detours.end());
 
+  return Write(path, detours);
+}
+
+std::vector<uint8_t> ExactPass::Write(const std::vector<uint32_t>& path,
+                                      const std::vector<const DetourArena::Detour*>& detours) const {
   TokenWriter writer;
   size_t position = 0;
   auto write = [&](uint32_t token) {
@@ -444,8 +438,8 @@ std::vector<uint8_t> ExactPass::Finish(const std::vector<uint32_t>& path) {
     }
     position += length;
   };
-  size_t next = 0;       // the next token of the least-cost path
-  size_t pathAt = 0;     // where it starts
+  size_t next = 0;    // the next token of the least-cost path
+  size_t pathAt = 0;  // where it starts
   for (const DetourArena::Detour* d : detours) {
     for (; pathAt < d->from; pathAt += TokenLength(path[next++])) write(path[next]);
     const uint32_t* tokens = detours_.Tokens(*d);

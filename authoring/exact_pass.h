@@ -4,6 +4,18 @@
 // together), where that can still lead to a stream smaller than the
 // least-cost one, working through the input chunk by chunk behind the
 // least-cost pass. See compressor.cpp for why it finds the smallest.
+//
+// The size of a stream is 4 bytes per control word plus its data bytes, and
+// control words are counted whole: 4 * ceil(control bits / 32) + data bytes.
+// So what counts of a prefix of the input is the bytes fixed so far (whole
+// words already filled plus data bytes) together with the bits already used
+// of the word being filled. Of two lanes of a position, the one with fewer
+// (or equal) bytes and fewer (or equal) used bits is never worse: whatever
+// follows, the other ends with at least as many bytes. And a lane with 4 or
+// more bytes more than another is never better, because the bits pending in
+// a word can cost at most one more word. So at most four lanes of a position
+// stay: bytes m, m+1, m+2, m+3, each with fewer used bits than the one
+// before.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +27,9 @@
 
 class ExactPass {
  public:
-  ExactPass(const uint8_t* data, size_t size);
+  // `slack`: how much more than the least cost a stream smaller than the
+  // least-cost one may cost (compressor.cpp).
+  ExactPass(const uint8_t* data, size_t size, int slack);
 
   // Runs over the positions from where it stopped up to `end`, a position
   // of the least-cost path; the window must hold the least costs of the
@@ -26,6 +40,11 @@ class ExactPass {
   // After Advance has reached the input's size: the smallest stream, made
   // of the least-cost path's tokens (`path`) with the best lane's detours.
   std::vector<uint8_t> Finish(const std::vector<uint32_t>& path);
+
+  // The stream of the least-cost path's tokens as they are.
+  std::vector<uint8_t> WritePath(const std::vector<uint32_t>& path) const {
+    return Write(path, {});
+  }
 
   static constexpr uint8_t kNone = 0xFF;  // a lane that nothing reaches
 
@@ -53,6 +72,8 @@ class ExactPass {
     uint32_t distance;
   };
 
+  std::vector<uint8_t> Write(const std::vector<uint32_t>& path,
+                             const std::vector<const DetourArena::Detour*>& detours) const;
   Slot& SlotAt(size_t position) { return slots_[position & mask_]; }
   int64_t Ceiling(size_t position) const;
   void ComputeBounds(const ParseWindow& window, size_t end);
@@ -68,6 +89,7 @@ class ExactPass {
 
   const uint8_t* data_;
   size_t size_;
+  int slack_;
   size_t done_ = 0;
 
   // The most a lane may cost at each position of the current chunk

@@ -10,12 +10,20 @@
 #include <vector>
 
 #include "authoring/match_finder.h"
+#include "authoring/token_costs.h"
 
 // A token packed in 32 bits: length (1 literal, 2 short, 3..282 long) in the
 // low 9 bits, distance above (0 for a literal). Never 0.
 inline uint32_t PackToken(uint32_t length, uint32_t distance) { return length | distance << 9; }
 inline uint32_t TokenLength(uint32_t token) { return token & 511u; }
 inline uint32_t TokenDistance(uint32_t token) { return token >> 9; }
+// Control bits of a packed token.
+inline uint32_t TokenBits(uint32_t token) {
+  const uint32_t length = TokenLength(token), distance = TokenDistance(token);
+  if (length == 1) return uint32_t(kLiteralCost.bits);
+  if (length == 2) return uint32_t(ShortMatchCost(distance).bits);
+  return uint32_t(LongMatchCost(distance, length).bits);
+}
 
 class ParseWindow {
  public:
@@ -23,10 +31,19 @@ class ParseWindow {
   // Positions whose least cost is known: Start() .. Known() - 1.
   size_t Known() const { return start_ + least_.size(); }
 
+  // Room for `positions` positions and `matches` matches in all, ahead of
+  // their arrival.
+  void Reserve(size_t positions, size_t matches) {
+    firsts_.reserve(positions);
+    least_.reserve(positions);
+    path_.reserve(positions);
+    matches_.reserve(matches);
+  }
+
   // Appends the next position's matches (called before its least cost).
   void AddMatches(const Match* matches, size_t count) {
     firsts_.push_back(uint32_t(matches_.size()));
-    matches_.insert(matches_.end(), matches, matches + count);
+    for (size_t i = 0; i < count; ++i) matches_.push_back(matches[i]);
   }
   void AddLeast(uint64_t cost) {
     least_.push_back(cost);

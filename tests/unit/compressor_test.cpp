@@ -513,16 +513,24 @@ TEST(CompressorRounding, PastSixteenKiBTheSmallestIsNoParseOfLeastCost) {
     const Bytes stream = CompressStream(c.data.data(), c.data.size());
     EXPECT_EQ(sizes.smallest, stream.size()) << c.name;
     EXPECT_EQ(c.data, Decode(stream, c.data.size())) << c.name;
+    const Bytes inChunks = CompressStreamInChunks(c.data.data(), c.data.size());
+    EXPECT_EQ(sizes.smallest, inChunks.size()) << c.name;
+    EXPECT_EQ(c.data, Decode(inChunks, c.data.size())) << c.name;
   }
 }
 
 class CompressorLarge : public ::testing::TestWithParam<MediumCase> {};
 
+// Taken whole, and chunk by chunk as inputs past 4 MiB are.
 TEST_P(CompressorLarge, StreamIsTheSmallest) {
   const Bytes& data = GetParam().data;
+  const size_t smallest = SizesWithFinder(data).smallest;
   const Bytes stream = CompressStream(data.data(), data.size());
-  EXPECT_EQ(SizesWithFinder(data).smallest, stream.size());
+  EXPECT_EQ(smallest, stream.size());
   EXPECT_EQ(data, Decode(stream, data.size()));
+  const Bytes inChunks = CompressStreamInChunks(data.data(), data.size());
+  EXPECT_EQ(smallest, inChunks.size());
+  EXPECT_EQ(data, Decode(inChunks, data.size()));
 }
 
 std::vector<MediumCase> LargeCases() {
@@ -560,6 +568,14 @@ TEST_P(CompressorLong, StreamDecodesAndRepeatsItself) {
   const Bytes stream = CompressStream(data.data(), data.size());
   EXPECT_EQ(data, Decode(stream, data.size()));
   EXPECT_EQ(stream, CompressStream(data.data(), data.size()));
+}
+
+// Both ways of taking the input find a smallest stream: the same size.
+TEST_P(CompressorLong, ChunkByChunkIsAsSmall) {
+  const Bytes& data = GetParam().data;
+  const Bytes inChunks = CompressStreamInChunks(data.data(), data.size());
+  EXPECT_EQ(data, Decode(inChunks, data.size()));
+  EXPECT_EQ(CompressStream(data.data(), data.size()).size(), inChunks.size());
 }
 
 std::vector<LongCase> LongCases() {
