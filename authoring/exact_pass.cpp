@@ -14,6 +14,12 @@ constexpr size_t kLookAhead = kMaxLongLength + 1;
 constexpr size_t kPendingSlots = 32;
 constexpr size_t kRetainInterval = size_t(1) << 12;
 
+// A lane's token: the packed token (parse_window.h) with its control bits
+// above it.
+inline uint32_t LaneToken(uint32_t token, uint32_t bits) { return token | bits << 27; }
+inline uint32_t LaneTokenBits(uint32_t laneToken) { return laneToken >> 27; }
+inline uint32_t PackedToken(uint32_t laneToken) { return laneToken & ((1u << 27) - 1); }
+
 // Lane r of `lanes` moved to lane r + shift (modulo 32): one load from the
 // doubled lanes.
 inline void Rotated(const uint8_t* doubled, uint32_t shift, __m128i* lo, __m128i* hi) {
@@ -31,8 +37,7 @@ inline void AddToLanes(uint64_t k, __m128i* lo, __m128i* hi) {
 
 }  // namespace
 
-ExactPass::ExactPass(const uint8_t* data, size_t size, int slack)
-    : data_(data), size_(size), slack_(slack) {
+ExactPass::ExactPass(const uint8_t* data, size_t size) : data_(data), size_(size) {
   size_t ring = 2 * kRetainInterval;
   while (ring / 2 > size_ + kLookAhead) ring /= 2;
   slots_.resize(ring);
@@ -49,30 +54,34 @@ ExactPass::ExactPass(const uint8_t* data, size_t size, int slack)
 }
 
 int64_t ExactPass::Ceiling(size_t position) const {
-  const int64_t bound = position < chunkEnd_ ? bound_[position - chunkStart_]
+  const int64_t bound = position < boundsEnd_ ? bound_[position - boundsStart_]
                                              : int64_t(window_->Least(position));
   return bound + slack_;
 }
 
-// For each position p of the chunk, bound_ = C - (a lower bound of the
+// For each position p up to `end`, bound_ = C - (a lower bound of the
 // least cost from p to the end), C being the least cost of the whole
 // parse: a state at p costing more than bound_ + slack cannot be on the way
 // to a stream within the slack of the least cost. Past the chunk's end the
 // least cost of reaching a position serves (the least cost from q to the
 // end is at least C minus it); inside, the bound is carried back over every
 // token, as the least cost to the end would be.
-void ExactPass::ComputeBounds(const ParseWindow& window, size_t end) {
-  chunkStart_ = done_;
-  chunkEnd_ = end;
-  bound_.assign(end - done_, 0);
+void ExactPass::Bound(const ParseWindow& window, size_t end) {
+  if (boundsStart_ < done_) {
+    bound_.erase(bound_.begin(), bound_.begin() + std::ptrdiff_t(done_ - boundsStart_));
+    boundsStart_ = done_;
+  }
+  const size_t begin = boundsEnd_;
+  bound_.resize(end - boundsStart_);
+  boundsEnd_ = end;
   auto value = [&](size_t q) -> int64_t {
-    return q >= end ? int64_t(window.Least(q)) : bound_[q - chunkStart_];
+    return q >= end ? int64_t(window.Least(q)) : bound_[q - boundsStart_];
   };
   // The best values of the positions from p + 27 on, for the flat-priced
   // lengths: nearer positions on top, each above only better ones.
   std::vector<std::pair<size_t, int64_t>> stack;
   size_t pushed = std::min(size_, end + kMaxLongLength - 1) + 1;
-  for (size_t p = end; p-- > done_;) {
+  for (size_t p = end; p-- > begin;) {
     int64_t best = value(p + 1) - int64_t(Price(kLiteralCost));
     const Match* matches;
     const size_t count = window.MatchesAt(p, &matches);
@@ -106,13 +115,13 @@ void ExactPass::ComputeBounds(const ParseWindow& window, size_t end) {
         }
       }
     }
-    bound_[p - chunkStart_] = best;
+    bound_[p - boundsStart_] = best;
   }
 }
 
 void ExactPass::Advance(const ParseWindow& window, size_t end) {
   window_ = &window;
-  ComputeBounds(window, end);
+  if (boundsEnd_ < end) Bound(window, end);
   for (size_t position = done_; position < end; ++position) {
     if (position > 0) Arrive(position);
     if (position % kRetainInterval == 0) Retain(position);
@@ -179,7 +188,8 @@ void ExactPass::Arrive(size_t position) {
       continue;
     }
     const Offer& o = offers_[i];
-    Merge(&slot, o.cost, o.base, PackToken(uint32_t(position - o.source), o.distance));
+    Merge(&slot, o.cost, o.base,
+          LaneToken(PackToken(uint32_t(position - o.source), o.distance), o.bits));
     ++i;
   }
 
@@ -255,7 +265,7 @@ void ExactPass::OpenOffer(const Offer& offer) {
 size_t ExactPass::LastPathPosition(size_t position, uint32_t lane) {
   do {
     const uint32_t token = SlotAt(position).token[lane];
-    lane = (lane - TokenBits(token)) & 31;
+    lane = (lane - LaneTokenBits(token)) & 31;
     position -= TokenLength(token);
   } while (!SlotAt(position).onPath);
   return position;
@@ -269,22 +279,23 @@ void ExactPass::Rebase(size_t position) {
   Slot& slot = SlotAt(position);
   for (uint32_t r = 0; r < 32; ++r) {
     if (slot.cost[r] == kNone) continue;
+    const uint32_t last = slot.token[r];
+    const Slot& from = SlotAt(position - TokenLength(last));
+    if (from.onPath && PackedToken(last) == from.pathToken) {
+      slot.history[r] = from.history[(r - LaneTokenBits(last)) & 31];
+      continue;
+    }
     walk_.clear();
     size_t at = position;
     uint32_t lane = r;
     do {
       const uint32_t token = SlotAt(at).token[lane];
-      walk_.push_back(token);
-      lane = (lane - TokenBits(token)) & 31;
+      walk_.push_back(PackedToken(token));
+      lane = (lane - LaneTokenBits(token)) & 31;
       at -= TokenLength(token);
     } while (!SlotAt(at).onPath);
-    const Slot& before = SlotAt(at);
-    if (walk_.size() == 1 && walk_[0] == before.pathToken) {
-      slot.history[r] = before.history[lane];
-    } else {
-      std::reverse(walk_.begin(), walk_.end());
-      slot.history[r] = detours_.Add(before.history[lane], at, position, walk_);
-    }
+    std::reverse(walk_.begin(), walk_.end());
+    slot.history[r] = detours_.Add(SlotAt(at).history[lane], at, position, walk_);
   }
 }
 
@@ -300,7 +311,7 @@ void ExactPass::Relax(size_t position, const Match* matches, size_t count) {
     Rotated(slot.cost, uint32_t(cost.bits), &lo, &hi);
     _mm_store_si128(reinterpret_cast<__m128i*>(lanes), lo);
     _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 16), hi);
-    Merge(&target, lanes, base, PackToken(uint32_t(length), distance));
+    Merge(&target, lanes, base, LaneToken(PackToken(uint32_t(length), distance), uint32_t(cost.bits)));
   };
   add(1, kLiteralCost, 0);
   if (count == 0) return;
@@ -337,6 +348,7 @@ void ExactPass::OpenOffers(size_t position, const Match* matches, size_t count) 
       o.source = position;
       o.last = position + std::min(matches[m].length, kMaxLongLength);
       o.distance = matches[m].distance;
+      o.bits = uint32_t(cost.bits);
       const Offer* cover = nullptr;
       for (const Offer& r : recent_) {
         if (r.last < o.last) continue;

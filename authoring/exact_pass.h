@@ -27,14 +27,20 @@
 
 class ExactPass {
  public:
-  // `slack`: how much more than the least cost a stream smaller than the
-  // least-cost one may cost (compressor.cpp).
-  ExactPass(const uint8_t* data, size_t size, int slack);
+  ExactPass(const uint8_t* data, size_t size);
+
+  // How much more than the least cost a stream smaller than the least-cost
+  // one may cost (compressor.cpp); to be set before Advance.
+  void SetSlack(int slack) { slack_ = slack; }
 
   // Runs over the positions from where it stopped up to `end`, a position
   // of the least-cost path; the window must hold the least costs of the
   // positions up to end + 281 (or to the end of the input).
   void Advance(const ParseWindow& window, size_t end);
+  // Works out the ceilings of the positions up to `end` (a position of the
+  // least-cost path, with the same needs of the window) ahead of Advance,
+  // which otherwise does it itself.
+  void Bound(const ParseWindow& window, size_t end);
   size_t Done() const { return done_; }
 
   // After Advance has reached the input's size: the smallest stream, made
@@ -51,7 +57,7 @@ class ExactPass {
  private:
   // One position. Lane r: the least cost of reaching it with r control bits
   // used of the last word, as cost[r] + base (kNone: none), and the token
-  // that does. Lanes are kept twice over (cost[32 + r] == cost[r]) once the
+  // that does (with its control bits in the top 5 bits). Lanes are kept twice over (cost[32 + r] == cost[r]) once the
   // position is reached, so that any rotation of them is one load.
   struct Slot {
     alignas(16) uint8_t cost[64];
@@ -70,13 +76,13 @@ class ExactPass {
     size_t source;
     size_t last;
     uint32_t distance;
+    uint32_t bits;  // control bits of the match
   };
 
   std::vector<uint8_t> Write(const std::vector<uint32_t>& path,
                              const std::vector<const DetourArena::Detour*>& detours) const;
   Slot& SlotAt(size_t position) { return slots_[position & mask_]; }
   int64_t Ceiling(size_t position) const;
-  void ComputeBounds(const ParseWindow& window, size_t end);
   void Grow(size_t last);
   void Arrive(size_t position);
   void Merge(Slot* target, const uint8_t* lanes, uint64_t base, uint32_t token);
@@ -89,13 +95,13 @@ class ExactPass {
 
   const uint8_t* data_;
   size_t size_;
-  int slack_;
+  int slack_ = 0;
   size_t done_ = 0;
 
-  // The most a lane may cost at each position of the current chunk
-  // (bound_ + slack), and past its end the least cost + slack.
+  // The most a lane may cost at each position from boundsStart_ to
+  // boundsEnd_ (bound_ + slack), and past it the least cost + slack.
   const ParseWindow* window_ = nullptr;
-  size_t chunkStart_ = 0, chunkEnd_ = 0;
+  size_t boundsStart_ = 0, boundsEnd_ = 0;
   std::vector<int64_t> bound_;
 
   // Positions keep_ .. cleared_, in a ring (position & mask_) that grows
