@@ -153,15 +153,22 @@ void ExactPass::Grow(size_t last) {
   }
 }
 
-// Lanes (as cost + base) reach `target` by `token`: each lane it improves
-// takes them; on a tie the lane keeps what reached it first.
-void ExactPass::Merge(Slot* target, const uint8_t* lanes, uint64_t base, uint32_t token) {
+// Lanes (as cost + base) reach `target` by `token`: each lane within the
+// target's ceiling that it improves takes them; on a tie the lane keeps
+// what reached it first.
+void ExactPass::Merge(Slot* target, __m128i lo, __m128i hi, uint64_t base, int64_t ceiling,
+                      uint32_t token) {
   // target->base is the least cost of reaching the target, never above base.
   const uint64_t k = base - target->base;
-  if (k >= kNone) return;
-  __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes));
-  __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes + 16));
+  const int64_t room = ceiling - int64_t(target->base);
+  if (k >= kNone || room < int64_t(k)) return;
   AddToLanes(k, &lo, &hi);
+  if (room < kNone - 1) {
+    // Lanes above the ceiling: max(lane, ceiling + 1) == lane.
+    const __m128i above = _mm_set1_epi8(char(uint8_t(room + 1)));
+    lo = _mm_or_si128(lo, _mm_cmpeq_epi8(_mm_max_epu8(lo, above), lo));
+    hi = _mm_or_si128(hi, _mm_cmpeq_epi8(_mm_max_epu8(hi, above), hi));
+  }
   const __m128i oldLo = _mm_load_si128(reinterpret_cast<const __m128i*>(target->cost));
   const __m128i oldHi = _mm_load_si128(reinterpret_cast<const __m128i*>(target->cost + 16));
   const __m128i minLo = _mm_min_epu8(lo, oldLo), minHi = _mm_min_epu8(hi, oldHi);
@@ -181,6 +188,7 @@ void ExactPass::Arrive(size_t position) {
   std::vector<Offer>& waiting = pending_[position % kPendingSlots];
   for (const Offer& o : waiting) OpenOffer(o);
   waiting.clear();
+  const int64_t ceiling = Ceiling(position);
   for (size_t i = 0; i < offers_.size();) {
     if (offers_[i].last < position) {
       offers_[i] = offers_.back();
@@ -188,19 +196,20 @@ void ExactPass::Arrive(size_t position) {
       continue;
     }
     const Offer& o = offers_[i];
-    Merge(&slot, o.cost, o.base,
+    Merge(&slot, _mm_load_si128(reinterpret_cast<const __m128i*>(o.cost)),
+          _mm_load_si128(reinterpret_cast<const __m128i*>(o.cost + 16)), o.base, ceiling,
           LaneToken(PackToken(uint32_t(position - o.source), o.distance), o.bits));
     ++i;
   }
 
   __m128i lo = _mm_load_si128(reinterpret_cast<const __m128i*>(slot.cost));
   __m128i hi = _mm_load_si128(reinterpret_cast<const __m128i*>(slot.cost + 16));
-  const int64_t ceiling = Ceiling(position) - int64_t(slot.base);
-  if (ceiling < 0) {
+  const int64_t room = ceiling - int64_t(slot.base);
+  if (room < 0) {
     lo = hi = _mm_set1_epi8(char(kNone));
-  } else if (ceiling < kNone - 1) {
-    // Lanes above the ceiling: max(lane, ceiling + 1) == lane.
-    const __m128i above = _mm_set1_epi8(char(uint8_t(ceiling + 1)));
+  } else if (room < kNone - 1) {
+    // Lanes above the ceiling (offers bring them): max(lane, room + 1) == lane.
+    const __m128i above = _mm_set1_epi8(char(uint8_t(room + 1)));
     lo = _mm_or_si128(lo, _mm_cmpeq_epi8(_mm_max_epu8(lo, above), lo));
     hi = _mm_or_si128(hi, _mm_cmpeq_epi8(_mm_max_epu8(hi, above), hi));
   }
@@ -303,15 +312,13 @@ void ExactPass::Rebase(size_t position) {
 void ExactPass::Relax(size_t position, const Match* matches, size_t count) {
   const Slot& slot = SlotAt(position);
   auto add = [&](size_t length, TokenCost cost, uint32_t distance) {
-    Slot& target = SlotAt(position + length);
     const uint64_t base = slot.base + Price(cost);
-    if (int64_t(base + slot.least) > Ceiling(position + length)) return;
-    alignas(16) uint8_t lanes[32];
+    const int64_t ceiling = Ceiling(position + length);
+    if (int64_t(base + slot.least) > ceiling) return;
     __m128i lo, hi;
     Rotated(slot.cost, uint32_t(cost.bits), &lo, &hi);
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), lo);
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 16), hi);
-    Merge(&target, lanes, base, LaneToken(PackToken(uint32_t(length), distance), uint32_t(cost.bits)));
+    Merge(&SlotAt(position + length), lo, hi, base, ceiling,
+          LaneToken(PackToken(uint32_t(length), distance), uint32_t(cost.bits)));
   };
   add(1, kLiteralCost, 0);
   if (count == 0) return;
