@@ -85,18 +85,9 @@ std::vector<uint8_t> Compress(const uint8_t* data, size_t size, bool whole,
   LeastCostPass first(data, size, &window, &path);
   std::vector<uint8_t> stream;
   if (whole) {
-    // The slack waits for the spare bits, but the ceilings' bounds can be
-    // worked out chunk by chunk while the match finder is busy.
     ExactPass exact(data, size);
     window.Reserve(size + 1, 4 * size);
-    size_t bounded = 0;
-    first.Run(
-        [&](size_t settled) {
-          if (settled == size || settled - bounded < kExactChunk) return;
-          exact.Bound(window, settled);
-          bounded = settled;
-        },
-        progress, context);
+    first.Run([](size_t) {}, progress, context);
     const int spare = SpareBits(path);
     if (spare < 8) {
       stream = exact.WritePath(path);

@@ -39,10 +39,6 @@ class ExactPass {
   // of the least-cost path; the window must hold the least costs of the
   // positions up to end + 281 (or to the end of the input).
   void Advance(const ParseWindow& window, size_t end);
-  // Works out the ceilings of the positions up to `end` (a position of the
-  // least-cost path, with the same needs of the window) ahead of Advance,
-  // which otherwise does it itself.
-  void Bound(const ParseWindow& window, size_t end);
   size_t Done() const { return done_; }
 
   // After Advance has reached the input's size: the smallest stream, made
@@ -85,6 +81,7 @@ class ExactPass {
                              const std::vector<const DetourArena::Detour*>& detours) const;
   Slot& SlotAt(size_t position) { return slots_[position & mask_]; }
   int64_t Ceiling(size_t position) const;
+  void Bound(const ParseWindow& window, size_t end);
   void Grow(size_t last);
   void Arrive(size_t position);
   void Merge(Slot* target, __m128i lo, __m128i hi, uint64_t base, int64_t ceiling, uint32_t token);
