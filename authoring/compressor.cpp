@@ -87,6 +87,7 @@ std::vector<uint8_t> Compress(const uint8_t* data, size_t size, bool whole,
   if (whole) {
     ExactPass exact(data, size);
     window.Reserve(size + 1, 4 * size);
+    path.reserve(size);
     first.Run([](size_t) {}, progress, context);
     const int spare = SpareBits(path);
     if (spare < 8) {

@@ -48,7 +48,7 @@ void MatchStream::Produce() {
     while (position < size_ && block.ends.size() < kBlockPositions &&
            block.matches.size() < kBlockMatches) {
       const size_t count = finder_.FindNext(found);
-      block.matches.insert(block.matches.end(), found, found + count);
+      for (size_t i = 0; i < count; ++i) block.matches.push_back(found[i]);
       block.ends.push_back(uint32_t(block.matches.size()));
       ++position;
     }
