@@ -72,34 +72,35 @@ void ExactPass::Bound(const ParseWindow& window, size_t end) {
     boundsStart_ = done_;
   }
   const size_t begin = boundsEnd_;
-  bound_.resize(end - boundsStart_);
   boundsEnd_ = end;
-  auto value = [&](size_t q) -> int64_t {
-    return q >= end ? int64_t(window.Least(q)) : bound_[q - boundsStart_];
-  };
+  // Past `end`, as far as a token from before it reaches: the least costs.
+  const size_t reach = std::min(size_, end + kMaxLongLength - 1);
+  bound_.resize(reach + 1 - boundsStart_);
+  for (size_t q = end; q <= reach; ++q) bound_[q - boundsStart_] = int64_t(window.Least(q));
   // The best values of the positions from p + 27 on, for the flat-priced
   // lengths: nearer positions on top, each above only better ones.
   std::vector<std::pair<size_t, int64_t>> stack;
-  size_t pushed = std::min(size_, end + kMaxLongLength - 1) + 1;
+  size_t pushed = reach + 1;
   for (size_t p = end; p-- > begin;) {
-    int64_t best = value(p + 1) - int64_t(Price(kLiteralCost));
+    const int64_t* value = bound_.data() + (p - boundsStart_);  // value[n]: position p + n
+    int64_t best = value[1] - int64_t(Price(kLiteralCost));
     const Match* matches;
     const size_t count = window.MatchesAt(p, &matches);
     if (count > 0) {
       const uint32_t nearest = matches[0].distance;
       if (nearest <= kMaxShortDistance) {
-        best = std::max(best, value(p + 2) - int64_t(Price(ShortMatchCost(nearest))));
+        best = std::max(best, value[2] - int64_t(Price(ShortMatchCost(nearest))));
       }
       uint32_t length = kMinLongLength;
       for (size_t m = 0; m < count && length <= kLastStepLength; ++m) {
         const uint32_t* prices = StepLongPrices(LongDistanceClass(matches[m].distance));
         const uint32_t top = std::min(matches[m].length, kLastStepLength);
-        for (; length <= top; ++length) best = std::max(best, value(p + length) - int64_t(prices[length]));
+        for (; length <= top; ++length) best = std::max(best, value[length] - int64_t(prices[length]));
       }
       if (matches[count - 1].length >= kFirstFlatLength) {
         while (pushed > p + kFirstFlatLength) {
           --pushed;
-          const int64_t v = value(pushed);
+          const int64_t v = bound_[pushed - boundsStart_];
           while (!stack.empty() && stack.back().second <= v) stack.pop_back();
           stack.emplace_back(pushed, v);
         }
@@ -107,10 +108,10 @@ void ExactPass::Bound(const ParseWindow& window, size_t end) {
           if (matches[m].length < kFirstFlatLength) continue;
           const int c = LongDistanceClass(matches[m].distance);
           if (m + 1 < count && LongDistanceClass(matches[m + 1].distance) == c) continue;
-          const size_t reach = p + std::min(matches[m].length, kMaxLongLength);
+          const size_t last = p + std::min(matches[m].length, kMaxLongLength);
           const auto it = std::partition_point(
               stack.begin(), stack.end(),
-              [reach](const std::pair<size_t, int64_t>& e) { return e.first > reach; });
+              [last](const std::pair<size_t, int64_t>& e) { return e.first > last; });
           best = std::max(best, it->second - int64_t(Price(FlatLongMatchCost(c))));
         }
       }
