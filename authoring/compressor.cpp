@@ -1,5 +1,10 @@
 #include "authoring/compressor.h"
 
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 #include "authoring/exact_pass.h"
 #include "authoring/least_cost_pass.h"
 #include "authoring/parse_window.h"
@@ -74,6 +79,48 @@ int SpareBits(const std::vector<uint32_t>& path) {
   return int((32 - bits % 32) % 32);
 }
 
+// The exact pass over the whole input, chunk by chunk, while another thread
+// works out the ceilings' bounds of the chunks ahead (bounds of a chunk
+// ending on P are sound on their own, see above).
+void RunExactPass(const ParseWindow& window, const std::vector<uint32_t>& path,
+                  ExactPass* exact) {
+  const size_t size = window.Known() - 1;
+  std::vector<size_t> ends;
+  size_t at = 0;
+  for (uint32_t token : path) {
+    at += TokenLength(token);
+    if (at != size && at - (ends.empty() ? 0 : ends.back()) >= kExactChunk) ends.push_back(at);
+  }
+  ends.push_back(size);
+  exact->SpanBounds();
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  size_t bounded = 0;  // chunks whose bounds are there
+  auto bound = [&] {
+    for (size_t i = 0; i < ends.size(); ++i) {
+      exact->BoundChunk(window, i == 0 ? 0 : ends[i - 1], ends[i]);
+      std::lock_guard<std::mutex> lock(mutex);
+      bounded = i + 1;
+      changed.notify_all();
+    }
+  };
+  std::thread helper;
+  try {
+    helper = std::thread(bound);
+  } catch (const std::system_error&) {
+    bound();  // no thread to be had: one after the other
+  }
+  for (size_t i = 0; i < ends.size(); ++i) {
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait(lock, [&] { return bounded > i; });
+    }
+    exact->Advance(window, ends[i], true);
+  }
+  if (helper.joinable()) helper.join();
+}
+
 }  // namespace
 
 namespace {
@@ -94,7 +141,7 @@ std::vector<uint8_t> Compress(const uint8_t* data, size_t size, bool whole,
       stream = exact.WritePath(path);
     } else {
       exact.SetSlack(spare - 8);
-      exact.Advance(window, size);
+      RunExactPass(window, path, &exact);
       stream = exact.Finish(path);
     }
   } else {

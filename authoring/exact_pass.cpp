@@ -59,48 +59,40 @@ int64_t ExactPass::Ceiling(size_t position) const {
   return bound + slack_;
 }
 
-// For each position p up to `end`, bound_ = C - (a lower bound of the
+// For each position p of [begin, end), bound_ = C - (a lower bound of the
 // least cost from p to the end), C being the least cost of the whole
 // parse: a state at p costing more than bound_ + slack cannot be on the way
 // to a stream within the slack of the least cost. Past the chunk's end the
 // least cost of reaching a position serves (the least cost from q to the
 // end is at least C minus it); inside, the bound is carried back over every
 // token, as the least cost to the end would be.
-void ExactPass::Bound(const ParseWindow& window, size_t end) {
-  if (boundsStart_ < done_) {
-    bound_.erase(bound_.begin(), bound_.begin() + std::ptrdiff_t(done_ - boundsStart_));
-    boundsStart_ = done_;
-  }
-  const size_t begin = boundsEnd_;
-  boundsEnd_ = end;
-  // Past `end`, as far as a token from before it reaches: the least costs.
-  const size_t reach = std::min(size_, end + kMaxLongLength - 1);
-  bound_.resize(reach + 1 - boundsStart_);
-  for (size_t q = end; q <= reach; ++q) bound_[q - boundsStart_] = int64_t(window.Least(q));
+void ExactPass::BoundChunk(const ParseWindow& window, size_t begin, size_t end) {
+  auto value = [&](size_t q) -> int64_t {
+    return q >= end ? int64_t(window.Least(q)) : bound_[q - boundsStart_];
+  };
   // The best values of the positions from p + 27 on, for the flat-priced
   // lengths: nearer positions on top, each above only better ones.
   std::vector<std::pair<size_t, int64_t>> stack;
-  size_t pushed = reach + 1;
+  size_t pushed = std::min(size_, end + kMaxLongLength - 1) + 1;
   for (size_t p = end; p-- > begin;) {
-    const int64_t* value = bound_.data() + (p - boundsStart_);  // value[n]: position p + n
-    int64_t best = value[1] - int64_t(Price(kLiteralCost));
+    int64_t best = value(p + 1) - int64_t(Price(kLiteralCost));
     const Match* matches;
     const size_t count = window.MatchesAt(p, &matches);
     if (count > 0) {
       const uint32_t nearest = matches[0].distance;
       if (nearest <= kMaxShortDistance) {
-        best = std::max(best, value[2] - int64_t(Price(ShortMatchCost(nearest))));
+        best = std::max(best, value(p + 2) - int64_t(Price(ShortMatchCost(nearest))));
       }
       uint32_t length = kMinLongLength;
       for (size_t m = 0; m < count && length <= kLastStepLength; ++m) {
         const uint32_t* prices = StepLongPrices(LongDistanceClass(matches[m].distance));
         const uint32_t top = std::min(matches[m].length, kLastStepLength);
-        for (; length <= top; ++length) best = std::max(best, value[length] - int64_t(prices[length]));
+        for (; length <= top; ++length) best = std::max(best, value(p + length) - int64_t(prices[length]));
       }
       if (matches[count - 1].length >= kFirstFlatLength) {
         while (pushed > p + kFirstFlatLength) {
           --pushed;
-          const int64_t v = bound_[pushed - boundsStart_];
+          const int64_t v = value(pushed);
           while (!stack.empty() && stack.back().second <= v) stack.pop_back();
           stack.emplace_back(pushed, v);
         }
@@ -120,9 +112,20 @@ void ExactPass::Bound(const ParseWindow& window, size_t end) {
   }
 }
 
-void ExactPass::Advance(const ParseWindow& window, size_t end) {
+void ExactPass::SpanBounds() {
+  boundsStart_ = 0;
+  bound_.assign(size_, 0);
+}
+
+void ExactPass::Advance(const ParseWindow& window, size_t end, bool bounded) {
   window_ = &window;
-  if (boundsEnd_ < end) Bound(window, end);
+  if (!bounded) {
+    bound_.erase(bound_.begin(), bound_.begin() + std::ptrdiff_t(done_ - boundsStart_));
+    boundsStart_ = done_;
+    bound_.resize(end - done_);
+    BoundChunk(window, done_, end);
+  }
+  boundsEnd_ = end;
   for (size_t position = done_; position < end; ++position) {
     if (position > 0) Arrive(position);
     if (position % kRetainInterval == 0) Retain(position);

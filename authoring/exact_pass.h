@@ -38,7 +38,16 @@ class ExactPass {
   // Runs over the positions from where it stopped up to `end`, a position
   // of the least-cost path; the window must hold the least costs of the
   // positions up to end + 281 (or to the end of the input).
-  void Advance(const ParseWindow& window, size_t end);
+  // `bounded`: BoundChunk has been run for all of them already.
+  void Advance(const ParseWindow& window, size_t end, bool bounded = false);
+
+  // For taking the input whole: room for the ceilings of every position
+  // (SpanBounds), then the ceilings of the positions from `begin` to `end`
+  // (a position of the least-cost path, or the input's size), chunk after
+  // chunk, touching nothing of the others: another thread can work them out
+  // ahead of Advance.
+  void SpanBounds();
+  void BoundChunk(const ParseWindow& window, size_t begin, size_t end);
   size_t Done() const { return done_; }
 
   // After Advance has reached the input's size: the smallest stream, made
@@ -81,7 +90,6 @@ class ExactPass {
                              const std::vector<const DetourArena::Detour*>& detours) const;
   Slot& SlotAt(size_t position) { return slots_[position & mask_]; }
   int64_t Ceiling(size_t position) const;
-  void Bound(const ParseWindow& window, size_t end);
   void Grow(size_t last);
   void Arrive(size_t position);
   void Merge(Slot* target, __m128i lo, __m128i hi, uint64_t base, int64_t ceiling, uint32_t token);
