@@ -20,6 +20,26 @@ inline uint32_t LaneToken(uint32_t token, uint32_t bits) { return token | bits <
 inline uint32_t LaneTokenBits(uint32_t laneToken) { return laneToken >> 27; }
 inline uint32_t PackedToken(uint32_t laneToken) { return laneToken & ((1u << 27) - 1); }
 
+// The least of 16 lanes.
+inline int Least(__m128i x) {
+  x = _mm_min_epu8(x, _mm_srli_si128(x, 8));
+  x = _mm_min_epu8(x, _mm_srli_si128(x, 4));
+  x = _mm_min_epu8(x, _mm_srli_si128(x, 2));
+  x = _mm_min_epu8(x, _mm_srli_si128(x, 1));
+  return _mm_cvtsi128_si32(x) & 0xFF;
+}
+
+// For each of 16 lanes, the least of the lanes before it and of `carry`.
+inline __m128i LeastBefore(__m128i x, __m128i carry) {
+  const __m128i none = _mm_set1_epi8(char(0xFF));
+  x = _mm_or_si128(_mm_slli_si128(x, 1), _mm_srli_si128(none, 15));  // lane i: x[i - 1]
+  x = _mm_min_epu8(x, _mm_or_si128(_mm_slli_si128(x, 1), _mm_srli_si128(none, 15)));
+  x = _mm_min_epu8(x, _mm_or_si128(_mm_slli_si128(x, 2), _mm_srli_si128(none, 14)));
+  x = _mm_min_epu8(x, _mm_or_si128(_mm_slli_si128(x, 4), _mm_srli_si128(none, 12)));
+  x = _mm_min_epu8(x, _mm_or_si128(_mm_slli_si128(x, 8), _mm_srli_si128(none, 8)));
+  return _mm_min_epu8(x, carry);
+}
+
 // Lane r of `lanes` moved to lane r + shift (modulo 32): one load from the
 // doubled lanes.
 inline void Rotated(const uint8_t* doubled, uint32_t shift, __m128i* lo, __m128i* hi) {
@@ -217,33 +237,30 @@ void ExactPass::Arrive(size_t position) {
     lo = _mm_or_si128(lo, _mm_cmpeq_epi8(_mm_max_epu8(lo, above), lo));
     hi = _mm_or_si128(hi, _mm_cmpeq_epi8(_mm_max_epu8(hi, above), hi));
   }
-  _mm_store_si128(reinterpret_cast<__m128i*>(slot.cost), lo);
-  _mm_store_si128(reinterpret_cast<__m128i*>(slot.cost + 16), hi);
-  const __m128i none = _mm_set1_epi8(char(kNone));
-  uint32_t live = ~(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(lo, none))) |
-                    uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(hi, none))) << 16);
   // Only lanes that no other lane is as good as stay (exact_pass.h): a
   // lane with fewer used bits and no more bytes, or 4 bytes fewer, beats
-  // it. Lane r has 8 * bytes = cost - r (plus the same for every lane).
-  int leastBytes = INT32_MAX;
-  for (uint32_t m = live; m != 0; m &= m - 1) {
-    const int r = __builtin_ctz(m);
-    leastBytes = std::min(leastBytes, int(slot.cost[r]) - r);
-  }
-  int fewestBytes = INT32_MAX;  // among the lanes of fewer used bits
-  uint8_t least = kNone;
-  for (uint32_t m = live; m != 0; m &= m - 1) {
-    const int r = __builtin_ctz(m);
-    const int bytes = int(slot.cost[r]) - r;
-    if (fewestBytes <= bytes || leastBytes + 32 <= bytes) {
-      slot.cost[r] = kNone;
-    } else {
-      least = std::min(least, slot.cost[r]);
-    }
-    fewestBytes = std::min(fewestBytes, bytes);
-  }
-  slot.least = least;
-  std::copy(slot.cost, slot.cost + 32, slot.cost + 32);
+  // it. With 8 * bytes = cost - r (plus the same for every lane), lane r
+  // goes when the least of cost - r over the lanes before it is no more
+  // than its own, or the least over all lanes is 32 less. Lanes stay within
+  // 23 of the least cost there, so cost + 32 - r fits a byte.
+  const __m128i offsetLo = _mm_setr_epi8(32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17);
+  const __m128i offsetHi = _mm_setr_epi8(16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1);
+  const __m128i bytesLo = _mm_adds_epu8(lo, offsetLo), bytesHi = _mm_adds_epu8(hi, offsetHi);
+  const __m128i beforeLo = LeastBefore(bytesLo, _mm_set1_epi8(char(kNone)));
+  const __m128i beforeHi = LeastBefore(bytesHi, _mm_set1_epi8(char(Least(bytesLo))));
+  const __m128i far = _mm_set1_epi8(char(std::min(Least(_mm_min_epu8(bytesLo, bytesHi)) + 32, 255)));
+  auto beaten = [&far](__m128i bytes, __m128i before) {
+    const __m128i byBefore = _mm_cmpeq_epi8(_mm_max_epu8(before, bytes), bytes);
+    const __m128i byFar = _mm_cmpeq_epi8(_mm_max_epu8(far, bytes), bytes);
+    return _mm_or_si128(byBefore, byFar);
+  };
+  lo = _mm_or_si128(lo, beaten(bytesLo, beforeLo));
+  hi = _mm_or_si128(hi, beaten(bytesHi, beforeHi));
+  slot.least = uint8_t(Least(_mm_min_epu8(lo, hi)));
+  _mm_store_si128(reinterpret_cast<__m128i*>(slot.cost), lo);
+  _mm_store_si128(reinterpret_cast<__m128i*>(slot.cost + 16), hi);
+  _mm_store_si128(reinterpret_cast<__m128i*>(slot.cost + 32), lo);
+  _mm_store_si128(reinterpret_cast<__m128i*>(slot.cost + 48), hi);
 
   slot.pathToken = position < size_ ? window_->PathToken(position) : 0;
   slot.onPath = position == size_ || slot.pathToken != 0;
