@@ -55,6 +55,15 @@ inline void AddToLanes(uint64_t k, __m128i* lo, __m128i* hi) {
   *hi = _mm_adds_epu8(*hi, add);
 }
 
+// The lanes that something reaches, one bit each.
+inline uint32_t LiveLanes(const uint8_t* cost) {
+  const __m128i none = _mm_set1_epi8(char(ExactPass::kNone));
+  const __m128i lo = _mm_load_si128(reinterpret_cast<const __m128i*>(cost));
+  const __m128i hi = _mm_load_si128(reinterpret_cast<const __m128i*>(cost + 16));
+  return ~(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(lo, none))) |
+           uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(hi, none))) << 16);
+}
+
 }  // namespace
 
 ExactPass::ExactPass(const uint8_t* data, size_t size) : data_(data), size_(size) {
@@ -71,6 +80,7 @@ ExactPass::ExactPass(const uint8_t* data, size_t size) : data_(data), size_(size
   start.pathToken = 0;
   start.onPath = true;
   start.least = 0;
+  start.reached = true;
 }
 
 int64_t ExactPass::Ceiling(size_t position) const {
@@ -174,6 +184,7 @@ void ExactPass::Grow(size_t last) {
     std::fill(s.cost, s.cost + 32, kNone);
     s.base = window_->Least(cleared_ + 1);
     s.onPath = false;
+    s.reached = false;
   }
 }
 
@@ -199,6 +210,7 @@ void ExactPass::Merge(Slot* target, __m128i lo, __m128i hi, uint64_t base, int64
   uint32_t improved = ~(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(minLo, oldLo))) |
                         uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(minHi, oldHi))) << 16);
   if (improved == 0) return;
+  target->reached = true;
   _mm_store_si128(reinterpret_cast<__m128i*>(target->cost), minLo);
   _mm_store_si128(reinterpret_cast<__m128i*>(target->cost + 16), minHi);
   for (; improved != 0; improved &= improved - 1) target->token[__builtin_ctz(improved)] = token;
@@ -213,6 +225,8 @@ void ExactPass::Arrive(size_t position) {
   for (const Offer& o : waiting) OpenOffer(o);
   waiting.clear();
   const int64_t ceiling = Ceiling(position);
+  slot.pathToken = position < size_ ? window_->PathToken(position) : 0;
+  slot.onPath = position == size_ || slot.pathToken != 0;
   for (size_t i = 0; i < offers_.size();) {
     if (offers_[i].last < position) {
       offers_[i] = offers_.back();
@@ -224,6 +238,10 @@ void ExactPass::Arrive(size_t position) {
           _mm_load_si128(reinterpret_cast<const __m128i*>(o.cost + 16)), o.base, ceiling,
           LaneToken(PackToken(uint32_t(position - o.source), o.distance), o.bits));
     ++i;
+  }
+  if (!slot.reached) {
+    slot.least = kNone;
+    return;
   }
 
   __m128i lo = _mm_load_si128(reinterpret_cast<const __m128i*>(slot.cost));
@@ -261,9 +279,6 @@ void ExactPass::Arrive(size_t position) {
   _mm_store_si128(reinterpret_cast<__m128i*>(slot.cost + 16), hi);
   _mm_store_si128(reinterpret_cast<__m128i*>(slot.cost + 32), lo);
   _mm_store_si128(reinterpret_cast<__m128i*>(slot.cost + 48), hi);
-
-  slot.pathToken = position < size_ ? window_->PathToken(position) : 0;
-  slot.onPath = position == size_ || slot.pathToken != 0;
   if (slot.onPath && slot.least != kNone) Rebase(position);
 }
 
@@ -307,8 +322,8 @@ size_t ExactPass::LastPathPosition(size_t position, uint32_t lane) {
 // detours.
 void ExactPass::Rebase(size_t position) {
   Slot& slot = SlotAt(position);
-  for (uint32_t r = 0; r < 32; ++r) {
-    if (slot.cost[r] == kNone) continue;
+  for (uint32_t live = LiveLanes(slot.cost); live != 0; live &= live - 1) {
+    const uint32_t r = uint32_t(__builtin_ctz(live));
     const uint32_t last = slot.token[r];
     const Slot& from = SlotAt(position - TokenLength(last));
     if (from.onPath && PackedToken(last) == from.pathToken) {

@@ -73,6 +73,7 @@ class ExactPass {
     uint64_t base;         // the least cost of reaching the position
     uint32_t pathToken;    // the least-cost path's token from here (0: none)
     bool onPath;           // the least-cost path passes here
+    bool reached;          // some lane has taken a token to here
     uint8_t least;         // the least of the lanes
   };
   // A long match of 27 bytes or more from one position, open to every end

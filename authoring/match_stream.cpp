@@ -31,7 +31,6 @@ MatchStream::~MatchStream() {
 }
 
 void MatchStream::Produce() {
-  Match found[MatchFinder::kMaxMatches];
   for (size_t position = 0; position < size_;) {
     Block block;
     {
@@ -43,13 +42,15 @@ void MatchStream::Produce() {
         spare_.pop_back();
       }
     }
-    block.matches.clear();
+    // The finder writes straight into the block, which keeps room for as
+    // many as one more position can bring (ends.back() tells how many are
+    // there).
+    block.matches.resize(kBlockMatches + MatchFinder::kMaxMatches);
     block.ends.clear();
-    while (position < size_ && block.ends.size() < kBlockPositions &&
-           block.matches.size() < kBlockMatches) {
-      const size_t count = finder_.FindNext(found);
-      for (size_t i = 0; i < count; ++i) block.matches.push_back(found[i]);
-      block.ends.push_back(uint32_t(block.matches.size()));
+    uint32_t filled = 0;
+    while (position < size_ && block.ends.size() < kBlockPositions && filled < kBlockMatches) {
+      filled += uint32_t(finder_.FindNext(block.matches.data() + filled));
+      block.ends.push_back(filled);
       ++position;
     }
     {

@@ -43,7 +43,7 @@ class ParseWindow {
   // Appends the next position's matches (called before its least cost).
   void AddMatches(const Match* matches, size_t count) {
     firsts_.push_back(uint32_t(matches_.size()));
-    for (size_t i = 0; i < count; ++i) matches_.push_back(matches[i]);
+    matches_.insert(matches_.end(), matches, matches + count);
   }
   void AddLeast(uint64_t cost) {
     least_.push_back(cost);
