@@ -188,14 +188,12 @@ void ExactPass::Grow(size_t last) {
   }
 }
 
-// Lanes (as cost + base) reach `target` by `token`: each lane within the
-// target's ceiling that it improves takes them; on a tie the lane keeps
-// what reached it first.
-void ExactPass::Merge(Slot* target, __m128i lo, __m128i hi, uint64_t base, int64_t ceiling,
+// Lanes (as cost + k + the target's base, k being at least 0) reach
+// `target` by `token`: each lane within the target's ceiling (room + its
+// base) that it improves takes them; on a tie the lane keeps what reached it
+// first.
+void ExactPass::Merge(Slot* target, __m128i lo, __m128i hi, uint64_t k, int64_t room,
                       uint32_t token) {
-  // target->base is the least cost of reaching the target, never above base.
-  const uint64_t k = base - target->base;
-  const int64_t room = ceiling - int64_t(target->base);
   if (k >= kNone || room < int64_t(k)) return;
   AddToLanes(k, &lo, &hi);
   if (room < kNone - 1) {
@@ -235,7 +233,8 @@ void ExactPass::Arrive(size_t position) {
     }
     const Offer& o = offers_[i];
     Merge(&slot, _mm_load_si128(reinterpret_cast<const __m128i*>(o.cost)),
-          _mm_load_si128(reinterpret_cast<const __m128i*>(o.cost + 16)), o.base, ceiling,
+          _mm_load_si128(reinterpret_cast<const __m128i*>(o.cost + 16)), o.base - slot.base,
+          ceiling - int64_t(slot.base),
           LaneToken(PackToken(uint32_t(position - o.source), o.distance), o.bits));
     ++i;
   }
@@ -346,15 +345,29 @@ void ExactPass::Rebase(size_t position) {
 
 // Literal, short match and long matches up to 26 bytes.
 void ExactPass::Relax(size_t position, const Match* matches, size_t count) {
+  // What the loop reads is copied to locals first: the lanes are stored
+  // through byte pointers, which as far as the compiler knows could alias
+  // any member, and would have it read them again after every store.
   const Slot& slot = SlotAt(position);
-  auto add = [&](size_t length, TokenCost cost, uint32_t distance) {
-    const uint64_t base = slot.base + Price(cost);
-    const int64_t ceiling = Ceiling(position + length);
-    if (int64_t(base + slot.least) > ceiling) return;
+  const uint64_t here = slot.base;
+  const int64_t least = slot.least;
+  const uint64_t* leastAfter = window_->LeastFrom(position);
+  const int64_t* boundAfter = bound_.data() + (position - boundsStart_);
+  const size_t bounded = boundsEnd_ - position;  // lengths whose end has a bound
+  const int64_t slack = slack_;
+  Slot* const slots = slots_.data();
+  const size_t mask = mask_;
+  auto add = [&](uint32_t length, TokenCost cost, uint32_t distance) {
+    // Relative to the least cost of reaching the end of the token.
+    const uint64_t targetBase = leastAfter[length];
+    const int64_t bound = length < bounded ? boundAfter[length] : int64_t(targetBase);
+    const int64_t room = bound + slack - int64_t(targetBase);
+    const uint64_t k = here + Price(cost) - targetBase;
+    if (int64_t(k) + least > room) return;
     __m128i lo, hi;
     Rotated(slot.cost, uint32_t(cost.bits), &lo, &hi);
-    Merge(&SlotAt(position + length), lo, hi, base, ceiling,
-          LaneToken(PackToken(uint32_t(length), distance), uint32_t(cost.bits)));
+    Merge(&slots[(position + length) & mask], lo, hi, k, room,
+          LaneToken(PackToken(length, distance), uint32_t(cost.bits)));
   };
   add(1, kLiteralCost, 0);
   if (count == 0) return;

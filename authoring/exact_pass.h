@@ -93,7 +93,7 @@ class ExactPass {
   int64_t Ceiling(size_t position) const;
   void Grow(size_t last);
   void Arrive(size_t position);
-  void Merge(Slot* target, __m128i lo, __m128i hi, uint64_t base, int64_t ceiling, uint32_t token);
+  void Merge(Slot* target, __m128i lo, __m128i hi, uint64_t k, int64_t room, uint32_t token);
   void OpenOffer(const Offer& offer);
   void Rebase(size_t position);
   size_t LastPathPosition(size_t position, uint32_t lane);

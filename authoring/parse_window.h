@@ -59,6 +59,8 @@ class ParseWindow {
     return end - begin;
   }
   uint64_t Least(size_t position) const { return least_[position - start_]; }
+  // The least costs from `position` on: [i] is that of position + i.
+  const uint64_t* LeastFrom(size_t position) const { return least_.data() + (position - start_); }
   // The least-cost path's token from `position`; 0 when the path does not
   // start a token there.
   uint32_t PathToken(size_t position) const { return path_[position - start_]; }
