@@ -70,10 +70,12 @@ ExactPass::ExactPass(const uint8_t* data, size_t size) : data_(data), size_(size
   size_t ring = 2 * kRetainInterval;
   while (ring / 2 > size_ + kLookAhead) ring /= 2;
   slots_.resize(ring);
+  lanes_.resize(ring);
   mask_ = ring - 1;
   Slot& start = slots_[0];
-  std::fill(start.cost, start.cost + 64, kNone);
-  start.cost[0] = start.cost[32] = 0;
+  uint8_t* startCost = lanes_[0].cost;
+  std::fill(startCost, startCost + 64, kNone);
+  startCost[0] = startCost[32] = 0;
   start.token[0] = 0;
   start.history[0] = 0;
   start.base = 0;
@@ -174,14 +176,20 @@ void ExactPass::Advance(const ParseWindow& window, size_t end, bool bounded) {
 void ExactPass::Grow(size_t last) {
   if (last - keep_ >= slots_.size()) {
     std::vector<Slot> larger(2 * slots_.size());
+    std::vector<Lanes> largerLanes(larger.size());
     const size_t largerMask = larger.size() - 1;
-    for (size_t p = keep_; p <= cleared_; ++p) larger[p & largerMask] = slots_[p & mask_];
+    for (size_t p = keep_; p <= cleared_; ++p) {
+      larger[p & largerMask] = slots_[p & mask_];
+      largerLanes[p & largerMask] = lanes_[p & mask_];
+    }
     slots_ = std::move(larger);
+    lanes_ = std::move(largerLanes);
     mask_ = largerMask;
   }
   for (; cleared_ < last; ++cleared_) {
     Slot& s = slots_[(cleared_ + 1) & mask_];
-    std::fill(s.cost, s.cost + 32, kNone);
+    uint8_t* cost = lanes_[(cleared_ + 1) & mask_].cost;
+    std::fill(cost, cost + 32, kNone);
     s.base = window_->Least(cleared_ + 1);
     s.onPath = false;
     s.reached = false;
@@ -192,8 +200,8 @@ void ExactPass::Grow(size_t last) {
 // `target` by `token`: each lane within the target's ceiling (room + its
 // base) that it improves takes them; on a tie the lane keeps what reached it
 // first.
-void ExactPass::Merge(Slot* target, __m128i lo, __m128i hi, uint64_t k, int64_t room,
-                      uint32_t token) {
+void ExactPass::Merge(uint8_t* cost, Slot* target, __m128i lo, __m128i hi, uint64_t k,
+                      int64_t room, uint32_t token) {
   if (k >= kNone || room < int64_t(k)) return;
   AddToLanes(k, &lo, &hi);
   if (room < kNone - 1) {
@@ -202,15 +210,15 @@ void ExactPass::Merge(Slot* target, __m128i lo, __m128i hi, uint64_t k, int64_t 
     lo = _mm_or_si128(lo, _mm_cmpeq_epi8(_mm_max_epu8(lo, above), lo));
     hi = _mm_or_si128(hi, _mm_cmpeq_epi8(_mm_max_epu8(hi, above), hi));
   }
-  const __m128i oldLo = _mm_load_si128(reinterpret_cast<const __m128i*>(target->cost));
-  const __m128i oldHi = _mm_load_si128(reinterpret_cast<const __m128i*>(target->cost + 16));
+  const __m128i oldLo = _mm_load_si128(reinterpret_cast<const __m128i*>(cost));
+  const __m128i oldHi = _mm_load_si128(reinterpret_cast<const __m128i*>(cost + 16));
   const __m128i minLo = _mm_min_epu8(lo, oldLo), minHi = _mm_min_epu8(hi, oldHi);
   uint32_t improved = ~(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(minLo, oldLo))) |
                         uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(minHi, oldHi))) << 16);
   if (improved == 0) return;
   target->reached = true;
-  _mm_store_si128(reinterpret_cast<__m128i*>(target->cost), minLo);
-  _mm_store_si128(reinterpret_cast<__m128i*>(target->cost + 16), minHi);
+  _mm_store_si128(reinterpret_cast<__m128i*>(cost), minLo);
+  _mm_store_si128(reinterpret_cast<__m128i*>(cost + 16), minHi);
   for (; improved != 0; improved &= improved - 1) target->token[__builtin_ctz(improved)] = token;
 }
 
@@ -219,6 +227,7 @@ void ExactPass::Merge(Slot* target, __m128i lo, __m128i hi, uint64_t k, int64_t 
 // and where the least-cost path passes, the lanes that left it rejoin it.
 void ExactPass::Arrive(size_t position) {
   Slot& slot = SlotAt(position);
+  uint8_t* const cost = CostAt(position);
   std::vector<Offer>& waiting = pending_[position % kPendingSlots];
   for (const Offer& o : waiting) OpenOffer(o);
   waiting.clear();
@@ -232,7 +241,7 @@ void ExactPass::Arrive(size_t position) {
       continue;
     }
     const Offer& o = offers_[i];
-    Merge(&slot, _mm_load_si128(reinterpret_cast<const __m128i*>(o.cost)),
+    Merge(cost, &slot, _mm_load_si128(reinterpret_cast<const __m128i*>(o.cost)),
           _mm_load_si128(reinterpret_cast<const __m128i*>(o.cost + 16)), o.base - slot.base,
           ceiling - int64_t(slot.base),
           LaneToken(PackToken(uint32_t(position - o.source), o.distance), o.bits));
@@ -243,8 +252,8 @@ void ExactPass::Arrive(size_t position) {
     return;
   }
 
-  __m128i lo = _mm_load_si128(reinterpret_cast<const __m128i*>(slot.cost));
-  __m128i hi = _mm_load_si128(reinterpret_cast<const __m128i*>(slot.cost + 16));
+  __m128i lo = _mm_load_si128(reinterpret_cast<const __m128i*>(cost));
+  __m128i hi = _mm_load_si128(reinterpret_cast<const __m128i*>(cost + 16));
   const int64_t room = ceiling - int64_t(slot.base);
   if (room < 0) {
     lo = hi = _mm_set1_epi8(char(kNone));
@@ -274,10 +283,10 @@ void ExactPass::Arrive(size_t position) {
   lo = _mm_or_si128(lo, beaten(bytesLo, beforeLo));
   hi = _mm_or_si128(hi, beaten(bytesHi, beforeHi));
   slot.least = uint8_t(Least(_mm_min_epu8(lo, hi)));
-  _mm_store_si128(reinterpret_cast<__m128i*>(slot.cost), lo);
-  _mm_store_si128(reinterpret_cast<__m128i*>(slot.cost + 16), hi);
-  _mm_store_si128(reinterpret_cast<__m128i*>(slot.cost + 32), lo);
-  _mm_store_si128(reinterpret_cast<__m128i*>(slot.cost + 48), hi);
+  _mm_store_si128(reinterpret_cast<__m128i*>(cost), lo);
+  _mm_store_si128(reinterpret_cast<__m128i*>(cost + 16), hi);
+  _mm_store_si128(reinterpret_cast<__m128i*>(cost + 32), lo);
+  _mm_store_si128(reinterpret_cast<__m128i*>(cost + 48), hi);
   if (slot.onPath && slot.least != kNone) Rebase(position);
 }
 
@@ -321,7 +330,7 @@ size_t ExactPass::LastPathPosition(size_t position, uint32_t lane) {
 // detours.
 void ExactPass::Rebase(size_t position) {
   Slot& slot = SlotAt(position);
-  for (uint32_t live = LiveLanes(slot.cost); live != 0; live &= live - 1) {
+  for (uint32_t live = LiveLanes(CostAt(position)); live != 0; live &= live - 1) {
     const uint32_t r = uint32_t(__builtin_ctz(live));
     const uint32_t last = slot.token[r];
     const Slot& from = SlotAt(position - TokenLength(last));
@@ -355,19 +364,22 @@ void ExactPass::Relax(size_t position, const Match* matches, size_t count) {
   const int64_t* boundAfter = bound_.data() + (position - boundsStart_);
   const size_t bounded = boundsEnd_ - position;  // lengths whose end has a bound
   const int64_t slack = slack_;
+  const uint8_t* const cost = CostAt(position);
   Slot* const slots = slots_.data();
+  Lanes* const lanes = lanes_.data();
   const size_t mask = mask_;
-  auto add = [&](uint32_t length, TokenCost cost, uint32_t distance) {
+  auto add = [&](uint32_t length, TokenCost price, uint32_t distance) {
     // Relative to the least cost of reaching the end of the token.
     const uint64_t targetBase = leastAfter[length];
     const int64_t bound = length < bounded ? boundAfter[length] : int64_t(targetBase);
     const int64_t room = bound + slack - int64_t(targetBase);
-    const uint64_t k = here + Price(cost) - targetBase;
+    const uint64_t k = here + Price(price) - targetBase;
     if (int64_t(k) + least > room) return;
     __m128i lo, hi;
-    Rotated(slot.cost, uint32_t(cost.bits), &lo, &hi);
-    Merge(&slots[(position + length) & mask], lo, hi, k, room,
-          LaneToken(PackToken(length, distance), uint32_t(cost.bits)));
+    Rotated(cost, uint32_t(price.bits), &lo, &hi);
+    const size_t target = (position + length) & mask;
+    Merge(lanes[target].cost, &slots[target], lo, hi, k, room,
+          LaneToken(PackToken(length, distance), uint32_t(price.bits)));
   };
   add(1, kLiteralCost, 0);
   if (count == 0) return;
@@ -397,7 +409,7 @@ void ExactPass::OpenOffers(size_t position, const Match* matches, size_t count) 
       const TokenCost cost = FlatLongMatchCost(c);
       Offer o;
       __m128i lo, hi;
-      Rotated(slot.cost, uint32_t(cost.bits), &lo, &hi);
+      Rotated(CostAt(position), uint32_t(cost.bits), &lo, &hi);
       _mm_store_si128(reinterpret_cast<__m128i*>(o.cost), lo);
       _mm_store_si128(reinterpret_cast<__m128i*>(o.cost + 16), hi);
       o.base = slot.base + Price(cost);
@@ -443,8 +455,9 @@ void ExactPass::Retain(size_t position) {
       keep = std::min(keep, p);
       return;
     }
+    const uint8_t* cost = CostAt(p);
     for (uint32_t r = 0; r < 32; ++r) {
-      if (s.cost[r] != kNone) keep = std::min(keep, LastPathPosition(p, r));
+      if (cost[r] != kNone) keep = std::min(keep, LastPathPosition(p, r));
     }
   };
   for (size_t p = position; p <= cleared_; ++p) visit(p);
@@ -458,8 +471,9 @@ void ExactPass::Retain(size_t position) {
     for (size_t p = keep_; p <= position; ++p) {
       Slot& s = SlotAt(p);
       if (!s.onPath) continue;
+      const uint8_t* cost = CostAt(p);
       for (uint32_t r = 0; r < 32; ++r) {
-        if (s.cost[r] != kNone) roots.push_back(&s.history[r]);
+        if (cost[r] != kNone) roots.push_back(&s.history[r]);
       }
     }
     detours_.Collect(roots);
@@ -470,11 +484,12 @@ std::vector<uint8_t> ExactPass::Finish(const std::vector<uint32_t>& path) {
   // The lane whose stream, with the end marker and its last word counted
   // whole, is the smallest (the first of equals).
   const Slot& last = SlotAt(size_);
+  const uint8_t* lastCost = CostAt(size_);
   uint64_t bestSize = UINT64_MAX;
   uint32_t best = 0;
   for (uint32_t r = 0; r < 32; ++r) {
-    if (last.cost[r] == kNone) continue;
-    const uint64_t cost = last.base + last.cost[r] + Price(kEndMarkerCost);
+    if (lastCost[r] == kNone) continue;
+    const uint64_t cost = last.base + lastCost[r] + Price(kEndMarkerCost);
     const uint32_t bits = (r + uint32_t(kEndMarkerCost.bits)) % 32;
     const uint64_t bytes = (cost - bits) / 8 + (bits > 0 ? 4 : 0);
     if (bytes < bestSize) {

@@ -64,17 +64,22 @@ class ExactPass {
  private:
   // One position. Lane r: the least cost of reaching it with r control bits
   // used of the last word, as cost[r] + base (kNone: none), and the token
-  // that does (with its control bits in the top 5 bits). Lanes are kept twice over (cost[32 + r] == cost[r]) once the
-  // position is reached, so that any rotation of them is one load.
+  // that does (with its control bits in the top 5 bits). The costs live in
+  // a ring of their own (Lanes), one cache line per position, as most
+  // tokens tried only read and compare them. They are kept twice over
+  // (cost[32 + r] == cost[r]) once the position is reached, so that any
+  // rotation of them is one load.
+  struct alignas(64) Lanes {
+    uint8_t cost[64];
+  };
   struct Slot {
-    alignas(16) uint8_t cost[64];
     uint32_t token[32];
-    uint32_t history[32];  // at positions of the least-cost path: each lane's detours
     uint64_t base;         // the least cost of reaching the position
     uint32_t pathToken;    // the least-cost path's token from here (0: none)
     bool onPath;           // the least-cost path passes here
     bool reached;          // some lane has taken a token to here
     uint8_t least;         // the least of the lanes
+    uint32_t history[32];  // at positions of the least-cost path: each lane's detours
   };
   // A long match of 27 bytes or more from one position, open to every end
   // position from source + 27 to `last`: lanes after it, as cost + base.
@@ -90,10 +95,12 @@ class ExactPass {
   std::vector<uint8_t> Write(const std::vector<uint32_t>& path,
                              const std::vector<const DetourArena::Detour*>& detours) const;
   Slot& SlotAt(size_t position) { return slots_[position & mask_]; }
+  uint8_t* CostAt(size_t position) { return lanes_[position & mask_].cost; }
   int64_t Ceiling(size_t position) const;
   void Grow(size_t last);
   void Arrive(size_t position);
-  void Merge(Slot* target, __m128i lo, __m128i hi, uint64_t k, int64_t room, uint32_t token);
+  void Merge(uint8_t* cost, Slot* target, __m128i lo, __m128i hi, uint64_t k, int64_t room,
+             uint32_t token);
   void OpenOffer(const Offer& offer);
   void Rebase(size_t position);
   size_t LastPathPosition(size_t position, uint32_t lane);
@@ -115,6 +122,7 @@ class ExactPass {
   // Positions keep_ .. cleared_, in a ring (position & mask_) that grows
   // when a detour stays away from the least-cost path for long.
   std::vector<Slot> slots_;
+  std::vector<Lanes> lanes_;
   size_t mask_ = 0;
   size_t keep_ = 0;
   size_t cleared_ = 0;
