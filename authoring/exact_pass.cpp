@@ -146,7 +146,7 @@ void ExactPass::BoundChunk(const ParseWindow& window, size_t begin, size_t end) 
 
 void ExactPass::SpanBounds() {
   boundsStart_ = 0;
-  bound_.assign(size_, 0);
+  bound_.resize(size_);
 }
 
 void ExactPass::Advance(const ParseWindow& window, size_t end, bool bounded) {

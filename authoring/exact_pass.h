@@ -22,6 +22,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "authoring/detour_arena.h"
@@ -117,7 +120,24 @@ class ExactPass {
   // boundsEnd_ (bound_ + slack), and past it the least cost + slack.
   const ParseWindow* window_ = nullptr;
   size_t boundsStart_ = 0, boundsEnd_ = 0;
-  std::vector<int64_t> bound_;
+  // Left unset when made (no pass over all of it on this thread): whoever
+  // writes the bounds first touches the memory.
+  template <typename T>
+  struct Unset : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+      using other = Unset<U>;
+    };
+    template <typename U>
+    void construct(U* p) {
+      ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+      ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+  };
+  std::vector<int64_t, Unset<int64_t>> bound_;
 
   // Positions keep_ .. cleared_, in a ring (position & mask_) that grows
   // when a detour stays away from the least-cost path for long.
