@@ -38,17 +38,17 @@ win::Hwnd AddTopLevel(std::unique_ptr<StandinWindow> window) {
 }  // namespace
 
 win::Hwnd CreateStandinDialog(const std::string& title,
-                              const std::vector<StandinControlSpec>& controls) {
+                              const std::vector<NewStandinControl>& controls) {
   auto dialog = std::make_unique<StandinWindow>();
   dialog->className = kStandinDialogClass;
   dialog->text = title;
-  for (const StandinControlSpec& spec : controls) {
+  for (const NewStandinControl& wanted : controls) {
     auto control = std::make_unique<StandinWindow>();
-    control->className = spec.className;
-    control->text = spec.text;
-    control->id = spec.id;
-    control->enabled = spec.enabled;
-    control->visible = spec.visible;
+    control->className = wanted.className;
+    control->text = wanted.text;
+    control->id = wanted.id;
+    control->enabled = wanted.enabled;
+    control->visible = wanted.visible;
     control->parent = dialog.get();
     dialog->children.push_back(std::move(control));
   }

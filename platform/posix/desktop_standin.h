@@ -51,7 +51,7 @@ struct StandinWindow {
 };
 
 // A control to create in a stand-in dialog.
-struct StandinControlSpec {
+struct NewStandinControl {
   int id;
   std::string className;
   std::string text;  // code page 932
@@ -62,7 +62,7 @@ struct StandinControlSpec {
 // Creates a top-level dialog titled `title` with the given controls, in
 // order. The dialog is visible and enabled and has not ended.
 win::Hwnd CreateStandinDialog(const std::string& title,
-                              const std::vector<StandinControlSpec>& controls);
+                              const std::vector<NewStandinControl>& controls);
 // Creates another top-level window (for example a game's main window).
 win::Hwnd CreateStandinWindow(const std::string& className, const std::string& title);
 // Removes a top-level window with its controls; focus on it is dropped.

@@ -215,15 +215,15 @@ win::IntPtr RunModalLoop(StandinWindow* dialog, win::DialogProc procedure) {
 }  // namespace
 
 bool TerminalDialogTemplate(unsigned id, std::string* caption,
-                            std::vector<StandinControlSpec>* controls) {
+                            std::vector<NewStandinControl>* controls) {
   for (const DialogTemplate& t : kTemplates) {
     if (t.id != id) continue;
     *caption = t.caption;
     controls->clear();
     for (const TemplateControl& c : t.controls) {
-      StandinControlSpec spec{c.id, c.className, ""};
-      Utf8ToCp932(c.text, &spec.text);
-      controls->push_back(spec);
+      NewStandinControl control{c.id, c.className, ""};
+      Utf8ToCp932(c.text, &control.text);
+      controls->push_back(control);
     }
     return true;
   }
@@ -234,7 +234,7 @@ win::IntPtr WINAPI_CC TerminalDialogBoxParamA(win::Hmodule, const char* template
                                               win::DialogProc procedure,
                                               win::LParam parameter) {
   std::string caption;
-  std::vector<StandinControlSpec> controls;
+  std::vector<NewStandinControl> controls;
   if (procedure == nullptr || !win::IsIntResource(templateName) ||
       !TerminalDialogTemplate(unsigned(reinterpret_cast<uintptr_t>(templateName)), &caption,
                               &controls)) {

@@ -34,4 +34,4 @@ void ClearWizardInput();
 // The caption and controls of dialog template `id`, as the stand-in dialog
 // is built. False for a template that does not exist.
 bool TerminalDialogTemplate(unsigned id, std::string* caption,
-                            std::vector<StandinControlSpec>* controls);
+                            std::vector<NewStandinControl>* controls);

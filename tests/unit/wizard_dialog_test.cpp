@@ -75,7 +75,7 @@ class WizardTest : public UpdaterTest {
   void Open(unsigned templateId, const char* updateSection) {
     WriteHostFile(DriveC() + "/tmp/UPDATE.INI", updateSection);
     std::string caption;
-    std::vector<StandinControlSpec> controls;
+    std::vector<NewStandinControl> controls;
     ASSERT_TRUE(TerminalDialogTemplate(templateId, &caption, &controls));
     dialog_ = CreateStandinDialog(caption, controls);
     EXPECT_EQ(0, WizardDialogProc(dialog_, win::kWmInitDialog, 0, 0));

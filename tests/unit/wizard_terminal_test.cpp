@@ -110,7 +110,7 @@ TEST_F(TerminalDialog, TemplatesHoldTheWizardsControlsInTabOrder) {
                  {{1, "次へ"}, {2, "中止"}, {4, "戻る"}, {1001, "Info"}, {1000, ""},
                   {1002, "同意する"}, {1003, "同意しない"}}}}) {
     std::string caption;
-    std::vector<StandinControlSpec> controls;
+    std::vector<NewStandinControl> controls;
     ASSERT_TRUE(TerminalDialogTemplate(e.id, &caption, &controls));
     EXPECT_EQ("UPDATE", caption);
     ASSERT_EQ(e.controls.size(), controls.size());
@@ -120,7 +120,7 @@ TEST_F(TerminalDialog, TemplatesHoldTheWizardsControlsInTabOrder) {
     }
   }
   std::string caption;
-  std::vector<StandinControlSpec> controls;
+  std::vector<NewStandinControl> controls;
   EXPECT_FALSE(TerminalDialogTemplate(102, &caption, &controls));
 }
 

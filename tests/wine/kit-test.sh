@@ -7,7 +7,7 @@
 #
 # Usage: kit-test.sh KIT TOOLS WORK
 #   KIT    the kit folder; TOOLS the folder of make_test_archive and
-#   pe_inspect; WORK a folder for this test's files (emptied).
+#   pe_report; WORK a folder for this test's files (emptied).
 # Exit status: 0 passed, 1 failed, 77 skipped (no kit).
 set -uo pipefail
 KIT="$1"
@@ -23,7 +23,7 @@ fail() {
   exit 1
 }
 
-# Every expected line must appear, exactly, in pe_inspect's report.
+# Every expected line must appear, exactly, in pe_report's report.
 expect_lines() {
   local report="$1" line
   shift
@@ -46,7 +46,7 @@ done
 cmp "$WORK/release1.exe" "$WORK/release2.exe" || fail "two links of the same inputs differ"
 echo "two links are identical: $(stat -c %s "$WORK/release1.exe") bytes"
 
-"$TOOLS/pe_inspect" "$WORK/release1.exe" >"$WORK/release.txt" || fail "pe_inspect failed"
+"$TOOLS/pe_report" "$WORK/release1.exe" >"$WORK/release.txt" || fail "pe_report failed"
 architecture=$(grep -o 'processorArchitecture="[^"]*"' "$WORK/release.txt")
 case "$(head -1 "$WORK/release.txt")" in
   "machine 0x014c PE32") [[ "$architecture" == 'processorArchitecture="X86"' ]] ||
@@ -66,12 +66,12 @@ expect_lines "$WORK/release.txt" \
   'string 041103a4 ProductVersion=5.06.7.65535' \
   'string 041103a4 FileDescription=Game patch program' \
   '        <requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>'
-"$TOOLS/pe_inspect" "$WORK/release1.exe" UPDATE '#102' "$WORK/embedded.vq2" ||
+"$TOOLS/pe_report" "$WORK/release1.exe" UPDATE '#102' "$WORK/embedded.vq2" ||
   fail "the archive resource cannot be read back"
 cmp "$WORK/update.vq2" "$WORK/embedded.vq2" || fail "the embedded archive differs from the input"
 
 "$KIT/link-updater.sh" "$WORK/update.vq2" "$WORK/plain.exe" || fail "link without options failed"
-"$TOOLS/pe_inspect" "$WORK/plain.exe" >"$WORK/plain.txt" || fail "pe_inspect failed"
+"$TOOLS/pe_report" "$WORK/plain.exe" >"$WORK/plain.txt" || fail "pe_report failed"
 expect_lines "$WORK/plain.txt" \
   'fixed-file-version 1.0.0.0' 'fixed-product-version 1.0.2.0' \
   'string 041103a4 FileVersion=1.0.0.0' 'string 041103a4 ProductVersion=1.0.2.0' \

@@ -38,13 +38,13 @@ int main(int argc, char** argv) {
   const std::string output = argv[next++];
   std::vector<ArchiveItem> items;
   for (; next < argc; ++next) {
-    const std::string spec = argv[next];
-    const size_t equals = spec.find('=');
-    if (equals == std::string::npos || equals == 0) return Fail("expected NAME=HOSTFILE: " + spec);
-    std::ifstream in(spec.substr(equals + 1), std::ios::binary);
-    if (!in) return Fail("cannot read " + spec.substr(equals + 1));
+    const std::string argument = argv[next];
+    const size_t equals = argument.find('=');
+    if (equals == std::string::npos || equals == 0) return Fail("expected NAME=HOSTFILE: " + argument);
+    std::ifstream in(argument.substr(equals + 1), std::ios::binary);
+    if (!in) return Fail("cannot read " + argument.substr(equals + 1));
     ArchiveItem item;
-    item.name = spec.substr(0, equals);
+    item.name = argument.substr(0, equals);
     item.data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     item.fileTime = win::ToFileTime(kEntryTime);
     items.push_back(item);

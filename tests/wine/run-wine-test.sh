@@ -5,7 +5,7 @@
 # Usage: run-wine-test.sh CASE WIN64_BUILD TOOLS WORK PREFIX
 #   CASE         the case script, sourced with the functions below
 #   WIN64_BUILD  the win64 build folder (updater.exe, kit/, the driver)
-#   TOOLS        the folder of the native helpers (make_test_archive, pe_inspect)
+#   TOOLS        the folder of the native helpers (make_test_archive, pe_report)
 #   WORK         a folder for this case's files and screenshots (emptied)
 #   PREFIX       the Wine prefix, made on first use and shared by the cases
 #

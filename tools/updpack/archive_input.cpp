@@ -23,8 +23,7 @@ bool TakeArchiveResource(const std::string& path, std::vector<uint8_t>* file,
     *error = Quoted(path) + " starts like an executable but cannot be read as one: " + why;
     return false;
   }
-  const PeResource* archive =
-      FindPeResource(image, PeResourceId::Name("UPDATE"), PeResourceId::Number(102));
+  const PeResource* archive = FindArchiveResource(image);
   if (archive == nullptr) {
     *error = Quoted(path) + " is an executable without an update archive (resource UPDATE 102)";
     return false;
@@ -36,6 +35,10 @@ bool TakeArchiveResource(const std::string& path, std::vector<uint8_t>* file,
 }
 
 }  // namespace
+
+const PeResource* FindArchiveResource(const PeImage& image) {
+  return FindPeResource(image, PeResourceId::Name("UPDATE"), PeResourceId::Number(102));
+}
 
 bool LoadArchive(const std::string& path, std::vector<uint8_t>* image, std::string* error) {
   if (!ReadWholeFile(path, image, nullptr, error)) return false;

@@ -9,6 +9,12 @@
 
 bool LoadArchive(const std::string& path, std::vector<uint8_t>* image, std::string* error);
 
+struct PeImage;
+struct PeResource;
+
+// An updater's archive: its resource "UPDATE" 102; nullptr when it has none.
+const PeResource* FindArchiveResource(const PeImage& image);
+
 struct ArchiveListing;
 
 // Loads the archive and reads its header and directory, reporting what

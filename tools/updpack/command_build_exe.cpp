@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <regex>
 #include <string>
@@ -35,11 +36,6 @@ struct BuildOptions {
   ReleaseStrings strings;
   PackOptions pack;
 };
-
-std::string LastPathPart(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // A folder of its own for the link's files, removed when done.
 class WorkFolder {
@@ -89,8 +85,7 @@ bool CheckExecutable(const std::vector<uint8_t>& exe, const std::vector<uint8_t>
     *error = "the kit made an executable for another machine than the one asked for";
     return false;
   }
-  const PeResource* resource =
-      FindPeResource(image, PeResourceId::Name("UPDATE"), PeResourceId::Number(102));
+  const PeResource* resource = FindArchiveResource(image);
   if (resource == nullptr || resource->size != archive.size() ||
       !std::equal(archive.begin(), archive.end(), exe.begin() + resource->offset)) {
     *error = "the linked executable does not carry the archive unchanged";
@@ -113,7 +108,9 @@ int RunBuild(const BuildOptions& options) {
     return kFailure;
   }
   ReleaseStrings strings = options.strings;
-  if (strings.originalFilename.empty()) strings.originalFilename = LastPathPart(options.output);
+  if (strings.originalFilename.empty()) {
+    strings.originalFilename = std::filesystem::path(options.output).filename();
+  }
   const std::string kit =
       options.kit.empty() ? DefaultKitFolder(options.architecture) : options.kit;
   const uint16_t machine = options.architecture == "win64" ? kPeMachineAmd64 : kPeMachineI386;

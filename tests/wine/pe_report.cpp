@@ -2,8 +2,8 @@
 // its resources, its version strings and its manifest; or writes one
 // resource's bytes to a file.
 //
-// Usage: pe_inspect FILE                       print everything, UTF-8
-//        pe_inspect FILE TYPE NAME OUTPUT      write that resource's bytes
+// Usage: pe_report FILE                       print everything, UTF-8
+//        pe_report FILE TYPE NAME OUTPUT      write that resource's bytes
 //   TYPE and NAME are names, or numbers written #24.
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +18,7 @@
 namespace {
 
 int Fail(const std::string& message) {
-  std::fprintf(stderr, "pe_inspect: %s\n", message.c_str());
+  std::fprintf(stderr, "pe_report: %s\n", message.c_str());
   return 1;
 }
 
@@ -49,7 +49,7 @@ void PrintVersion(const std::vector<uint8_t>& file, const PeResource& r) {
 
 int main(int argc, char** argv) {
   if (argc != 2 && argc != 5) {
-    std::fprintf(stderr, "usage: pe_inspect FILE [TYPE NAME OUTPUT]\n");
+    std::fprintf(stderr, "usage: pe_report FILE [TYPE NAME OUTPUT]\n");
     return 2;
   }
   std::ifstream in(argv[1], std::ios::binary);
