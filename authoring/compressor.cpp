@@ -25,12 +25,19 @@
 // at most C + s - 8. If s < 8 there is none and P's stream is the smallest.
 // Otherwise the exact pass follows every lane (exact_pass.h) whose cost,
 // plus a lower bound of the least cost from its position to the end, stays
-// within C + slack, slack being s - 8, and takes the smallest stream among
-// them; P itself is among them, so nothing smaller is missed. Inputs up to
-// 4 MiB are taken this way: the least-cost pass runs over all of them
-// first and keeps their matches. Longer ones would need too much memory for
-// that, so the exact pass works behind the least-cost pass chunk by chunk,
-// before s is known, with the largest slack s can call for, 31 - 8.
+// within C + slack, and takes the smallest stream among them (P itself is
+// among them). Every stream it leaves out costs more than C + slack, so it
+// is at least ceil((C + slack + 1) / 8) bytes long: when the stream found
+// is no longer than that, it is the smallest. With slack s - 8 that always
+// holds. The pass's work grows with the slack, and streams tend to reach
+// the least size that C allows, so it first runs with the slack that finds
+// those, s mod 8 (C + s is a multiple of 8), and again with s - 8 only when
+// what it found does not settle the question. Inputs up to 4 MiB are taken
+// this way: the least-cost pass runs over all of them first and keeps their
+// matches. Longer ones would need too much memory for that, so the exact
+// pass works behind the least-cost pass chunk by chunk, before s is known,
+// first with the largest slack that s mod 8 can call for, 7; when that does
+// not settle it, both passes run again with s - 8.
 //
 // The bound to the end. For the whole input, B(p) = C - (least cost from p
 // to the end), carried back over every token from the end. Chunk by chunk C
@@ -69,14 +76,33 @@ constexpr size_t kExactChunk = size_t(1) << 16;
 // window of matches and costs then holds them all), which gives the slack
 // exactly.
 constexpr size_t kWholeUpTo = size_t(1) << 22;
-// Without knowing the least-cost stream's spare bits, the most they can be.
-constexpr int kMostSlack = 31 - 8;
+// Without knowing the least-cost stream's spare bits, the most that their
+// remainder modulo 8 can call for.
+constexpr int kMostFirstSlack = 7;
 
-// Unused bits of the last control word of the least-cost path's stream.
-int SpareBits(const std::vector<uint32_t>& path) {
+// The cost (control bits + 8 * data bytes) of the least-cost path's stream
+// and the unused bits of its last control word.
+struct PathMeasure {
+  uint64_t cost;
+  int spare;
+};
+
+PathMeasure Measure(const std::vector<uint32_t>& path) {
+  uint64_t cost = Price(kEndMarkerCost);
   uint32_t bits = uint32_t(kEndMarkerCost.bits);
-  for (uint32_t token : path) bits += TokenBits(token);
-  return int((32 - bits % 32) % 32);
+  for (uint32_t token : path) {
+    cost += TokenPrice(token);
+    bits += TokenBits(token);
+  }
+  return {cost, int((32 - bits % 32) % 32)};
+}
+
+// True when a stream of `size` bytes, the smallest of those costing up to
+// the least cost + `slack`, is the smallest of all: every other one costs
+// at least least cost + slack + 1, and a stream is no shorter than its
+// cost / 8.
+bool NoneSmaller(size_t size, const PathMeasure& least, int slack) {
+  return size <= (least.cost + uint64_t(slack) + 1 + 7) / 8;
 }
 
 // The exact pass over the whole input, chunk by chunk, while another thread
@@ -125,36 +151,62 @@ void RunExactPass(const ParseWindow& window, const std::vector<uint32_t>& path,
 
 namespace {
 
-std::vector<uint8_t> Compress(const uint8_t* data, size_t size, bool whole,
-                              CompressProgress progress, void* context) {
+// The whole input at once: the least-cost pass, then the exact pass with
+// the slack the least-cost stream calls for.
+std::vector<uint8_t> CompressWhole(const uint8_t* data, size_t size, CompressProgress progress,
+                                   void* context) {
   ParseWindow window;
   std::vector<uint32_t> path;
   LeastCostPass first(data, size, &window, &path);
+  window.Reserve(size + 1, 4 * size);
+  path.reserve(size);
+  first.Run([](size_t) {}, progress, context);
+  const PathMeasure least = Measure(path);
+  auto smallestWithin = [&](int slack) {
+    ExactPass exact(data, size);
+    if (least.spare < 8) return exact.WritePath(path);
+    exact.SetSlack(slack);
+    RunExactPass(window, path, &exact);
+    return exact.Finish(path);
+  };
+  const int firstSlack = least.spare % 8;
+  std::vector<uint8_t> stream = smallestWithin(firstSlack);
+  if (!NoneSmaller(stream.size(), least, firstSlack)) stream = smallestWithin(least.spare - 8);
+  return stream;
+}
+
+// Both passes chunk by chunk with the given slack; `least` receives the
+// measure of the least-cost path.
+std::vector<uint8_t> CompressInChunks(const uint8_t* data, size_t size, int slack,
+                                      CompressProgress progress, void* context,
+                                      PathMeasure* least) {
+  ParseWindow window;
+  std::vector<uint32_t> path;
+  LeastCostPass first(data, size, &window, &path);
+  ExactPass exact(data, size);
+  exact.SetSlack(slack);
+  first.Run(
+      [&](size_t settled) {
+        if (settled != size && settled - exact.Done() < kExactChunk) return;
+        exact.Advance(window, settled);
+        window.DropBefore(exact.Done());
+      },
+      progress, context);
+  *least = Measure(path);
+  return exact.Finish(path);
+}
+
+std::vector<uint8_t> Compress(const uint8_t* data, size_t size, bool whole,
+                              CompressProgress progress, void* context) {
   std::vector<uint8_t> stream;
   if (whole) {
-    ExactPass exact(data, size);
-    window.Reserve(size + 1, 4 * size);
-    path.reserve(size);
-    first.Run([](size_t) {}, progress, context);
-    const int spare = SpareBits(path);
-    if (spare < 8) {
-      stream = exact.WritePath(path);
-    } else {
-      exact.SetSlack(spare - 8);
-      RunExactPass(window, path, &exact);
-      stream = exact.Finish(path);
-    }
+    stream = CompressWhole(data, size, progress, context);
   } else {
-    ExactPass exact(data, size);
-    exact.SetSlack(kMostSlack);
-    first.Run(
-        [&](size_t settled) {
-          if (settled != size && settled - exact.Done() < kExactChunk) return;
-          exact.Advance(window, settled);
-          window.DropBefore(exact.Done());
-        },
-        progress, context);
-    stream = exact.Finish(path);
+    PathMeasure least;
+    stream = CompressInChunks(data, size, kMostFirstSlack, progress, context, &least);
+    if (!NoneSmaller(stream.size(), least, kMostFirstSlack)) {
+      stream = CompressInChunks(data, size, least.spare - 8, progress, context, &least);
+    }
   }
   if (progress != nullptr) progress(size, size, context);
   return stream;
