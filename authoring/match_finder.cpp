@@ -10,7 +10,8 @@ constexpr uint32_t kRingSize = 16384;  // more than the window, so a live node i
 constexpr uint32_t kRingMask = kRingSize - 1;
 constexpr uint32_t kNone = 0;
 constexpr int kBucketBits = 16;
-constexpr uint32_t kRunCap = 1024;  // longer runs count alike: beyond any match
+constexpr uint32_t kRunCap = 1024;
+constexpr size_t kPrefetchAhead = 4;  // longer runs count alike: beyond any match
 
 static_assert(kRingSize > kMaxLongDistance, "the ring must hold the whole window");
 static_assert(kRunCap > kMaxLongLength, "a capped run is longer than any match");
@@ -64,6 +65,15 @@ size_t MatchFinder::FindNext(Match* matches) {
   if (pos - base_ >= renumberEvery_) Renumber();
 
   const uint8_t* cur = data_ + pos;
+  // The tables are indexed by the data, so their slots are far apart: those
+  // of a position a few ahead are fetched now, to be in the cache by then.
+  if (size_ - pos > kPrefetchAhead + 2) {
+    const uint8_t* ahead = cur + kPrefetchAhead;
+    const uint32_t three =
+        uint32_t(ahead[0]) | uint32_t(ahead[1]) << 8 | uint32_t(ahead[2]) << 16;
+    __builtin_prefetch(&pairs_[three & 0xFFFF], 1);
+    __builtin_prefetch(&threeRoots_[Hash(three)], 1);
+  }
   if (pos >= runEnd_) {
     runEnd_ = pos + 1;
     while (runEnd_ < size_ && data_[runEnd_] == cur[0]) ++runEnd_;
