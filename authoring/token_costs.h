@@ -13,8 +13,8 @@ constexpr uint32_t kMinLongLength = 3;
 constexpr uint32_t kMaxLongLength = 282;
 
 struct TokenCost {
-  int bits;   // control bits
-  int bytes;  // data bytes
+  int bits = 0;   // control bits
+  int bytes = 0;  // data bytes
 };
 
 constexpr TokenCost kLiteralCost{1, 1};
@@ -25,7 +25,7 @@ constexpr TokenCost kEndMarkerCost{6, 1};
 // The measure the parse minimises: control bits + 8 * data bytes.
 constexpr uint32_t Price(TokenCost cost) { return uint32_t(cost.bits + 8 * cost.bytes); }
 
-inline TokenCost ShortMatchCost(uint32_t distance) {
+constexpr TokenCost ShortMatchCost(uint32_t distance) {
   return distance <= kMaxNarrowShortDistance ? kNarrowShortCost : kWideShortCost;
 }
 
@@ -35,7 +35,7 @@ constexpr int kLongDistanceClasses = 5;
 constexpr uint32_t kLongDistanceClassEnd[kLongDistanceClasses] = {512, 1024, 2048, 4096, 8192};
 constexpr int kLongDistanceClassBits[kLongDistanceClasses] = {1 + 1, 2 + 1, 3 + 2, 4 + 3, 4 + 4};
 
-inline int LongDistanceClass(uint32_t distance) {
+constexpr int LongDistanceClass(uint32_t distance) {
   if (distance <= 512) return 0;
   if (distance <= 1024) return 1;
   if (distance <= 2048) return 2;
@@ -45,7 +45,7 @@ inline int LongDistanceClass(uint32_t distance) {
 
 // The length code: 3, 4, 5-6, 7-10, 11-26 take only control bits; 27-282
 // take five zero bits and a data byte.
-inline TokenCost LengthCodeCost(uint32_t length) {
+constexpr TokenCost LengthCodeCost(uint32_t length) {
   if (length == 3) return {1, 0};
   if (length == 4) return {2, 0};
   if (length <= 6) return {4, 0};
@@ -55,7 +55,7 @@ inline TokenCost LengthCodeCost(uint32_t length) {
 }
 
 // Two selector bits, the distance code (with its byte) and the length code.
-inline TokenCost LongMatchCost(uint32_t distance, uint32_t length) {
+constexpr TokenCost LongMatchCost(uint32_t distance, uint32_t length) {
   TokenCost lengthCost = LengthCodeCost(length);
   return {2 + kLongDistanceClassBits[LongDistanceClass(distance)] + lengthCost.bits,
           1 + lengthCost.bytes};
@@ -64,7 +64,7 @@ inline TokenCost LongMatchCost(uint32_t distance, uint32_t length) {
 // Lengths 27-282 all take the same length code (five bits and a byte), so a
 // long match of at least 27 bytes costs the same for every such length.
 constexpr uint32_t kFirstFlatLength = 27;
-inline TokenCost FlatLongMatchCost(int distanceClass) {
+constexpr TokenCost FlatLongMatchCost(int distanceClass) {
   return {2 + kLongDistanceClassBits[distanceClass] + 5, 2};
 }
 
@@ -74,7 +74,7 @@ constexpr uint32_t kLastStepLength = kFirstFlatLength - 1;
 struct StepLongTable {
   TokenCost cost[kLongDistanceClasses][kLastStepLength + 1];
   uint32_t price[kLongDistanceClasses][kLastStepLength + 1];
-  StepLongTable() : cost(), price() {
+  constexpr StepLongTable() : cost(), price() {
     for (int c = 0; c < kLongDistanceClasses; ++c) {
       for (uint32_t length = kMinLongLength; length <= kLastStepLength; ++length) {
         cost[c][length] = LongMatchCost(kLongDistanceClassEnd[c], length);
@@ -83,9 +83,7 @@ struct StepLongTable {
     }
   }
 };
-inline const StepLongTable& StepLong() {
-  static const StepLongTable table;
-  return table;
-}
-inline const TokenCost* StepLongCosts(int distanceClass) { return StepLong().cost[distanceClass]; }
-inline const uint32_t* StepLongPrices(int distanceClass) { return StepLong().price[distanceClass]; }
+// Made at compile time: the passes look prices up in their innermost loops.
+inline constexpr StepLongTable kStepLong{};
+inline const TokenCost* StepLongCosts(int distanceClass) { return kStepLong.cost[distanceClass]; }
+inline const uint32_t* StepLongPrices(int distanceClass) { return kStepLong.price[distanceClass]; }
