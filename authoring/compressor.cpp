@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "authoring/exact_pass.h"
+#include "authoring/exact_pass_worker.h"
 #include "authoring/least_cost_pass.h"
 #include "authoring/parse_window.h"
 
@@ -185,13 +186,17 @@ std::vector<uint8_t> CompressInChunks(const uint8_t* data, size_t size, int slac
   LeastCostPass first(data, size, &window, &path);
   ExactPass exact(data, size);
   exact.SetSlack(slack);
+  ExactPassWorker worker(&exact);
+  size_t handed = 0;  // the exact pass has been given the stretch up to here
   first.Run(
       [&](size_t settled) {
-        if (settled != size && settled - exact.Done() < kExactChunk) return;
-        exact.Advance(window, settled);
-        window.DropBefore(exact.Done());
+        if (settled != size && settled - handed < kExactChunk) return;
+        worker.Advance(window, settled);
+        handed = settled;
+        window.DropBefore(handed);
       },
       progress, context);
+  worker.Finish();
   *least = Measure(path);
   return exact.Finish(path);
 }
