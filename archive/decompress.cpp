@@ -1,32 +1,36 @@
 #include "archive/decompress.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "archive/decompress_copy.h"
+#include "archive/decompress_split.h"
+
 // The stream mixes 32-bit control words with whole data bytes. A control
-// word is read exactly when a bit is wanted and the current word is used up;
-// the decoder keeps the untaken bits of the current word left-aligned in a
-// 64-bit register, with zero bits behind them.
+// word is read exactly when a bit is wanted and the current word is used up.
 //
-// Decoding runs in two modes. While the read position is at least
-// kSourceMargin bytes and the write position kDestinationMargin bytes from
-// their ends, no token can reach either end: reads and writes go unchecked
-// (the distance is always checked), a match's bits are read through tables
-// from a look-ahead of the next control word, and short copies rewrite the
-// bytes behind them with the values they already hold. Near the ends every
-// read and write is bounded and nothing behind the output is touched.
+// Far from both ends of the blocks decoding runs block by block in two
+// stages. The split walks the control words through the token grammar (see
+// decompress_split.h): it needs no token decoded to know how many data bytes
+// follow a word, so it gathers the words into one buffer of control bits and
+// their data bytes into another, and marks where each match starts. The
+// decode then takes the matches at their marked places: the bits between two
+// matches are all literals, copied at once, and each match is read from its
+// own place in the control bits, so no token waits for the one before it.
+//
+// Near the ends the checked decoder takes over at a token boundary: every
+// bit and byte taken singly and bounded, nothing behind the output touched.
 
 namespace {
 
+using namespace decompress_copy;
+
 constexpr unsigned kEndMarker = 2303;
 
-// One pass of the fast loop reads at most a control word, 32 literals, and a
-// match's look-ahead (bytes 0..8 from its start); it writes at most 32
-// literals and a match of 282 bytes.
-constexpr size_t kSourceMargin = 64;
-constexpr size_t kDestinationMargin = 320;
+// kGoOn: the block decoder has more to do.
+enum class Step { kEnded, kMalformed, kNearEnd, kGoOn };
 
-enum class Step { kEnded, kMalformed, kNearEnd };
-
+// Where the checked decoder starts or resumes.
 struct DecoderState {
   const uint8_t* in;
   const uint8_t* inEnd;
@@ -51,15 +55,19 @@ constexpr Code kLengthCodes[6] = {{1, 0, 3}, {2, 0, 4}, {3, 1, 5},
                                   {4, 2, 7}, {5, 4, 11}, {5, 0, 27}};
 constexpr unsigned kLengthByteCode = 5;
 
-// Lookup tables of the fast mode, built from the codes above. A distance
-// entry, indexed by the 8 bits after a long match's 0 0: bits 0-3 the code's
-// width (selector and extra bits), 4-7 the extra bits' width (the data
-// byte's shift), 8-11 the selector's width, 16-31 the distance less the
-// shifted data byte. A length entry, indexed by the 9 bits after the
-// distance code: bits 0-3 the code's width, bit 7 set when a data byte
-// follows, 8-15 the length (less that byte).
-struct FastTables {
-  uint32_t distance[256];
+// Tables of the block decoder. A head entry, indexed by the 9 bits after a
+// match's first bit: bits 0-4 the bits of the token up to its length code
+// (all of a short match's), 5-7 the shift of the data byte, bit 8 set for a
+// short match, bit 9 for a wide short one whose extra bits are all ones (the
+// end marker when its byte is 0xFF), 16-31 the distance less the shifted
+// data byte. A length entry, indexed by the 9 bits after the distance code:
+// bits 0-3 the code's width, bit 7 set when a data byte follows, 8-15 the
+// length (less that byte).
+constexpr uint32_t kShortMatch = 1u << 8;
+constexpr uint32_t kEndCandidate = 1u << 9;
+
+struct MatchTables {
+  uint32_t head[512];
   uint16_t length[512];
 };
 
@@ -69,13 +77,20 @@ constexpr unsigned ZerosBefore(unsigned value, unsigned width, unsigned limit) {
   return zeros;
 }
 
-constexpr FastTables MakeFastTables() {
-  FastTables t{};
-  for (unsigned i = 0; i < 256; ++i) {
-    const Code& c = kDistanceCodes[ZerosBefore(i, 8, 4)];
-    const unsigned extra = (i >> (8 - c.selectorBits - c.extraBits)) & ((1u << c.extraBits) - 1);
-    t.distance[i] = (c.base + extra + 1) << 16 | c.selectorBits << 8 | c.extraBits << 4 |
-                    (c.selectorBits + c.extraBits);
+constexpr MatchTables MakeMatchTables() {
+  MatchTables t{};
+  for (unsigned i = 0; i < 512; ++i) {
+    if (i & 256) {  // 1: short match; then the wide bit and its three extra bits
+      const unsigned wide = (i >> 7) & 1, extra = (i >> 4) & 7;
+      t.head[i] = wide ? (257 + extra) << 16 | (extra == 7 ? kEndCandidate : 0) | kShortMatch |
+                             3 << 5 | 6
+                       : 1u << 16 | kShortMatch | 3;
+      continue;
+    }
+    const unsigned code = i & 255;  // 0: long match; the distance code follows
+    const Code& c = kDistanceCodes[ZerosBefore(code, 8, 4)];
+    const unsigned extra = (code >> (8 - c.selectorBits - c.extraBits)) & ((1u << c.extraBits) - 1);
+    t.head[i] = (c.base + extra + 1) << 16 | c.extraBits << 5 | (2 + c.selectorBits + c.extraBits);
   }
   for (unsigned i = 0; i < 512; ++i) {
     const unsigned zeros = ZerosBefore(i, 9, 5);
@@ -87,218 +102,239 @@ constexpr FastTables MakeFastTables() {
   return t;
 }
 
-constexpr FastTables kFast = MakeFastTables();
+constexpr MatchTables kMatch = MakeMatchTables();
 
 inline uint32_t LoadLittle32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-inline uint64_t Load64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
+inline uint32_t LoadBig32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return __builtin_bswap32(v);
 }
 
-inline void Store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
-
-inline unsigned LeadingZeros64(uint64_t v) { return unsigned(__builtin_clzll(v)); }
-
-// ---- Exact copies: nothing is written behind the copied bytes.
-
-// The plain forward copy, byte by byte, for short stretches.
-inline void CopyBytes(uint8_t* to, size_t distance, size_t n) {
-  const uint8_t* from = to - distance;
-  for (size_t i = 0; i < n; ++i) to[i] = from[i];
+inline void StoreBig32(uint8_t* p, uint32_t v) {
+  v = __builtin_bswap32(v);
+  std::memcpy(p, &v, 4);
 }
 
-// Block copy for distance >= width and n >= width: chunk k reads bytes at
-// least `width` positions back, all final before the chunk is written; the
-// last chunk ends exactly at the match end and rewrites already-copied bytes
-// with the same values, its sources lying before the first unwritten byte.
-template <size_t kWidth>
-inline void CopyChunks(uint8_t* to, size_t distance, size_t n) {
-  const uint8_t* from = to - distance;
-  size_t i = 0;
-  for (; i + kWidth <= n; i += kWidth) std::memcpy(to + i, from + i, kWidth);
-  if (i < n) std::memcpy(to + n - kWidth, from + n - kWidth, kWidth);
-}
+inline uint64_t LoadBig64(const uint8_t* p) { return __builtin_bswap64(Load64(p)); }
 
-// Distances 1..3, n >= 8: the repeating pattern stored eight bytes at a time,
-// advancing by a whole number of periods; the tail is copied byte by byte.
-inline void FillPattern(uint8_t* to, size_t distance, size_t n) {
-  if (distance == 1) {
-    std::memset(to, to[-1], n);
-    return;
-  }
-  size_t step;
-  if (distance == 2) {
-    step = 8;
-    const uint64_t pair = uint64_t(to[-2]) | uint64_t(to[-1]) << 8;
-    Store64(to, pair * 0x0001000100010001ull);
-  } else {
-    step = 6;
-    CopyBytes(to, 3, 8);
-  }
-  const uint64_t pattern = Load64(to);
-  size_t i = step;
-  for (; i + 8 <= n; i += step) Store64(to + i, pattern);
-  CopyBytes(to + i, distance, n - i);
-}
+// ---- Block decoder.
 
-// Appends `n` (2..282) bytes from `distance` back with the result of a
-// byte-by-byte forward copy.
-inline void CopyMatchExact(uint8_t* to, size_t distance, size_t n) {
-  if (n < 4) {
-    CopyBytes(to, distance, n);
-  } else if (distance >= 16 && n >= 16) {
-    CopyChunks<16>(to, distance, n);
-  } else if (distance >= 8 && n >= 8) {
-    CopyChunks<8>(to, distance, n);
-  } else if (distance >= 4) {
-    CopyChunks<4>(to, distance, n);
-  } else if (n >= 8) {
-    FillPattern(to, distance, n);
-  } else {
-    CopyBytes(to, distance, n);
-  }
-}
+using decompress_split::kBlockWords;
+// The split reads a control word and copies the 32 bytes behind it, the
+// most data bytes a word can have.
+constexpr size_t kWordReach = 4 + 32;
+// Matches of a word whose places are stored without a branch; more take a
+// loop, which hardly ever runs.
+constexpr unsigned kStartsStored = 6;
+// Room the decode keeps behind a literal run: the match after it (282
+// bytes), the copies' overrun, and the guard's look at the kOverrun bytes
+// past that.
+constexpr size_t kDestinationMargin = 282 + 2 * kOverrun;
 
-// ---- Merged copies of the fast mode: an 8-byte store whose bytes beyond the
-// copy are the destination's own bytes, read just before, so the destination
-// behind the output keeps its values.
-
-// kByteMasks[kMaskOffset + n] keeps the low n bytes of a word, its first n
-// in memory on the little-endian hosts the archive needs: none for n <= 0,
-// all for n >= 8.
-constexpr int kMaskOffset = 24;
-struct ByteMasks {
-  uint64_t mask[kMaskOffset + 33];
+struct Block {
+  // Control words of the block, most significant bit first, and 8 bytes for
+  // the look-ahead of a match near the end.
+  uint8_t control[kBlockWords * 4 + 8];
+  // Data bytes of the block in stream order, with room for the split's copy
+  // of 32 bytes behind the last word and a literal copy's overrun.
+  uint8_t data[kBlockWords * 32 + 32 + kOverrun];
+  // Places of the matches, as bit numbers in `control`.
+  uint16_t starts[kBlockWords * 11 + kStartsStored];
+  const uint8_t* wordAt[kBlockWords];
+  uint16_t dataAt[kBlockWords];   // where the word's data bytes start in `data`
+  uint16_t stateAt[kBlockWords];  // the split's state index at the word's first bit
 };
-constexpr ByteMasks MakeByteMasks() {
-  ByteMasks m{};
-  for (int i = 0; i < kMaskOffset + 33; ++i) {
-    const int n = i - kMaskOffset;
-    m.mask[i] = n <= 0 ? 0 : n >= 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * n)) - 1;
+
+// Keeps the destination bytes that the copies' overruns overwrite. Before a
+// step writes [out, out + n) and up to kOverrun bytes past it, it saves the
+// kOverrun bytes at out + max(n, kOverrun): they still hold their own
+// values, since the steps before reached at most kOverrun bytes past out.
+// The kOverrun bytes behind the output at any step boundary are then the
+// last saved for their places. A ring of 2 * kOverrun places keeps them,
+// each window stored twice, so that the upper half always holds the latest
+// value of every place.
+class OverrunGuard {
+ public:
+  explicit OverrunGuard(uint8_t* out) { Save(out); }
+
+  void BeforeStep(uint8_t* out, size_t n) { Save(out + (n > kOverrun ? n : kOverrun)); }
+
+  // Puts back the bytes past `out` that an overrun may have changed.
+  void Restore(uint8_t* out) const {
+    for (size_t i = 0; i < kOverrun; ++i) {
+      out[i] = ring_[kPlaces + (uintptr_t(out + i) & (kPlaces - 1))];
+    }
   }
-  return m;
-}
-constexpr ByteMasks kByteMasks = MakeByteMasks();
 
-inline uint64_t ByteMask(int n) { return kByteMasks.mask[kMaskOffset + n]; }
+ private:
+  static constexpr size_t kPlaces = 2 * kOverrun;
 
-inline void MergeStore64(uint8_t* to, uint64_t value, uint64_t mask) {
-  const uint64_t old = Load64(to);
-  Store64(to, old ^ ((old ^ value) & mask));
-}
+  void Save(const uint8_t* at) {
+    uint8_t saved[kOverrun];
+    std::memcpy(saved, at, kOverrun);
+    const size_t place = uintptr_t(at) & (kPlaces - 1);
+    std::memcpy(ring_ + place, saved, kOverrun);
+    std::memcpy(ring_ + place + kPlaces, saved, kOverrun);
+  }
 
-// `n` (1..32) literal bytes.
-inline void CopyLiterals(uint8_t* to, const uint8_t* from, int n) {
-  MergeStore64(to, Load64(from), ByteMask(n));
-  if (n <= 8) return;
-  MergeStore64(to + 8, Load64(from + 8), ByteMask(n - 8));
-  MergeStore64(to + 16, Load64(from + 16), ByteMask(n - 16));
-  MergeStore64(to + 24, Load64(from + 24), ByteMask(n - 24));
-}
+  uint8_t ring_[2 * kPlaces + kOverrun];
+};
 
-// A match of up to 16 bytes at distance >= 8 as two merged words: each word's
-// sources lie at least 8 bytes back, so the second word reads only bytes
-// that the first has made final.
-inline void CopyMatchFast(uint8_t* to, size_t distance, size_t n) {
-  if (distance >= 8 && n <= 16) {
-    MergeStore64(to, Load64(to - distance), ByteMask(int(n)));
-    MergeStore64(to + 8, Load64(to + 8 - distance), ByteMask(int(n) - 8));
+// A place at a token boundary: control word `word` of the stream, `bit` of
+// its bits taken (0..31), `dataUsed` of the data bytes after them read.
+// Gives the checked decoder's read position and bits.
+void Resume(const uint8_t* word, unsigned bit, unsigned dataUsed, DecoderState& s) {
+  if (bit == 0) {
+    s.in = word;
+    s.bits = 0;
+    s.count = 0;
     return;
   }
-  CopyMatchExact(to, distance, n);
+  s.in = word + 4 + dataUsed;
+  s.bits = uint64_t(LoadLittle32(word)) << (32 + bit);
+  s.count = 32 - bit;
 }
 
-// ---- Fast mode.
+Step DecodeBlocks(DecoderState& s) {
+  Block b;
+  const uint8_t* word = s.in;
+  unsigned index = decompress_split::kTokenStartIndex;
+  unsigned bitFrom = 0, dataFrom = 0;  // of the block's first word, decoded before
+  uint8_t* out = s.out;
+  uint8_t* const outEnd = s.outEnd;
+  uint8_t* const outStart = s.outStart;
+  if (size_t(outEnd - out) < kDestinationMargin) return Step::kNearEnd;
+  OverrunGuard guard(out);
 
-// Decodes tokens while far from both ends; kNearEnd when the next pass of the
-// loop might reach one.
-Step DecodeFast(DecoderState& s) {
+  unsigned prevEnd = 0, dp = 0, next = 0;  // end of the last token, data read, next match
+  // Leaves the fast stage with the output at `out`.
+  auto leave = [&](Step step) {
+    s.out = out;
+    guard.Restore(out);
+    return step;
+  };
+  // Copies the literals that fit before the margin and hands off at the
+  // boundary after them.
+  auto nearEnd = [&](unsigned run) {
+    const size_t room = size_t(outEnd - out);
+    const unsigned fit =
+        room > kDestinationMargin ? unsigned(std::min<size_t>(run, room - kDestinationMargin)) : 0;
+    guard.BeforeStep(out, fit);
+    CopyLiteralsOver(out, b.data + dp, fit);
+    out += fit;
+    dp += fit;
+    const unsigned at = prevEnd + fit;
+    const unsigned k = at / 32;
+    Resume(b.wordAt[k], at % 32, dp - b.dataAt[k], s);
+    return leave(Step::kNearEnd);
+  };
+  // Decodes the matches before match `end` with the literals before each;
+  // kGoOn when all were decoded.
+  auto decodeTo = [&](unsigned end) {
+    for (; next < end; ++next) {
+      const unsigned m = b.starts[next];
+      const unsigned run = m - prevEnd;
+      if (__builtin_expect(size_t(outEnd - out) < run + kDestinationMargin, 0)) {
+        return nearEnd(run);
+      }
+      const uint64_t peek = LoadBig64(b.control + (m >> 3)) << (m & 7);
+      const uint32_t head = kMatch.head[(peek >> 54) & 511];
+      const uint32_t lengthCode = kMatch.length[(peek << (head & 31)) >> 55];
+      const uint32_t byte = b.data[dp + run];
+      const size_t distance = (head >> 16) + (byte << ((head >> 5) & 7));
+      // A short match's length code entry is read from bits past it and
+      // masked off: no branch between the two kinds.
+      const uint32_t longMask = ((head >> 8) & 1) - 1;  // all ones for a long match
+      const uint32_t code = lengthCode & longMask;
+      const unsigned lengthByte = (code >> 7) & 1;
+      size_t length = (code >> 8) + (2 & ~longMask);
+      if (__builtin_expect(lengthByte, 0)) length += b.data[dp + run + 1];
+      const unsigned width = (head & 31) + (code & 15);
+      // The end marker, or a match from before the destination's start: the
+      // literals before it are the last bytes written.
+      const bool ended = ((head & kEndCandidate) | byte) == (kEndCandidate | 0xFF);
+      if (__builtin_expect(ended || distance > size_t(out - outStart) + run, 0)) {
+        guard.BeforeStep(out, run);
+        CopyLiteralsOver(out, b.data + dp, run);
+        out += run;
+        return leave(ended ? Step::kEnded : Step::kMalformed);
+      }
+      guard.BeforeStep(out, run + length);
+      CopyLiteralsOver(out, b.data + dp, run);
+      out += run;
+      CopyMatchOver(out, distance, length);
+      out += length;
+      dp += run + 1 + lengthByte;
+      prevEnd = m + width;
+    }
+    return Step::kGoOn;
+  };
+
   for (;;) {
-    if (size_t(s.inEnd - s.in) < kSourceMargin ||
-        size_t(s.outEnd - s.out) < kDestinationMargin) {
-      return Step::kNearEnd;
-    }
-    if (s.count == 0) {
-      s.bits = uint64_t(LoadLittle32(s.in)) << 32;
-      s.count = 32;
-      s.in += 4;
-    }
-    // A run of literal bits: the bit behind the last untaken one is zero, so
-    // the run never counts past the word.
-    const unsigned run = LeadingZeros64(~s.bits);
-    if (run != 0) {
-      CopyLiterals(s.out, s.in, int(run));
-      s.in += run;
-      s.out += run;
-      s.bits <<= run;
-      s.count -= run;
-      if (s.count == 0) continue;
-    }
-
-    // A match: its first bit, 0, is the next untaken one. The next control
-    // word lies at the read position when the token needs it before its
-    // first data byte, one byte on when after; the token's bits are read
-    // from the untaken bits followed by the word at the right place.
-    const unsigned count = s.count;
-    const uint8_t* in = s.in;
-    const uint64_t wordFirst = s.bits | uint64_t(LoadLittle32(in)) << (32 - count);
-    const uint64_t byteFirst = s.bits | uint64_t(LoadLittle32(in + 1)) << (32 - count);
-    uint64_t look;
-    unsigned consumed;
-    size_t distance, length;
-    if (wordFirst & (uint64_t(1) << 62)) {  // 0 1: short match or end marker
-      // The word comes first only when fewer than three bits are left.
-      look = byteFirst;
-      uint32_t byte = in[0];
-      if (__builtin_expect(count < 3, 0)) {
-        look = wordFirst;
-        byte = in[4];
+    // Split the block's words.
+    unsigned words = 0, dataLength = 0, count = 0, beforeLast = 0;
+    prevEnd = bitFrom, dp = dataFrom, next = 0;
+    for (const uint8_t* at = word; words < kBlockWords && size_t(s.inEnd - at) >= kWordReach;
+         ++words) {
+      const uint32_t value = LoadLittle32(at);
+      StoreBig32(b.control + 4 * words, value);
+      std::memcpy(b.data + dataLength, at + 4, 32);
+      b.wordAt[words] = at;
+      b.dataAt[words] = uint16_t(dataLength);
+      b.stateAt[words] = uint16_t(index);
+      const decompress_split::WordSplit split = decompress_split::SplitWord(value, &index);
+      // The places, the first kStartsStored without a branch: as many bits
+      // above the word's keep the search from running out past its last
+      // match (the places found there are not counted).
+      uint64_t starts = split.starts | ((uint64_t(1) << kStartsStored) - 1) << 32;
+      const unsigned base = words * 32;
+      for (unsigned i = 0; i < kStartsStored; ++i) {
+        b.starts[count + i] = uint16_t(base + unsigned(__builtin_ctzll(starts)));
+        starts &= starts - 1;
       }
-      const uint32_t wide = uint32_t(look >> 61) & 1;
-      consumed = 3 + 3 * wide;
-      const uint32_t v = wide ? 256 + byte * 8 + (uint32_t(look >> 58) & 7) : byte;
-      if (v >= kEndMarker) return Step::kEnded;
-      s.in = in + 1;
-      if (__builtin_expect(consumed > count, 0)) s.in += 4;
-      distance = v + 1;
-      length = 2;
-    } else {  // 0 0: long match
-      // The selector reads the same from either placement when it lies
-      // before the next word, and from the word-first one when it runs into
-      // it; mostly it lies before.
-      uint32_t code = kFast.distance[(wordFirst << 2) >> 56];
-      look = wordFirst;
-      uint32_t byte = in[4];
-      if (__builtin_expect(count >= 2 + ((code >> 8) & 15), 1)) {
-        look = byteFirst;
-        byte = in[0];
-        code = kFast.distance[(byteFirst << 2) >> 56];
+      for (unsigned i = kStartsStored; i < split.matches; ++i) {
+        b.starts[count + i] = uint16_t(base + unsigned(__builtin_ctzll(starts)));
+        starts &= starts - 1;
       }
-      const unsigned distanceBits = code & 15;
-      distance = (code >> 16) + (byte << ((code >> 4) & 15));
-
-      const uint32_t lengthCode = kFast.length[(look << (2 + distanceBits)) >> 55];
-      consumed = 2 + distanceBits + (lengthCode & 15);
-      // The length byte comes after every bit of the token, so after the
-      // new control word when the token reached one.
-      const uint8_t* after = in + 1;
-      if (__builtin_expect(consumed > count, 0)) after += 4;
-      const uint32_t lengthByte = (lengthCode >> 7) & 1;
-      length = lengthCode >> 8;
-      s.in = after;
-      if (__builtin_expect(lengthByte, 0)) length += *s.in++;
+      beforeLast = count;
+      count += split.matches;
+      dataLength += split.reads;
+      at += 4 + split.reads;
     }
-    const unsigned left = count + 32 * (consumed > count) - consumed;
-    s.bits = (look << consumed) & ~(~uint64_t(0) >> left);
-    s.count = left;
+    // The look-ahead of a match in the last word's bits and a literal copy's
+    // overrun read these; they must hold no stale values.
+    std::memset(b.control + 4 * words, 0, 8);
+    std::memset(b.data + dataLength, 0, kOverrun);
+    if (words < 2) {
+      Resume(word, bitFrom, dataFrom, s);
+      return leave(Step::kNearEnd);
+    }
+    // The tokens that start before the last word, and the literals up to it.
+    const unsigned last = words - 1;
+    const Step step = decodeTo(beforeLast);
+    if (step != Step::kGoOn) return step;
+    const unsigned limit = last * 32;
+    if (prevEnd < limit) {
+      const unsigned run = limit - prevEnd;
+      if (__builtin_expect(size_t(outEnd - out) < run + kDestinationMargin, 0)) {
+        return nearEnd(run);
+      }
+      guard.BeforeStep(out, run);
+      CopyLiteralsOver(out, b.data + dp, run);
+      out += run;
+      dp += run;
+      prevEnd = limit;
+    }
 
-    if (distance > size_t(s.out - s.outStart)) return Step::kMalformed;
-    CopyMatchFast(s.out, distance, length);
-    s.out += length;
+    // The next block starts at this block's last word.
+    word = b.wordAt[last];
+    index = b.stateAt[last];
+    bitFrom = prevEnd - limit;
+    dataFrom = dp - b.dataAt[last];
   }
 }
 
@@ -404,7 +440,7 @@ bool Decompress(uint8_t* destination, size_t destinationSize, const uint8_t* sou
                 size_t sourceSize, size_t* produced) {
   DecoderState s{source, source + sourceSize, destination, destination + destinationSize,
                  destination, 0, 0};
-  Step step = DecodeFast(s);
+  Step step = DecodeBlocks(s);
   if (step == Step::kNearEnd) step = DecodeChecked(s);
   if (produced != nullptr) *produced = size_t(s.out - destination);
   return step == Step::kEnded;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/decompress_split.h"
 #include "authoring/compressor.h"
 
 namespace {
@@ -818,6 +819,289 @@ TEST(Decompress, PackerStreamsGiveTheirInputBack) {
     const Bytes input = PackerInput(random, size);
     const Bytes stream = CompressStream(input.data(), input.size());
     ExpectLikeTheReference(stream, input, "round " + std::to_string(round));
+  }
+}
+
+// ---- Streams long enough for the block decoder: tokens across the
+// boundaries of its blocks, hand-offs to the bounded decoder at every place.
+
+using decompress_split::kBlockWords;
+
+// The word that the k-th block boundary falls on (the last word of block k-1,
+// where block k starts again).
+size_t BoundaryWord(size_t k) { return k * (kBlockWords - 1); }
+
+// A destination whose bytes differ from place to place, so that a byte put
+// back at the wrong place behind the output shows.
+Bytes Patterned(size_t size) {
+  Bytes out(size);
+  for (size_t i = 0; i < size; ++i) out[i] = uint8_t(i * 37 + (i >> 8) + 11);
+  return out;
+}
+
+// Like Expand, into a patterned destination.
+Outcome ExpandPatterned(const Bytes& stream, size_t size, size_t sourceSize) {
+  Bytes source(stream.begin(), stream.begin() + sourceSize);
+  Outcome o{false, 9999, Patterned(size)};
+  o.ended = Decompress(o.destination.data(), size, source.data(), source.size(), &o.produced);
+  return o;
+}
+
+// Compares the decoder with the reference for every destination size in
+// [from, to], both decoding into patterned destinations, from the first
+// `sourceSize` bytes of the stream.
+void ExpectEverySizeLikeTheReference(const Bytes& stream, size_t sourceSize, size_t from,
+                                     size_t to, const std::string& what) {
+  for (size_t size = from; size <= to; ++size) {
+    Outcome o = ExpandPatterned(stream, size, sourceSize);
+    Bytes reference = Patterned(size);
+    const ReferenceResult r = ReferenceDecode(reference.data(), size, stream.data(), sourceSize);
+    ASSERT_EQ(r.ended, o.ended) << what << ", size " << size;
+    ASSERT_EQ(r.produced, o.produced) << what << ", size " << size;
+    ASSERT_EQ(reference, o.destination) << what << ", size " << size;
+  }
+}
+
+// Every token kind starting at every bit of the words around a block
+// boundary: in the word before the block's last word (reaching into it), in
+// the last word, and in the word after it.
+TEST(DecompressBlocks, EveryTokenKindAcrossABlockBoundary) {
+  for (const TokenKind& kind : kTokenKinds) {
+    StreamWriter history;
+    const Bytes historyBytes = Prefix(kind.distance);
+    history.Literals(historyBytes);
+    size_t k = 1;
+    while (BoundaryWord(k) < history.stream().size() / 4 + 2) ++k;
+    for (size_t word = BoundaryWord(k) - 1; word <= BoundaryWord(k) + 1; ++word) {
+      for (int place = 0; place < 32; ++place) {
+        StreamWriter w = history;
+        Bytes expected = historyBytes;
+        // Literals until the token's first bit is bit `place` of word `word`:
+        // a literal takes one bit, so words fill 32 literals at a time.
+        const size_t bitsBefore = word * 32 + size_t(place);
+        while (expected.size() < bitsBefore) {
+          w.Literal(uint8_t(expected.size() * 7));
+          expected.push_back(uint8_t(expected.size() * 7));
+        }
+        if (kind.length == 2) {
+          w.ShortMatch(kind.distance);
+        } else {
+          w.LongMatch(kind.distance, kind.length);
+        }
+        for (uint32_t i = 0; i < kind.length; ++i) {
+          expected.push_back(expected[expected.size() - kind.distance]);
+        }
+        const Bytes tail = Sequence(0x40, 400);
+        w.Literals(tail);
+        expected = Concat(expected, tail);
+        w.End();
+        ExpectLikeTheReference(w.stream(), expected,
+                               std::string(kind.name) + " in word " + std::to_string(word) +
+                                   " at bit " + std::to_string(place));
+      }
+    }
+  }
+}
+
+// The output's end reached at every literal and token boundary of the last
+// few hundred bytes, for streams of several blocks: literal runs crossing
+// many blocks, and random tokens.
+TEST(DecompressBlocks, HandOffAtEveryBoundaryNearTheOutputEnd) {
+  std::mt19937 random(4242);
+  struct Shape {
+    const char* name;
+    size_t literals;  // a run of literals first
+    size_t tokens;    // then random tokens for about this many bytes
+  };
+  const Shape shapes[] = {{"literals across many blocks", 5 * 32 * kBlockWords, 0},
+                          {"literals, then tokens", 40 * 32, 6000},
+                          {"tokens only", 1, 12000}};
+  for (const Shape& shape : shapes) {
+    StreamWriter w;
+    Bytes expected = Prefix(shape.literals);
+    w.Literals(expected);
+    auto pick = [&](uint32_t low, uint32_t high) {
+      return std::uniform_int_distribution<uint32_t>(low, high)(random);
+    };
+    while (expected.size() < shape.literals + shape.tokens) {
+      const uint32_t kind = expected.size() < 300 ? 0 : pick(0, 3);
+      if (kind == 0) {
+        const uint8_t value = uint8_t(pick(0, 255));
+        w.Literal(value);
+        expected.push_back(value);
+        continue;
+      }
+      const uint32_t distance = pick(1, 300);
+      const uint32_t length = kind == 1 ? 2 : pick(3, 40);
+      if (length == 2) {
+        w.ShortMatch(distance);
+      } else {
+        w.LongMatch(distance, length);
+      }
+      for (uint32_t j = 0; j < length; ++j) expected.push_back(expected[expected.size() - distance]);
+    }
+    w.End();
+    const size_t total = expected.size();
+    // Short by up to 400 bytes, or longer by up to the room the block
+    // decoder keeps: the hand-off comes at every boundary of the last
+    // bytes, and the stream may end right after it.
+    // With further words behind the end marker the source never runs short
+    // first, and the hand-off comes from the output's end alone.
+    Bytes followed = w.stream();
+    for (int i = 0; i < 200; ++i) followed.push_back(uint8_t(random() & 0x1F));
+    for (const Bytes* stream : {&w.stream(), static_cast<const Bytes*>(&followed)}) {
+      ExpectEverySizeLikeTheReference(*stream, stream->size(), total - 400, total + 320,
+                                      shape.name);
+    }
+    Outcome o = Expand(w.stream(), total);
+    ASSERT_TRUE(o.ended) << shape.name;
+    EXPECT_EQ(expected, o.destination) << shape.name;
+  }
+}
+
+// A stream's end marker followed by further words: whatever follows is
+// never taken, and the bytes behind the output keep their values. The end
+// marker comes after random tokens, and after literal runs that end at
+// every bit around a block boundary.
+TEST(DecompressBlocks, GarbageAfterTheEndMarkerIsIgnored) {
+  std::mt19937 random(77);
+  auto expectIgnored = [&](Bytes stream, const Bytes& expected, const std::string& what) {
+    const size_t garbage = std::uniform_int_distribution<size_t>(1, 3000)(random);
+    const bool matchShaped = random() % 3 != 0;
+    for (size_t i = 0; i < garbage; ++i) {
+      // Mostly match-shaped bits, so the split finds long tokens in them.
+      stream.push_back(matchShaped ? uint8_t(random() & 0x1F) : uint8_t(random()));
+    }
+    for (size_t spare : {size_t(0), size_t(1000)}) {
+      const size_t size = expected.size() + spare;
+      Outcome o = ExpandPatterned(stream, size, stream.size());
+      ASSERT_TRUE(o.ended) << what;
+      ASSERT_EQ(expected.size(), o.produced) << what;
+      Bytes whole = Patterned(size);
+      std::copy(expected.begin(), expected.end(), whole.begin());
+      ASSERT_EQ(whole, o.destination) << what;
+    }
+  };
+  for (int round = 0; round < 60; ++round) {
+    Bytes expected;
+    const Bytes stream = RandomStream(random, 2000 + size_t(round) * 211, &expected);
+    expectIgnored(stream, expected, "round " + std::to_string(round));
+  }
+  for (size_t k = 1; k <= 2; ++k) {
+    const size_t boundary = BoundaryWord(k) * 32;
+    for (size_t literals = boundary - 40; literals <= boundary + 40; ++literals) {
+      StreamWriter w;
+      const Bytes expected = Prefix(literals);
+      w.Literals(expected);
+      w.End();
+      expectIgnored(w.stream(), expected, std::to_string(literals) + " literals");
+    }
+  }
+}
+
+// Words holding up to eleven match starts (short matches take three bits),
+// between literals, far from the ends and up to the output's end.
+TEST(DecompressBlocks, WordsFullOfMatches) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 40; ++round) {
+    StreamWriter w;
+    Bytes expected = Prefix(300);
+    w.Literals(expected);
+    while (expected.size() < 20000) {
+      const uint32_t matches = std::uniform_int_distribution<uint32_t>(1, 40)(random);
+      for (uint32_t i = 0; i < matches; ++i) {
+        const uint32_t distance = std::uniform_int_distribution<uint32_t>(1, 256)(random);
+        w.ShortMatch(distance);
+        for (int j = 0; j < 2; ++j) expected.push_back(expected[expected.size() - distance]);
+      }
+      const uint8_t literal = uint8_t(random());
+      w.Literal(literal);
+      expected.push_back(literal);
+    }
+    w.End();
+    ExpectLikeTheReference(w.stream(), expected, "round " + std::to_string(round));
+    ExpectEverySizeLikeTheReference(w.stream(), w.stream().size(), expected.size() - 340,
+                                    expected.size() - 280, "round " + std::to_string(round));
+  }
+}
+
+// Faults found while decoding block by block, far from both ends of the
+// blocks: a match before the destination's start, a destination too small
+// by far, a source cut at every byte around block boundaries.
+TEST(DecompressBlocks, MalformedStreamsFarFromTheEnds) {
+  struct Fault {
+    const char* name;
+    size_t literals;    // literals before the faulty match
+    uint32_t distance;  // more than the literals: before the start
+    uint32_t length;
+  };
+  const Fault faults[] = {{"short match", 2000, 2001, 2},
+                          {"wide short match", 2000, 2101, 2},
+                          {"long match", 5000, 5001, 40},
+                          {"farthest long match", 8000, 8192, 282}};
+  for (const Fault& f : faults) {
+    StreamWriter w;
+    w.Literals(Prefix(f.literals));
+    if (f.length == 2) {
+      w.ShortMatch(f.distance);
+    } else {
+      w.LongMatch(f.distance, f.length);
+    }
+    w.Literals(Prefix(9000));
+    w.End();
+    Outcome o = ExpandPatterned(w.stream(), 30000, w.stream().size());
+    EXPECT_FALSE(o.ended) << f.name;
+    EXPECT_EQ(f.literals, o.produced) << f.name;
+    Bytes whole = Patterned(30000);
+    const Bytes literals = Prefix(f.literals);
+    std::copy(literals.begin(), literals.end(), whole.begin());
+    EXPECT_EQ(whole, o.destination) << f.name << " first difference at "
+                                    << std::mismatch(whole.begin(), whole.end(), o.destination.begin()).first - whole.begin();
+  }
+
+  std::mt19937 random(5);
+  const Bytes input = PackerInput(random, 60000);
+  const Bytes stream = CompressStream(input.data(), input.size());
+  // Far too small destinations, and sources cut at every byte near the
+  // first block boundaries and every 97th byte elsewhere.
+  for (size_t size : {size_t(1000), size_t(20000), input.size() / 2}) {
+    Outcome o = ExpandPatterned(stream, size, stream.size());
+    EXPECT_FALSE(o.ended);
+    Bytes reference = Patterned(size);
+    const ReferenceResult r = ReferenceDecode(reference.data(), size, stream.data(), stream.size());
+    EXPECT_EQ(r.produced, o.produced) << "size " << size;
+    EXPECT_EQ(reference, o.destination) << "size " << size;
+  }
+  for (size_t cut = 0; cut < stream.size(); cut += (cut % 4000 < 1200 ? 1 : 97)) {
+    Outcome o = ExpandPatterned(stream, input.size(), cut);
+    Bytes reference = Patterned(input.size());
+    const ReferenceResult r = ReferenceDecode(reference.data(), input.size(), stream.data(), cut);
+    ASSERT_FALSE(o.ended) << "cut " << cut;
+    ASSERT_EQ(r.produced, o.produced) << "cut " << cut;
+    ASSERT_EQ(reference, o.destination) << "cut " << cut;
+  }
+}
+
+// Random token streams and the packer's streams whose control words number
+// around whole blocks, each at the exact size and cut short near its end.
+TEST(DecompressBlocks, StreamsOfManySizesAroundTheBlockSize) {
+  std::mt19937 random(2718);
+  for (int round = 0; round < 120; ++round) {
+    const size_t target = size_t(round) * 90 + 500;
+    Bytes expected;
+    Bytes stream;
+    if (round % 2) {
+      stream = RandomStream(random, target, &expected);
+    } else {
+      expected = PackerInput(random, target * 4);
+      stream = CompressStream(expected.data(), expected.size());
+    }
+    ExpectLikeTheReference(stream, expected, "round " + std::to_string(round));
+    for (size_t cut : {size_t(2), size_t(17), size_t(100), size_t(290), size_t(299), size_t(350)}) {
+      if (cut > expected.size()) continue;
+      ExpectEverySizeLikeTheReference(stream, stream.size(), expected.size() - cut,
+                                      expected.size() - cut, "round " + std::to_string(round));
+    }
   }
 }
 

@@ -1,0 +1,160 @@
+#pragma once
+
+#include <cstdint>
+
+// Everything structural in a compressed stream follows from its control bits
+// alone: where each token starts, how many control bits it takes, and after
+// which of its bits it reads a data byte. The split tables walk the control
+// bits eight at a time through the token grammar, so that the data bytes
+// between one control word and the next are counted without decoding a
+// single token.
+
+namespace decompress_split {
+
+// A position inside a token's grammar, between two control bits.
+enum State : unsigned {
+  kTokenStart,
+  kAfter0,             // 0: a match; the next bit tells short from long
+  kAfter01,            // 0 1: short match; the next bit is the wide bit
+  kDistanceZeros0,     // 0 0 and 0..3 zeros of the distance selector
+  kDistanceZeros1,
+  kDistanceZeros2,
+  kDistanceZeros3,
+  kDistanceExtraLeft1, // extra bits of the distance still to come
+  kDistanceExtraLeft2,
+  kDistanceExtraLeft3,
+  kDistanceExtraLeft4,
+  kLengthZeros0,       // 0..4 zeros of the length code
+  kLengthZeros1,
+  kLengthZeros2,
+  kLengthZeros3,
+  kLengthZeros4,
+  kTailLeft1,          // extra bits that end the token (length code or wide short match)
+  kTailLeft2,
+  kTailLeft3,
+  kTailLeft4,
+  kStateCount
+};
+
+// One control bit taken in a state.
+struct BitStep {
+  State next;
+  bool readsByte;    // a data byte is read right after this bit
+  bool startsMatch;  // this bit is a match's first bit
+};
+
+constexpr BitStep TakeBit(State state, unsigned bit) {
+  switch (state) {
+    case kTokenStart:
+      return bit ? BitStep{kTokenStart, true, false} : BitStep{kAfter0, false, true};
+    case kAfter0:
+      return {bit ? kAfter01 : kDistanceZeros0, false, false};
+    case kAfter01:
+      return {bit ? kTailLeft3 : kTokenStart, true, false};
+    case kDistanceZeros0:
+    case kDistanceZeros1:
+      return bit ? BitStep{kDistanceExtraLeft1, true, false}
+                 : BitStep{State(state + 1), false, false};
+    case kDistanceZeros2:
+      return bit ? BitStep{kDistanceExtraLeft2, true, false}
+                 : BitStep{kDistanceZeros3, false, false};
+    case kDistanceZeros3:
+      return {bit ? kDistanceExtraLeft3 : kDistanceExtraLeft4, true, false};
+    case kDistanceExtraLeft1:
+      return {kLengthZeros0, false, false};
+    case kDistanceExtraLeft2:
+    case kDistanceExtraLeft3:
+    case kDistanceExtraLeft4:
+      return {State(state - 1), false, false};
+    case kLengthZeros0:
+    case kLengthZeros1:
+      return {bit ? kTokenStart : State(state + 1), false, false};
+    case kLengthZeros2:
+      return {bit ? kTailLeft1 : kLengthZeros3, false, false};
+    case kLengthZeros3:
+      return {bit ? kTailLeft2 : kLengthZeros4, false, false};
+    case kLengthZeros4:
+      return bit ? BitStep{kTailLeft4, false, false} : BitStep{kTokenStart, true, false};
+    case kTailLeft1:
+      return {kTokenStart, false, false};
+    case kTailLeft2:
+    case kTailLeft3:
+    case kTailLeft4:
+      return {State(state - 1), false, false};
+    default:
+      return {kTokenStart, false, false};
+  }
+}
+
+// Entry for (state, control byte), indexed by state * 256 + byte: bits 0-12
+// the index base of the state after the byte's eight bits (next state * 256),
+// bits 13-18 the number of data bytes read after them, bits 19-23 the number
+// of matches that start in them, bits 24-31 the bits where a match starts
+// (bit i: the byte's i-th bit taken, most significant first). The counts of
+// a word's four bytes add up without carrying into the next field.
+constexpr unsigned kIndexMask = 0x1FFF;
+constexpr unsigned kReadsShift = 13;
+constexpr unsigned kStartsCountShift = 19;
+constexpr uint32_t kCountsMask = 0x00FFE000;
+
+struct Tables {
+  uint32_t entry[kStateCount * 256];
+  uint16_t next[kStateCount * 256];  // bits 0-12 of the entry alone
+};
+
+constexpr Tables MakeTables() {
+  Tables t{};
+  for (unsigned s = 0; s < kStateCount; ++s) {
+    for (unsigned byte = 0; byte < 256; ++byte) {
+      State state = State(s);
+      unsigned reads = 0, starts = 0, count = 0;
+      for (unsigned i = 0; i < 8; ++i) {
+        const BitStep step = TakeBit(state, (byte >> (7 - i)) & 1);
+        reads += step.readsByte;
+        count += step.startsMatch;
+        starts |= unsigned(step.startsMatch) << i;
+        state = step.next;
+      }
+      t.entry[s * 256 + byte] = unsigned(state) * 256 | reads << kReadsShift |
+                                count << kStartsCountShift | starts << 24;
+      t.next[s * 256 + byte] = uint16_t(unsigned(state) * 256);
+    }
+  }
+  return t;
+}
+
+inline constexpr Tables kTables = MakeTables();
+
+// What the split finds in one control word.
+struct WordSplit {
+  unsigned reads;    // data bytes read after the word's bits
+  unsigned matches;  // matches that start in the word
+  uint32_t starts;   // bit i: a match starts at the word's i-th bit taken
+};
+
+// The control word `word` taken from the state whose index base is `*index`;
+// sets `*index` to the state after the word.
+inline WordSplit SplitWord(uint32_t word, unsigned* index) {
+  // The states follow each other through the narrow table; the counts and
+  // places come from the wide one, off that chain.
+  const unsigned i0 = *index + (word >> 24);
+  const unsigned i1 = kTables.next[i0] + ((word >> 16) & 255);
+  const unsigned i2 = kTables.next[i1] + ((word >> 8) & 255);
+  const unsigned i3 = kTables.next[i2] + (word & 255);
+  *index = kTables.next[i3];
+  const uint32_t e0 = kTables.entry[i0], e1 = kTables.entry[i1], e2 = kTables.entry[i2],
+                 e3 = kTables.entry[i3];
+  const uint32_t counts = (e0 & kCountsMask) + (e1 & kCountsMask) + (e2 & kCountsMask) +
+                          (e3 & kCountsMask);
+  return {counts >> kReadsShift & 63, counts >> kStartsCountShift,
+          e0 >> 24 | (e1 >> 16 & 0xFF00) | (e2 >> 8 & 0xFF0000) | (e3 & 0xFF000000)};
+}
+
+constexpr unsigned kTokenStartIndex = unsigned(kTokenStart) * 256;
+
+// Control words split in one go. A block decodes the tokens that start
+// before its last word; the next block starts again at that word, so block
+// k covers words k * (kBlockWords - 1) to (k + 1) * (kBlockWords - 1).
+constexpr unsigned kBlockWords = 128;
+
+}  // namespace decompress_split
