@@ -108,12 +108,6 @@ inline uint32_t LoadLittle32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-inline uint32_t LoadBig32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  return __builtin_bswap32(v);
-}
-
 inline void StoreBig32(uint8_t* p, uint32_t v) {
   v = __builtin_bswap32(v);
   std::memcpy(p, &v, 4);

@@ -2,7 +2,8 @@
 // input give the destination size (little-endian), the rest is the stream.
 // The destination is a block of exactly that size, so any write past it is
 // an overrun the address sanitizer reports; bytes behind the decoded output
-// must keep the fill they had.
+// must keep the fill they had, a pattern that differs from place to place
+// so that a byte put back at the wrong place shows.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -12,7 +13,16 @@
 
 namespace {
 
-constexpr uint8_t kFill = 0xA5;
+uint8_t Fill(size_t place) { return uint8_t(place * 37 + (place >> 8) + 0xA5); }
+
+const std::vector<uint8_t>& FillPattern() {
+  static const std::vector<uint8_t> pattern = [] {
+    std::vector<uint8_t> p(0x10000);
+    for (size_t i = 0; i < p.size(); ++i) p[i] = Fill(i);
+    return p;
+  }();
+  return pattern;
+}
 
 void Check(bool condition) {
   if (!condition) std::abort();
@@ -26,15 +36,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t* stream = data + 2;
   const size_t streamSize = size - 2;
 
-  std::vector<uint8_t> destination(destinationSize, kFill);
+  const std::vector<uint8_t>& fill = FillPattern();
+  std::vector<uint8_t> destination(fill.begin(), fill.begin() + destinationSize);
   size_t produced = SIZE_MAX;
   const bool ended =
       Decompress(destination.data(), destinationSize, stream, streamSize, &produced);
   Check(produced <= destinationSize);
   // One comparison call rather than an instrumented loop over up to 64 KiB.
-  static const std::vector<uint8_t> fill(0x10000, kFill);
   Check(produced == destinationSize ||
-        std::memcmp(destination.data() + produced, fill.data(), destinationSize - produced) == 0);
+        std::memcmp(destination.data() + produced, fill.data() + produced,
+                    destinationSize - produced) == 0);
 
   // A sound stream gives the same bytes in a block of exactly its output
   // size, and fails in any smaller one without writing past it.
