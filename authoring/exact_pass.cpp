@@ -118,7 +118,7 @@ void ExactPass::BoundChunk(const ParseWindow& window, size_t begin, size_t end) 
       uint32_t length = kMinLongLength;
       for (size_t m = 0; m < count && length <= kLastStepLength; ++m) {
         const uint32_t* prices = StepLongPrices(LongDistanceClass(matches[m].distance));
-        const uint32_t top = std::min(matches[m].length, kLastStepLength);
+        const uint32_t top = std::min<uint32_t>(matches[m].length, kLastStepLength);
         for (; length <= top; ++length) best = std::max(best, value(p + length) - int64_t(prices[length]));
       }
       if (matches[count - 1].length >= kFirstFlatLength) {
@@ -132,7 +132,7 @@ void ExactPass::BoundChunk(const ParseWindow& window, size_t begin, size_t end) 
           if (matches[m].length < kFirstFlatLength) continue;
           const int c = LongDistanceClass(matches[m].distance);
           if (m + 1 < count && LongDistanceClass(matches[m + 1].distance) == c) continue;
-          const size_t last = p + std::min(matches[m].length, kMaxLongLength);
+          const size_t last = p + std::min<uint32_t>(matches[m].length, kMaxLongLength);
           const auto it = std::partition_point(
               stack.begin(), stack.end(),
               [last](const std::pair<size_t, int64_t>& e) { return e.first > last; });
@@ -389,7 +389,7 @@ void ExactPass::Relax(size_t position, const Match* matches, size_t count) {
   for (size_t m = 0; m < count && length <= kLastStepLength; ++m) {
     const uint32_t distance = matches[m].distance;
     const TokenCost* costs = StepLongCosts(LongDistanceClass(distance));
-    const uint32_t end = std::min(matches[m].length, kLastStepLength);
+    const uint32_t end = std::min<uint32_t>(matches[m].length, kLastStepLength);
     for (; length <= end; ++length) add(length, costs[length], distance);
   }
 }
@@ -414,7 +414,7 @@ void ExactPass::OpenOffers(size_t position, const Match* matches, size_t count) 
       _mm_store_si128(reinterpret_cast<__m128i*>(o.cost + 16), hi);
       o.base = slot.base + Price(cost);
       o.source = position;
-      o.last = position + std::min(matches[m].length, kMaxLongLength);
+      o.last = position + std::min<uint32_t>(matches[m].length, kMaxLongLength);
       o.distance = matches[m].distance;
       o.bits = uint32_t(cost.bits);
       const Offer* cover = nullptr;

@@ -123,7 +123,7 @@ void LeastCostPass::Relax(size_t position, const Match* matches, size_t count) {
   for (size_t m = 0; m < count && length <= kLastStepLength; ++m) {
     const uint32_t distance = matches[m].distance;
     const uint32_t* prices = StepLongPrices(LongDistanceClass(distance));
-    const uint32_t end = std::min(matches[m].length, kLastStepLength);
+    const uint32_t end = std::min<uint32_t>(matches[m].length, kLastStepLength);
     for (; length <= end; ++length) add(length, prices[length], distance);
   }
 }
@@ -150,7 +150,7 @@ void LeastCostPass::OpenOffers(size_t position, const Match* matches, size_t cou
     Offer o{};
     o.cost = here + Price(FlatLongMatchCost(LongDistanceClass(match->distance)));
     o.source = position;
-    o.last = position + std::min(match->length, kMaxLongLength);
+    o.last = position + std::min<uint32_t>(match->length, kMaxLongLength);
     o.distance = match->distance;
     const Offer* cover = nullptr;
     for (size_t r = 0; r < recentCount_; ++r) {

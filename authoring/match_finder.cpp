@@ -88,7 +88,7 @@ size_t MatchFinder::FindNext(Match* matches) {
     uint32_t best = 1;
     uint32_t& pair = pairs_[uint32_t(cur[0]) | uint32_t(cur[1]) << 8];
     if (pair != kNone && self - pair <= kMaxLongDistance) {
-      matches[count++] = Match{2, self - pair};
+      matches[count++] = Match{2, uint16_t(self - pair)};
       best = 2;
     }
     pair = self;
@@ -110,7 +110,7 @@ size_t MatchFinder::FindNext(Match* matches) {
 size_t MatchFinder::RunMatches(size_t pos, uint32_t top, Match* matches) {
   const uint8_t b = data_[pos];
   if (pos > 0 && data_[pos - 1] == b) {
-    matches[0] = Match{top, 1};
+    matches[0] = Match{uint16_t(top), 1};
     return 1;
   }
   // The start of a run: its nearest earlier runs, then itself for the next.
@@ -129,7 +129,7 @@ size_t MatchFinder::RunMatches(size_t pos, uint32_t top, Match* matches) {
       --i;
       continue;
     }
-    matches[count++] = Match{length, uint32_t(distance)};
+    matches[count++] = Match{uint16_t(length), uint16_t(distance)};
     ++length;
   }
   const size_t run = runEnd_ - pos;
@@ -171,7 +171,7 @@ size_t MatchFinder::TreeMatches(uint32_t* root, size_t pos, uint32_t limit, uint
     uint32_t* nodeLinks = &links_[2 * (node & kRingMask)];
     if (length > best) {
       best = length;
-      matches[count++] = Match{length, distance};
+      matches[count++] = Match{uint16_t(length), uint16_t(distance)};
     }
     if (length == limit) {
       // Equal as far as can be compared: the new position takes the old

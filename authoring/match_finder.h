@@ -27,9 +27,11 @@
 #include <cstdint>
 #include <vector>
 
+// Four bytes: the parse keeps every position's matches of inputs up to
+// 4 MiB, so their size is most of its memory.
 struct Match {
-  uint32_t length;
-  uint32_t distance;
+  uint16_t length;    // 2..282
+  uint16_t distance;  // 1..8192
 };
 
 class MatchFinder {
