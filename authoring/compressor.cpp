@@ -89,13 +89,14 @@ struct PathMeasure {
 };
 
 PathMeasure Measure(const std::vector<uint32_t>& path) {
-  uint64_t cost = Price(kEndMarkerCost);
-  uint32_t bits = uint32_t(kEndMarkerCost.bits);
+  // Every token has one data byte, and a long match of 27 or more a second.
+  uint64_t bits = uint64_t(kEndMarkerCost.bits);
+  uint64_t bytes = uint64_t(kEndMarkerCost.bytes);
   for (uint32_t token : path) {
-    cost += TokenPrice(token);
     bits += TokenBits(token);
+    bytes += 1 + (TokenLength(token) >= kFirstFlatLength);
   }
-  return {cost, int((32 - bits % 32) % 32)};
+  return {bits + 8 * bytes, int((32 - bits % 32) % 32)};
 }
 
 // True when a stream of `size` bytes, the smallest of those costing up to

@@ -25,14 +25,6 @@ inline uint32_t TokenBits(uint32_t token) {
   return uint32_t(LongMatchCost(distance, length).bits);
 }
 
-// Control bits + 8 * data bytes of a packed token.
-inline uint32_t TokenPrice(uint32_t token) {
-  const uint32_t length = TokenLength(token), distance = TokenDistance(token);
-  if (length == 1) return Price(kLiteralCost);
-  if (length == 2) return Price(ShortMatchCost(distance));
-  return Price(LongMatchCost(distance, length));
-}
-
 class ParseWindow {
  public:
   size_t Start() const { return start_; }
