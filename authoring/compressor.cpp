@@ -164,9 +164,9 @@ std::vector<uint8_t> CompressWhole(const uint8_t* data, size_t size, CompressPro
   path.reserve(size);
   first.Run([](size_t) {}, progress, context);
   const PathMeasure least = Measure(path);
+  if (least.spare < 8) return ExactPass(data, size).WritePath(path);
   auto smallestWithin = [&](int slack) {
     ExactPass exact(data, size);
-    if (least.spare < 8) return exact.WritePath(path);
     exact.SetSlack(slack);
     RunExactPass(window, path, &exact);
     return exact.Finish(path);
