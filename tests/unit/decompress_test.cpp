@@ -682,6 +682,18 @@ const TokenKind kTokenKinds[] = {
     {"d9 l16", 9, 16},      {"d16 l17", 16, 17},     {"d3 l40", 3, 40},
 };
 
+// Writes the token and appends what it copies to `expected`.
+void AppendToken(const TokenKind& kind, StreamWriter* w, Bytes* expected) {
+  if (kind.length == 2) {
+    w->ShortMatch(kind.distance);
+  } else {
+    w->LongMatch(kind.distance, kind.length);
+  }
+  for (uint32_t i = 0; i < kind.length; ++i) {
+    expected->push_back((*expected)[expected->size() - kind.distance]);
+  }
+}
+
 TEST(Decompress, EveryTokenAtEveryBitOfItsControlWord) {
   // History for the farthest distance, then literals until the token's first
   // bit falls at the wanted place in its word.
@@ -697,14 +709,7 @@ TEST(Decompress, EveryTokenAtEveryBitOfItsControlWord) {
           w.Literal(uint8_t(expected.size()));
           expected.push_back(uint8_t(expected.size()));
         }
-        if (kind.length == 2) {
-          w.ShortMatch(kind.distance);
-        } else {
-          w.LongMatch(kind.distance, kind.length);
-        }
-        for (uint32_t i = 0; i < kind.length; ++i) {
-          expected.push_back(expected[expected.size() - kind.distance]);
-        }
+        AppendToken(kind, &w, &expected);
         const Bytes tailBytes = Sequence(0x40, tail);
         w.Literals(tailBytes);
         expected = Concat(expected, tailBytes);
@@ -883,14 +888,7 @@ TEST(DecompressBlocks, EveryTokenKindAcrossABlockBoundary) {
           w.Literal(uint8_t(expected.size() * 7));
           expected.push_back(uint8_t(expected.size() * 7));
         }
-        if (kind.length == 2) {
-          w.ShortMatch(kind.distance);
-        } else {
-          w.LongMatch(kind.distance, kind.length);
-        }
-        for (uint32_t i = 0; i < kind.length; ++i) {
-          expected.push_back(expected[expected.size() - kind.distance]);
-        }
+        AppendToken(kind, &w, &expected);
         const Bytes tail = Sequence(0x40, 400);
         w.Literals(tail);
         expected = Concat(expected, tail);
