@@ -16,7 +16,14 @@ target_include_directories(updater_authoring PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(updater_authoring PUBLIC -Wl,--start-group updater_logic updater_posix -Wl,--end-group)
 
 enable_testing()
-foreach(folder tools/updpack tests bench fuzz)
+# The fuzzing tree builds and runs the fuzzers only: the tests and tools run
+# in the native and sanitizer trees.
+if(UPDATER_FUZZ)
+  set(POSIX_FOLDERS fuzz)
+else()
+  set(POSIX_FOLDERS tools/updpack tests bench)
+endif()
+foreach(folder ${POSIX_FOLDERS})
   if(EXISTS ${CMAKE_SOURCE_DIR}/${folder}/CMakeLists.txt)
     add_subdirectory(${folder})
   endif()

@@ -6,8 +6,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev zlib1g-dev liblz4-dev
+  libdeflate-dev libssl-dev osslsigncode
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
-  wine64 xvfb xauth locales fonts-noto-cjk imagemagick x11-apps
+  wine wine64 xvfb xauth locales fonts-noto-cjk imagemagick x11-apps
 )
 
 missing=()
@@ -21,9 +22,22 @@ if ((${#missing[@]})); then
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# Wine reads its ANSI code page (932) from a Japanese locale.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
-  sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
-  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+# Wine takes its ANSI code page from the locale: Japanese (932) as the game's
+# players have it, English (1252) and Chinese (936) as players abroad do.
+generate=()
+for name in ja_JP en_US zh_CN; do
+  locale -a 2>/dev/null | grep -qi "^$name.utf8$" || generate+=("$name")
+done
+if ((${#generate[@]})); then
+  for name in "${generate[@]}"; do
+    sed -i "s/^# *$name.UTF-8 UTF-8/$name.UTF-8 UTF-8/" /etc/locale.gen
+    grep -q "^$name.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" >> /etc/locale.gen
+  done
   locale-gen >/dev/null
 fi
+
+# Every command the tests and the demo run must be there now.
+for tool in cmake ninja g++ clang++ i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix \
+            wine wineserver wineboot xvfb-run iconv import osslsigncode; do
+  command -v "$tool" >/dev/null || { echo "setup: $tool is still missing after installing" >&2; exit 1; }
+done
