@@ -2,7 +2,9 @@
 file(GLOB POSIX_PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/posix/*.cpp)
 list(REMOVE_ITEM POSIX_PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/posix/main.cpp)
 add_library(updater_posix STATIC ${POSIX_PLATFORM_SOURCES})
-target_link_libraries(updater_posix PUBLIC updater_logic)
+# libcrypto gives the POSIX layer the SHA-256 that Windows has in CNG.
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+target_link_libraries(updater_posix PUBLIC updater_logic OpenSSL::Crypto)
 
 # The logic calls the platform and the platform calls back into nothing, but
 # both are static libraries: link them as one group.

@@ -78,7 +78,8 @@ using LoadResourceFn = void*(WINAPI_CC*)(win::Hmodule, void*);
 using LockResourceFn = void*(WINAPI_CC*)(void*);
 }  // namespace
 
-const uint8_t* LockArchiveResource(const ModuleLoader& loader) {
+UpdaterResource LockUpdaterResource(const ModuleLoader& loader, unsigned id) {
+  UpdaterResource result{false, nullptr, 0};
   win::Hmodule kernel32 = systemFunctions.kernel32;
   char name[kResourceNameBuffer];
   FormatText(name, sizeof name, "%s%s%s", "Find", "Resource", "A");
@@ -90,19 +91,26 @@ const uint8_t* LockArchiveResource(const ModuleLoader& loader) {
   FormatText(name, sizeof name, "%s%s", "Lock", "Resource");
   auto lockResource = reinterpret_cast<LockResourceFn>(Lookup(loader, kernel32, name));
   // A resource function that the platform lacks counts as a missing resource.
-  if (!findResource || !sizeofResource || !loadResource || !lockResource) return nullptr;
+  if (!findResource || !sizeofResource || !loadResource || !lockResource) return result;
 
   char typeName[kResourceNameBuffer];
   FormatText(typeName, sizeof typeName, "%s%s", "UPD", "ATE");
   win::Hmodule module = updaterState.instanceHandle;
-  void* resource = findResource(module, win::IntResource(102), typeName);
-  if (resource == nullptr) return nullptr;
+  void* resource = findResource(module, win::IntResource(id), typeName);
+  if (resource == nullptr) return result;
+  result.found = true;
   win::Dword size = sizeofResource(module, resource);
-  if (size == 0) return nullptr;
+  if (size == 0) return result;
   void* loaded = loadResource(module, resource);
-  if (loaded == nullptr) return nullptr;
-  auto* image = static_cast<const uint8_t*>(lockResource(loaded));
-  if (image == nullptr) return nullptr;
-  updaterState.archiveImageSize = size;
-  return image;
+  if (loaded == nullptr) return result;
+  result.data = static_cast<const uint8_t*>(lockResource(loaded));
+  if (result.data != nullptr) result.size = size;
+  return result;
+}
+
+const uint8_t* LockArchiveResource(const ModuleLoader& loader) {
+  const UpdaterResource archive = LockUpdaterResource(loader, 102);
+  if (archive.data == nullptr) return nullptr;
+  updaterState.archiveImageSize = archive.size;
+  return archive.data;
 }

@@ -49,3 +49,12 @@ int ResolveSystemFunctions(const ModuleLoader& loader);
 // `instanceHandle`. Returns its first byte and sets `archiveImageSize`, or
 // returns nullptr when it is missing, empty or cannot be loaded.
 const uint8_t* LockArchiveResource(const ModuleLoader& loader);
+
+// A resource of type "UPDATE" of `instanceHandle`: whether it was found, and
+// its bytes (nullptr when it is empty or cannot be loaded or locked).
+struct UpdaterResource {
+  bool found;
+  const uint8_t* data;
+  uint32_t size;
+};
+UpdaterResource LockUpdaterResource(const ModuleLoader& loader, unsigned id);

@@ -2,6 +2,7 @@
 
 #include "archive/archive_directory.h"
 #include "archive/extract_entry.h"
+#include "core/archive_digest.h"
 #include "core/join_path.h"
 #include "core/launch.h"
 #include "core/platform.h"
@@ -36,6 +37,11 @@ int RunUpdater(win::Hmodule instance) {
 
   updaterState.archiveImage = LockArchiveResource(loader);
   if (updaterState.archiveImage == nullptr) return EndRun(0, nullptr);
+  // A damaged or altered download is refused before anything is read from it.
+  if (CheckArchiveDigest(loader, updaterState.archiveImage, updaterState.archiveImageSize) ==
+      ArchiveDigestCheck::kDamaged) {
+    return EndRun(0, kMsgUpdaterDamaged);
+  }
 
   updaterState.archiveDirectory = OpenArchive();
   if (updaterState.archiveDirectory == nullptr) return EndRun(0, kMsgResourceReadError);

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Makes a POSIX updater that carries an archive: copies the native updater
-# and appends the archive as its resource "UPDATE", id 102, followed by the
+# and appends the archive as its resource "UPDATE", id 102, then the
+# archive's SHA-256 digest as resource "UPDATE" 103, each followed by the
 # 32-byte trailer that platform/posix/appended_resource.h describes (type
 # name padded to 16 bytes, id and size as little-endian 32-bit numbers, the
 # magic "UPDRSRC1").
@@ -31,13 +32,21 @@ le32() {
     $((($1 >> 16) & 255)) $((($1 >> 24) & 255))
 }
 
+# The trailer of a resource of type "UPDATE": id and size.
+trailer() {
+  printf 'UPDATE\0\0\0\0\0\0\0\0\0\0'
+  printf '%b' "$(le32 "$1")$(le32 "$2")"
+  printf 'UPDRSRC1'
+}
+
+digest_hex="$(sha256sum "$archive" | cut -c1-64)"
 partial="$output.partial.$$"
 trap 'rm -f "$partial"' EXIT
 {
   cat "$updater" "$archive"
-  printf 'UPDATE\0\0\0\0\0\0\0\0\0\0'
-  printf '%b' "$(le32 102)$(le32 "$size")"
-  printf 'UPDRSRC1'
+  trailer 102 "$size"
+  printf '%b' "$(sed 's/../\\x&/g' <<<"$digest_hex")"
+  trailer 103 32
 } >"$partial"
 chmod +x "$partial"
 mv -f "$partial" "$output"

@@ -61,6 +61,22 @@ void* WINAPI_CC PosixLockResource(void* loaded);
 // A module handle for the executable (or any file) at `hostPath`.
 win::Hmodule PosixModuleForFile(const char* hostPath);
 
+// SHA-256 as BCRYPT.DLL offers it, over OpenSSL (posix_bcrypt.cpp)
+win::Long WINAPI_CC PosixBCryptOpenAlgorithmProvider(void** algorithm, const char16_t* id,
+                                                     const char16_t* implementation,
+                                                     win::Dword flags);
+win::Long WINAPI_CC PosixBCryptGetProperty(void* object, const char16_t* property, uint8_t* out,
+                                           win::Dword size, win::Dword* written, win::Dword flags);
+win::Long WINAPI_CC PosixBCryptCreateHash(void* algorithm, void** hash, uint8_t* object,
+                                          win::Dword objectSize, uint8_t* secret,
+                                          win::Dword secretSize, win::Dword flags);
+win::Long WINAPI_CC PosixBCryptHashData(void* hash, uint8_t* data, win::Dword size,
+                                        win::Dword flags);
+win::Long WINAPI_CC PosixBCryptFinishHash(void* hash, uint8_t* out, win::Dword size,
+                                          win::Dword flags);
+win::Long WINAPI_CC PosixBCryptDestroyHash(void* hash);
+win::Long WINAPI_CC PosixBCryptCloseAlgorithmProvider(void* algorithm, win::Dword flags);
+
 // Loading by name (posix_loader.cpp)
 win::Hmodule WINAPI_CC PosixLoadLibraryA(const char* name);
 void* WINAPI_CC PosixGetProcAddress(win::Hmodule module, const char* name);

@@ -1,4 +1,4 @@
-// Loading by name: the three system libraries are pseudo-modules whose
+// Loading by name: the system libraries are pseudo-modules whose
 // functions are the POSIX implementations, looked up by their Win32 names.
 #include <strings.h>
 
@@ -14,7 +14,8 @@ struct Library {
 const Library kKernel32{"KERNEL32.DLL"};
 const Library kShell32{"SHELL32.DLL"};
 const Library kAdvapi32{"ADVAPI32.DLL"};
-const Library* const kLibraries[] = {&kKernel32, &kShell32, &kAdvapi32};
+const Library kBcrypt{"BCRYPT.DLL"};
+const Library* const kLibraries[] = {&kKernel32, &kShell32, &kAdvapi32, &kBcrypt};
 
 struct Export {
   const Library* library;
@@ -44,6 +45,13 @@ const Export kExports[] = {
     {&kAdvapi32, "RegOpenKeyExA", Address(PosixRegOpenKeyExA)},
     {&kAdvapi32, "RegQueryValueExA", Address(PosixRegQueryValueExA)},
     {&kAdvapi32, "RegCloseKey", Address(PosixRegCloseKey)},
+    {&kBcrypt, "BCryptOpenAlgorithmProvider", Address(PosixBCryptOpenAlgorithmProvider)},
+    {&kBcrypt, "BCryptGetProperty", Address(PosixBCryptGetProperty)},
+    {&kBcrypt, "BCryptCreateHash", Address(PosixBCryptCreateHash)},
+    {&kBcrypt, "BCryptHashData", Address(PosixBCryptHashData)},
+    {&kBcrypt, "BCryptFinishHash", Address(PosixBCryptFinishHash)},
+    {&kBcrypt, "BCryptDestroyHash", Address(PosixBCryptDestroyHash)},
+    {&kBcrypt, "BCryptCloseAlgorithmProvider", Address(PosixBCryptCloseAlgorithmProvider)},
 };
 
 }  // namespace

@@ -5,10 +5,13 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <bcrypt.h>
 
 #include <cstddef>
 
+#include "core/system_sha256.h"
 #include "core/win_types.h"
+#include "platform/windows/win32_binding.h"
 
 #define SAME_FIELD(mirror, sdk, field)                                         \
   static_assert(offsetof(mirror, field) == offsetof(sdk, field) &&             \
@@ -80,3 +83,15 @@ static_assert(win::kWmSetCursor == WM_SETCURSOR && win::kWmInitDialog == WM_INIT
 // expressions; their numbers are fixed by the platform.
 static_assert(win::kIdcArrow == 32512 && win::kIdcWait == 32514, "cursor ids");
 static_assert(win::kDialogClassAtom == 0x8002, "dialog class atom");
+
+// The CNG functions that the digest check looks up by name.
+#define SAME_FUNCTION(entry, function)                                              \
+  static_assert(win32_binding::Compatible<entry, decltype(&function)>(), #function)
+SAME_FUNCTION(cng::OpenAlgorithmProviderFn, ::BCryptOpenAlgorithmProvider);
+SAME_FUNCTION(cng::GetPropertyFn, ::BCryptGetProperty);
+SAME_FUNCTION(cng::CreateHashFn, ::BCryptCreateHash);
+SAME_FUNCTION(cng::HashDataFn, ::BCryptHashData);
+SAME_FUNCTION(cng::FinishHashFn, ::BCryptFinishHash);
+SAME_FUNCTION(cng::DestroyHashFn, ::BCryptDestroyHash);
+SAME_FUNCTION(cng::CloseAlgorithmProviderFn, ::BCryptCloseAlgorithmProvider);
+static_assert(sizeof(char16_t) == sizeof(WCHAR), "UTF-16 texts");

@@ -2,6 +2,8 @@
 // single entries replaced to reach each failure.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <openssl/sha.h>
 #include <sys/stat.h>
 
 #include <cstring>
@@ -16,17 +18,52 @@
 
 namespace {
 
-// A file with `resource` appended under `type` / `id`, as the POSIX build
-// carries its archive, opened as a module.
-win::Hmodule ModuleWith(const std::string& hostPath, const std::vector<uint8_t>& resource,
-                        const std::string& type = "UPDATE", uint32_t id = 102) {
+struct Resource {
+  std::string type;
+  uint32_t id;
+  std::vector<uint8_t> bytes;
+};
+
+// A file with `resources` appended, as the POSIX build carries its archive,
+// opened as a module.
+win::Hmodule ModuleWithResources(const std::string& hostPath,
+                                 const std::vector<Resource>& resources) {
   std::ofstream out(hostPath, std::ios::binary);
   out << "not an executable, just the bytes before the resources";
-  out.write(reinterpret_cast<const char*>(resource.data()), std::streamsize(resource.size()));
-  AppendedResourceTrailer trailer = MakeAppendedResourceTrailer(type, id, uint32_t(resource.size()));
-  out.write(reinterpret_cast<const char*>(&trailer), sizeof trailer);
+  for (const Resource& r : resources) {
+    out.write(reinterpret_cast<const char*>(r.bytes.data()), std::streamsize(r.bytes.size()));
+    AppendedResourceTrailer trailer =
+        MakeAppendedResourceTrailer(r.type, r.id, uint32_t(r.bytes.size()));
+    out.write(reinterpret_cast<const char*>(&trailer), sizeof trailer);
+  }
   out.close();
   return PosixModuleForFile(hostPath.c_str());
+}
+
+// A file with `resource` appended under `type` / `id`.
+win::Hmodule ModuleWith(const std::string& hostPath, const std::vector<uint8_t>& resource,
+                        const std::string& type = "UPDATE", uint32_t id = 102) {
+  return ModuleWithResources(hostPath, {{type, id, resource}});
+}
+
+std::vector<uint8_t> Sha256Of(const std::vector<uint8_t>& bytes) {
+  std::vector<uint8_t> digest(SHA256_DIGEST_LENGTH);
+  SHA256(bytes.data(), bytes.size(), digest.data());
+  return digest;
+}
+
+// Names in a host folder.
+std::vector<std::string> FolderNames(const std::string& hostPath) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(hostPath.c_str())) {
+    while (dirent* e = readdir(dir)) {
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+        names.push_back(e->d_name);
+      }
+    }
+    closedir(dir);
+  }
+  return names;
 }
 
 std::vector<uint8_t> ArchiveOf(const std::vector<std::pair<std::string, std::string>>& files) {
@@ -65,7 +102,9 @@ struct StartupCase {
   const char* lastMessage;  // nullptr: no message at all
 };
 
-class Startup : public UpdaterTest, public ::testing::WithParamInterface<StartupCase> {
+// The real POSIX platform with a temp folder of its own and message boxes
+// recorded.
+class StartupTest : public UpdaterTest {
  protected:
   void SetUp() override {
     UpdaterTest::SetUp();
@@ -91,6 +130,8 @@ class Startup : public UpdaterTest, public ::testing::WithParamInterface<Startup
     UpdaterTest::TearDown();
   }
 };
+
+class Startup : public StartupTest, public ::testing::WithParamInterface<StartupCase> {};
 
 TEST_P(Startup, EndsWithItsMessageAndCleansUp) {
   const StartupCase& c = GetParam();
@@ -130,6 +171,87 @@ INSTANTIATE_TEST_SUITE_P(
                     kMsgResourceReadError},
         StartupCase{"no UPDATE.INI in the archive", nullptr, ArchiveOf({{"x.dat", "x"}}),
                     "UPDATE", kMsgEntryNotFound}));
+
+// An updater whose archive does not match the digest it carries is refused
+// before anything is read from the archive: one message, nothing written.
+struct DigestCase {
+  const char* what;
+  size_t damagedByte;  // offset in the archive changed after hashing; npos: none
+  std::vector<uint8_t> (*digestOf)(const std::vector<uint8_t>& archive);  // nullptr: no digest
+  const char* withheld;  // a function name the loader does not find
+  bool refused;
+};
+
+constexpr size_t kIntact = std::string::npos;
+std::vector<uint8_t> RightDigest(const std::vector<uint8_t>& a) { return Sha256Of(a); }
+std::vector<uint8_t> ShortDigest(const std::vector<uint8_t>& a) {
+  std::vector<uint8_t> d = Sha256Of(a);
+  d.pop_back();
+  return d;
+}
+std::vector<uint8_t> LongDigest(const std::vector<uint8_t>& a) {
+  std::vector<uint8_t> d = Sha256Of(a);
+  d.push_back(0);
+  return d;
+}
+std::vector<uint8_t> WrongDigest(const std::vector<uint8_t>& a) {
+  std::vector<uint8_t> d = Sha256Of(a);
+  d[31] ^= 1;
+  return d;
+}
+
+class ArchiveDigest : public StartupTest, public ::testing::WithParamInterface<DigestCase> {};
+
+// An archive with a game file, and where its parts lie.
+const std::vector<uint8_t> kGameArchive =
+    ArchiveOf({{"UPDATE.INI", "[SETUP]\r\n"}, {"game.dat", std::string(4000, 'g')}});
+const size_t kHeaderByte = 4;  // the directory flags
+const size_t kDataByte = 20;   // inside the first entry's stored bytes
+const size_t kDirectoryByte = [] {
+  uint32_t directoryOffset;
+  std::memcpy(&directoryOffset, kGameArchive.data() + 8, 4);
+  return size_t(directoryOffset) + 3;
+}();
+
+TEST_P(ArchiveDigest, IsCheckedBeforeTheArchiveIsRead) {
+  const DigestCase& c = GetParam();
+  withheldName = c.withheld;
+  std::vector<Resource> resources{{"UPDATE", 102, kGameArchive}};
+  if (c.digestOf != nullptr) resources.push_back({"UPDATE", 103, c.digestOf(kGameArchive)});
+  if (c.damagedByte != kIntact) resources[0].bytes[c.damagedByte] ^= 0x40;
+  win::Hmodule module = ModuleWithResources(DriveC() + "/updater", resources);
+
+  EXPECT_EQ(0, RunUpdater(module)) << c.what;
+
+  ASSERT_FALSE(messages.empty()) << c.what;
+  if (c.refused) {
+    ASSERT_EQ(1u, messages.size()) << c.what;
+    EXPECT_EQ(std::string(kMsgUpdaterDamaged), messages[0].text) << c.what;
+    EXPECT_EQ("UPDATE", messages[0].caption);
+    EXPECT_EQ(nullptr, messages[0].owner);
+    EXPECT_EQ(win::kMbOk | win::kMbIconError, messages[0].type);
+    EXPECT_FALSE(sawFirstBox && !iniDuringFirstBox.empty()) << "UPDATE.INI was written";
+  } else {
+    // Past the check the run goes on to read UPDATE.INI, which lacks the
+    // installation's keys.
+    EXPECT_NE(std::string(kMsgUpdaterDamaged), messages[0].text) << c.what;
+    EXPECT_EQ("[SETUP]\r\n", iniDuringFirstBox) << c.what;
+  }
+  EXPECT_TRUE(FolderNames(DriveC() + "/tmp").empty()) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ArchiveDigest,
+    ::testing::Values(
+        DigestCase{"an intact archive and its digest", kIntact, RightDigest, nullptr, false},
+        DigestCase{"no digest (an updater made without one)", kIntact, nullptr, nullptr, false},
+        DigestCase{"a damaged byte in the header", kHeaderByte, RightDigest, nullptr, true},
+        DigestCase{"a damaged byte in the data area", kDataByte, RightDigest, nullptr, true},
+        DigestCase{"a damaged byte in the directory", kDirectoryByte, RightDigest, nullptr, true},
+        DigestCase{"a digest that differs", kIntact, WrongDigest, nullptr, true},
+        DigestCase{"a digest one byte short", kIntact, ShortDigest, nullptr, true},
+        DigestCase{"a digest one byte long", kIntact, LongDigest, nullptr, true},
+        DigestCase{"the system cannot hash", kIntact, RightDigest, "BCryptHashData", true}));
 
 TEST_F(Startup, UpdateIniExistsDuringTheRunAndIsGoneAfterIt) {
   win::Hmodule module = ModuleWith(DriveC() + "/updater", kGoodArchive);
