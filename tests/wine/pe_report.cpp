@@ -3,6 +3,8 @@
 // resource's bytes to a file.
 //
 // Usage: pe_report FILE                       print everything, UTF-8
+//        pe_report FILE TYPE NAME             print where that resource's
+//                                             bytes lie: offset and size
 //        pe_report FILE TYPE NAME OUTPUT      write that resource's bytes
 //   TYPE and NAME are names, or numbers written #24.
 #include <cstdio>
@@ -48,8 +50,8 @@ void PrintVersion(const std::vector<uint8_t>& file, const PeResource& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 && argc != 5) {
-    std::fprintf(stderr, "usage: pe_report FILE [TYPE NAME OUTPUT]\n");
+  if (argc != 2 && argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: pe_report FILE [TYPE NAME [OUTPUT]]\n");
     return 2;
   }
   std::ifstream in(argv[1], std::ios::binary);
@@ -60,9 +62,13 @@ int main(int argc, char** argv) {
   std::string error;
   if (!ReadPeImage(file.data(), file.size(), &image, &error)) return Fail(error);
 
-  if (argc == 5) {
+  if (argc >= 4) {
     const PeResource* r = FindPeResource(image, ParseId(argv[2]), ParseId(argv[3]));
     if (r == nullptr) return Fail(std::string("no resource ") + argv[2] + " " + argv[3]);
+    if (argc == 4) {
+      std::printf("%zu %u\n", size_t(r->offset), unsigned(r->size));
+      return 0;
+    }
     std::ofstream out(argv[4], std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(file.data() + r->offset), r->size);
     return out ? 0 : Fail(std::string("cannot write ") + argv[4]);

@@ -14,9 +14,10 @@ bool LooksLikeExecutable(const std::vector<uint8_t>& file) {
   return file.size() >= 2 && file[0] == 'M' && file[1] == 'Z';
 }
 
-// Replaces the executable's bytes in `file` with those of its archive.
+// Replaces the executable's bytes in `file` with those of its archive,
+// having checked the digest it carries.
 bool TakeArchiveResource(const std::string& path, std::vector<uint8_t>* file,
-                         std::string* error) {
+                         std::string* error, ArchiveOrigin* origin) {
   PeImage image;
   std::string why;
   if (!ReadPeImage(file->data(), file->size(), &image, &why)) {
@@ -28,6 +29,8 @@ bool TakeArchiveResource(const std::string& path, std::vector<uint8_t>* file,
     *error = Quoted(path) + " is an executable without an update archive (resource UPDATE 102)";
     return false;
   }
+  origin->executable = true;
+  origin->digest = CheckUpdaterDigest(*file, image, &origin->digestDetail);
   std::vector<uint8_t> bytes(file->begin() + archive->offset,
                              file->begin() + archive->offset + archive->size);
   file->swap(bytes);
@@ -40,19 +43,28 @@ const PeResource* FindArchiveResource(const PeImage& image) {
   return FindPeResource(image, PeResourceId::Name("UPDATE"), PeResourceId::Number(102));
 }
 
-bool LoadArchive(const std::string& path, std::vector<uint8_t>* image, std::string* error) {
+bool LoadArchive(const std::string& path, std::vector<uint8_t>* image, std::string* error,
+                 ArchiveOrigin* origin) {
+  ArchiveOrigin unused;
+  if (origin == nullptr) origin = &unused;
+  *origin = ArchiveOrigin();
   if (!ReadWholeFile(path, image, nullptr, error)) return false;
-  return !LooksLikeExecutable(*image) || TakeArchiveResource(path, image, error);
+  return !LooksLikeExecutable(*image) || TakeArchiveResource(path, image, error, origin);
 }
 
 bool LoadArchiveListing(const std::string& path, std::vector<uint8_t>* image,
-                        ArchiveListing* listing) {
+                        ArchiveListing* listing, ArchiveOrigin* origin) {
   std::string error;
-  if (!LoadArchive(path, image, &error)) {
+  if (!LoadArchive(path, image, &error, origin)) {
     ReportError(error);
     return false;
   }
   if (!ReadArchiveListing(image->data(), image->size(), listing, &error)) {
+    // A damaged download is the likely cause; say so first.
+    if (origin != nullptr && origin->digest == DigestState::kMismatch) {
+      ReportError(Quoted(path) + ": " + DigestStateText(origin->digest) + " (" +
+                  origin->digestDetail + ")");
+    }
     ReportError(Quoted(path) + ": " + error);
     return false;
   }

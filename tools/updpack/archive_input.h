@@ -7,7 +7,18 @@
 #include <string>
 #include <vector>
 
-bool LoadArchive(const std::string& path, std::vector<uint8_t>* image, std::string* error);
+#include "tools/updpack/updater_digest.h"
+
+// Where an archive came from: a file of its own, or an updater that may
+// carry its digest.
+struct ArchiveOrigin {
+  bool executable = false;
+  DigestState digest = DigestState::kNone;
+  std::string digestDetail;  // what differs, when the digest does not match
+};
+
+bool LoadArchive(const std::string& path, std::vector<uint8_t>* image, std::string* error,
+                 ArchiveOrigin* origin = nullptr);
 
 struct PeImage;
 struct PeResource;
@@ -20,4 +31,4 @@ struct ArchiveListing;
 // Loads the archive and reads its header and directory, reporting what
 // fails as one line; false then.
 bool LoadArchiveListing(const std::string& path, std::vector<uint8_t>* image,
-                        ArchiveListing* listing);
+                        ArchiveListing* listing, ArchiveOrigin* origin = nullptr);

@@ -1,10 +1,12 @@
 // updpack build-exe -o UPDATER.EXE (--archive ARCHIVE | PATH...) [options]:
 // the updater that players run, linked from a Windows build's kit with the
-// archive as its resource "UPDATE" 102 and the release's version strings.
+// archive as its resource "UPDATE" 102, the archive's digest as "UPDATE" 103
+// and the release's version strings, and signed when a certificate is given.
 // The archive is checked first (sound, and a description the updater can
 // run: see release_check.h); nothing is built when it fails, and the output
-// appears only once the executable is complete and holds the archive byte
-// for byte. Same inputs, same executable.
+// appears only once the executable is complete, holds the archive byte for
+// byte with its digest, and is signed if asked. Same inputs, same unsigned
+// executable.
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,6 +20,7 @@
 #include "authoring/archive_reader.h"
 #include "authoring/pe_resources.h"
 #include "tools/updpack/archive_input.h"
+#include "tools/updpack/authenticode.h"
 #include "tools/updpack/commands.h"
 #include "tools/updpack/host_files.h"
 #include "tools/updpack/pack_paths.h"
@@ -34,6 +37,7 @@ struct BuildOptions {
   std::string architecture = "win32";
   std::string kit;
   ReleaseStrings strings;
+  SigningOptions signing;
   PackOptions pack;
 };
 
@@ -53,7 +57,9 @@ class WorkFolder {
   }
   ~WorkFolder() {
     if (path_.empty()) return;
-    for (const char* name : {"/archive.bin", "/updater.exe"}) unlink((path_ + name).c_str());
+    for (const char* name : {"/archive.bin", "/updater.exe", "/signed.exe", "/key-password"}) {
+      unlink((path_ + name).c_str());
+    }
     rmdir(path_.c_str());
   }
   const std::string& path() const { return path_; }
@@ -76,7 +82,7 @@ std::vector<std::string> FindProblems(const std::vector<uint8_t>& archive) {
 }
 
 // The linked executable is for the asked machine and carries the archive
-// unchanged.
+// unchanged, with its digest.
 bool CheckExecutable(const std::vector<uint8_t>& exe, const std::vector<uint8_t>& archive,
                      uint16_t machine, std::string* error) {
   PeImage image;
@@ -91,7 +97,25 @@ bool CheckExecutable(const std::vector<uint8_t>& exe, const std::vector<uint8_t>
     *error = "the linked executable does not carry the archive unchanged";
     return false;
   }
+  std::string detail;
+  if (CheckUpdaterDigest(exe, image, &detail) != DigestState::kMatches) {
+    *error = "the linked executable does not carry the archive's digest" +
+             (detail.empty() ? std::string() : " (" + detail + ")");
+    return false;
+  }
   return true;
+}
+
+// Signs the linked updater when asked; `exe` then holds the signed bytes,
+// checked again.
+bool SignIfAsked(const BuildOptions& options, const std::string& work,
+                 const std::vector<uint8_t>& archive, uint16_t machine,
+                 std::vector<uint8_t>* exe, std::string* error) {
+  if (!options.signing.wanted()) return true;
+  const std::string signedPath = work + "/signed.exe";
+  return SignExecutable(work + "/updater.exe", signedPath, options.signing, work, error) &&
+         ReadWholeFile(signedPath, exe, nullptr, error) &&
+         CheckExecutable(*exe, archive, machine, error);
 }
 
 int RunBuild(const BuildOptions& options) {
@@ -123,15 +147,17 @@ int RunBuild(const BuildOptions& options) {
                    &error) ||
       !ReadWholeFile(work.path() + "/updater.exe", &exe, nullptr, &error) ||
       !CheckExecutable(exe, archive, machine, &error) ||
+      !SignIfAsked(options, work.path(), archive, machine, &exe, &error) ||
       !WriteFileAtomically(options.output, exe, nullptr, &error)) {
     ReportError(error);
     return kFailure;
   }
   ArchiveListing listing;
   ReadArchiveListing(archive.data(), archive.size(), &listing, &error);
-  std::printf("%s: updater for %s, %zu bytes, carrying %zu entries in %zu bytes\n",
+  std::printf("%s: updater for %s, %zu bytes, carrying %zu entries in %zu bytes%s\n",
               options.output.c_str(), options.architecture.c_str(), exe.size(),
-              listing.entries.size(), archive.size());
+              listing.entries.size(), archive.size(),
+              options.signing.wanted() ? ", signed" : "");
   return 0;
 }
 
@@ -177,8 +203,18 @@ void AddBuildExeCommand(CLI::App& app, int& status) {
   command->add_option("--product-version", options->strings.productVersion,
                       "ProductVersion, a.b.c.d")
       ->check(CheckVersion);
+  command->add_option("--sign-cert", options->signing.certificate,
+                      "sign the updater (Authenticode) with this certificate (PEM)");
+  command->add_option("--sign-key", options->signing.key, "the certificate's private key");
+  command->add_option("--sign-pass", options->signing.password, "the key's password");
+  command->add_option("--timestamp-url", options->signing.timestampUrl,
+                      "an RFC 3161 time-stamping service for the signature");
   AddPackOptions(command, &options->pack);
   command->callback([options, &status] {
+    if (options->signing.wanted() &&
+        (options->signing.certificate.empty() || options->signing.key.empty())) {
+      throw CLI::ValidationError("build-exe", "signing needs both --sign-cert and --sign-key");
+    }
     if (options->archive.empty() && options->paths.empty()) {
       throw CLI::ValidationError("build-exe", "give --archive ARCHIVE or files and folders to pack");
     }

@@ -43,10 +43,26 @@ std::string JsonString(const std::string& text) {
   return out + "\"";
 }
 
-void PrintTable(const ListOptions& options, const ArchiveListing& listing) {
+// What an updater's digest says, for the table and for JSON.
+const char* DigestWord(const ArchiveOrigin& origin) {
+  if (!origin.executable) return "not an updater";
+  switch (origin.digest) {
+    case DigestState::kMatches:
+      return "matches";
+    case DigestState::kMismatch:
+      return "does not match";
+    case DigestState::kNone:
+      break;
+  }
+  return "none";
+}
+
+void PrintTable(const ListOptions& options, const ArchiveListing& listing,
+                const ArchiveOrigin& origin) {
   const ArchiveHeader& h = listing.header;
   std::printf("archive           %s (%" PRIu64 " bytes)\n", options.archive.c_str(),
               listing.archiveSize);
+  if (origin.executable) std::printf("digest            %s\n", DigestWord(origin));
   std::printf("magic             VQ2 (56 51 32 00)\n");
   std::printf("flags             0x%08" PRIX32 " (directory %s)\n", h.flags,
               DirectoryFlags(h.flags).c_str());
@@ -64,10 +80,12 @@ void PrintTable(const ListOptions& options, const ArchiveListing& listing) {
   }
 }
 
-void PrintJson(const ListOptions& options, const ArchiveListing& listing) {
+void PrintJson(const ListOptions& options, const ArchiveListing& listing,
+               const ArchiveOrigin& origin) {
   const ArchiveHeader& h = listing.header;
   std::printf("{\n  \"archive\": %s,\n  \"size\": %" PRIu64 ",\n",
               JsonString(options.archive).c_str(), listing.archiveSize);
+  if (origin.executable) std::printf("  \"digest\": \"%s\",\n", DigestWord(origin));
   std::printf("  \"magic\": \"VQ2\",\n  \"flags\": %" PRIu32 ",\n", h.flags);
   std::printf("  \"directoryCompressed\": %s,\n  \"directoryScrambled\": %s,\n",
               (h.flags & kDirectoryCompressed) ? "true" : "false",
@@ -92,11 +110,12 @@ void PrintJson(const ListOptions& options, const ArchiveListing& listing) {
 int RunList(const ListOptions& options) {
   std::vector<uint8_t> image;
   ArchiveListing listing;
-  if (!LoadArchiveListing(options.archive, &image, &listing)) return kFailure;
+  ArchiveOrigin origin;
+  if (!LoadArchiveListing(options.archive, &image, &listing, &origin)) return kFailure;
   if (options.json) {
-    PrintJson(options, listing);
+    PrintJson(options, listing, origin);
   } else {
-    PrintTable(options, listing);
+    PrintTable(options, listing, origin);
   }
   return 0;
 }

@@ -1,0 +1,33 @@
+// Authenticode signatures of updater executables, made and read by
+// osslsigncode.
+#pragma once
+
+#include <string>
+
+struct SigningOptions {
+  std::string certificate;   // PEM (or DER) certificate chain
+  std::string key;           // its private key
+  std::string password;      // of the key, when it is encrypted
+  std::string timestampUrl;  // an RFC 3161 time-stamping service, optional
+  bool wanted() const { return !certificate.empty() || !key.empty(); }
+};
+
+// Signs `input` into `output` (a new file). False with one line in `error`
+// when the certificate or key cannot be used or the tool fails; `output`
+// may then hold a partial file, which the caller removes.
+bool SignExecutable(const std::string& input, const std::string& output,
+                    const SigningOptions& options, const std::string& workFolder,
+                    std::string* error);
+
+struct SignatureReport {
+  bool isSigned = false;
+  bool valid = false;
+  std::string signer;  // the signing certificate's subject
+  std::string reason;  // why it is not valid
+};
+
+// Reads and checks the signature of `path`. `trustedCertificates` (PEM),
+// when given, is the set of authorities trusted instead of the system's.
+// False with `error` set when the tool cannot be run.
+bool ReadSignature(const std::string& path, const std::string& trustedCertificates,
+                   SignatureReport* report, std::string* error);
