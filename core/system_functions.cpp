@@ -1,24 +1,38 @@
 #include "core/system_functions.h"
 
 #include "core/platform.h"
+#include "core/platform_functions.h"
 #include "core/text_format.h"
 #include "core/updater_state.h"
 
 SystemFunctionTable systemFunctions;
 
 // Library and function names are not kept as whole texts: each is composed
-// from short fragments when it is needed.
+// from its fragments (core/platform_functions.h) when it is needed.
 namespace {
 
 constexpr size_t kNameBuffer = 128;
 constexpr size_t kResourceNameBuffer = 64;
 
-void* Lookup(const ModuleLoader& loader, win::Hmodule module, const char* name) {
-  return module != nullptr ? loader.GetProcAddress(module, name) : nullptr;
+// Composes a name with the platform's formatting: one "%s" a fragment.
+template <typename... Fragments>
+void ComposeName(char* out, size_t size, Fragments... fragments) {
+  char format[2 * sizeof...(Fragments) + 1] = {};
+  for (size_t i = 0; i < sizeof...(Fragments); ++i) {
+    format[2 * i] = '%';
+    format[2 * i + 1] = 's';
+  }
+  FormatText(out, size, format, fragments...);
 }
 
-template <typename Function>
-bool Bind(Function*& entry, void* address) {
+// Composes a name from `fragments` into `buffer` and sets `entry` to what
+// `module` holds under it; nothing when the module is missing. False when
+// nothing was found.
+template <size_t N, typename Function, typename... Fragments>
+bool LookUp(const ModuleLoader& loader, win::Hmodule module, char (&buffer)[N], Function*& entry,
+            Fragments... fragments) {
+  ComposeName(buffer, N, fragments...);
+  void* address = module != nullptr ? loader.GetProcAddress(module, buffer) : nullptr;
   entry = reinterpret_cast<Function*>(address);
   return address != nullptr;
 }
@@ -27,81 +41,74 @@ bool Bind(Function*& entry, void* address) {
 
 int ResolveSystemFunctions(const ModuleLoader& loader) {
   SystemFunctionTable& t = systemFunctions;
-  char name[kNameBuffer];
+  char composed[kNameBuffer];
   bool all = true;
 
-  FormatText(name, sizeof name, "%s%s%s%s%s%s%s%s%s%s%s%s", "K", "E", "R", "N", "E", "L", "3",
-             "2", ".", "D", "L", "L");
-  t.kernel32 = loader.LoadLibraryA(name);
-  FormatText(name, sizeof name, "%s%s%s%s%s%s%s%s%s%s%s", "S", "H", "E", "L", "L", "3", "2",
-             ".", "D", "L", "L");
-  t.shell32 = loader.LoadLibraryA(name);
-  FormatText(name, sizeof name, "%s%s%s%s%s%s%s%s%s%s%s%s", "A", "D", "V", "A", "P", "I", "3",
-             "2", ".", "D", "L", "L");
-  t.advapi32 = loader.LoadLibraryA(name);
-  all = t.kernel32 != nullptr && t.shell32 != nullptr && t.advapi32 != nullptr;
+#define UPDATER_LOAD_LIBRARY(library, fragments)                    \
+  ComposeName(composed, sizeof composed, UPDATER_FRAGMENTS fragments); \
+  t.library = loader.LoadLibraryA(composed);                        \
+  all &= t.library != nullptr;
+  UPDATER_SYSTEM_LIBRARIES(UPDATER_LOAD_LIBRARY)
+#undef UPDATER_LOAD_LIBRARY
 
-  FormatText(name, sizeof name, "%s%s%s", "Create", "File", "A");
-  all &= Bind(t.CreateFileA, Lookup(loader, t.kernel32, name));
-  FormatText(name, sizeof name, "%s%s", "Write", "File");
-  all &= Bind(t.WriteFile, Lookup(loader, t.kernel32, name));
-  FormatText(name, sizeof name, "%s%s", "Read", "File");
-  all &= Bind(t.ReadFile, Lookup(loader, t.kernel32, name));
-  FormatText(name, sizeof name, "%s%s%s", "Get", "File", "Size");
-  all &= Bind(t.GetFileSize, Lookup(loader, t.kernel32, name));
-  FormatText(name, sizeof name, "%s%s%s", "Set", "File", "Pointer");
-  all &= Bind(t.SetFilePointer, Lookup(loader, t.kernel32, name));
-  FormatText(name, sizeof name, "%s%s", "Close", "Handle");
-  all &= Bind(t.CloseHandle, Lookup(loader, t.kernel32, name));
-  FormatText(name, sizeof name, "%s%s%s%s", "Set", "File", "Attributes", "A");
-  all &= Bind(t.SetFileAttributesA, Lookup(loader, t.kernel32, name));
-  FormatText(name, sizeof name, "%s%s%s%s", "Get", "File", "Attributes", "A");
-  all &= Bind(t.GetFileAttributesA, Lookup(loader, t.kernel32, name));
-
-  FormatText(name, sizeof name, "%s%s%s%s%s", "S", "H", "File", "Operation", "A");
-  all &= Bind(t.SHFileOperationA, Lookup(loader, t.shell32, name));
-
-  FormatText(name, sizeof name, "%s%s%s%s%s", "Reg", "Open", "Key", "Ex", "A");
-  all &= Bind(t.RegOpenKeyExA, Lookup(loader, t.advapi32, name));
-  FormatText(name, sizeof name, "%s%s%s%s%s", "Reg", "Query", "Value", "Ex", "A");
-  all &= Bind(t.RegQueryValueExA, Lookup(loader, t.advapi32, name));
-  FormatText(name, sizeof name, "%s%s%s", "Reg", "Close", "Key");
-  all &= Bind(t.RegCloseKey, Lookup(loader, t.advapi32, name));
+#define UPDATER_RESOLVE_ENTRY(library, fragments, name) \
+  all &= LookUp(loader, t.library, composed, t.name, UPDATER_FRAGMENTS fragments);
+#define UPDATER_RESOLVE(table, library, fragments, result, name, parameters) \
+  UPDATER_BY_TABLE(table, UPDATER_SKIP_ENTRY, UPDATER_RESOLVE_ENTRY,        \
+                   UPDATER_SKIP_ENTRY)(library, fragments, name)
+  UPDATER_PLATFORM_FUNCTIONS(UPDATER_RESOLVE)
+#undef UPDATER_RESOLVE
+#undef UPDATER_RESOLVE_ENTRY
 
   return all ? 1 : 0;
 }
 
 namespace {
-using FindResourceFn = void*(WINAPI_CC*)(win::Hmodule, const char*, const char*);
-using SizeofResourceFn = win::Dword(WINAPI_CC*)(win::Hmodule, void*);
-using LoadResourceFn = void*(WINAPI_CC*)(win::Hmodule, void*);
-using LockResourceFn = void*(WINAPI_CC*)(void*);
+
+#define UPDATER_RESOURCE_ENTRY(result, name, parameters) result(WINAPI_CC* name) parameters;
+#define UPDATER_RESOURCE_FIELD(table, library, fragments, result, name, parameters) \
+  UPDATER_BY_TABLE(table, UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY,                  \
+                   UPDATER_RESOURCE_ENTRY)(result, name, parameters)
+struct ResourceFunctions {
+  UPDATER_PLATFORM_FUNCTIONS(UPDATER_RESOURCE_FIELD)
+};
+#undef UPDATER_RESOURCE_FIELD
+#undef UPDATER_RESOURCE_ENTRY
+
+// Looks up every resource function, each in its library's handle of the
+// table; false when one is missing.
+bool LookUpResourceFunctions(const ModuleLoader& loader, ResourceFunctions& f) {
+  const SystemFunctionTable& t = systemFunctions;
+  char composed[kResourceNameBuffer];
+  bool all = true;
+#define UPDATER_LOOK_UP_ENTRY(library, fragments, name) \
+  all &= LookUp(loader, t.library, composed, f.name, UPDATER_FRAGMENTS fragments);
+#define UPDATER_LOOK_UP_RESOURCE(table, library, fragments, result, name, parameters) \
+  UPDATER_BY_TABLE(table, UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY,                    \
+                   UPDATER_LOOK_UP_ENTRY)(library, fragments, name)
+  UPDATER_PLATFORM_FUNCTIONS(UPDATER_LOOK_UP_RESOURCE)
+#undef UPDATER_LOOK_UP_RESOURCE
+#undef UPDATER_LOOK_UP_ENTRY
+  return all;
+}
+
 }  // namespace
 
 const uint8_t* LockArchiveResource(const ModuleLoader& loader) {
-  win::Hmodule kernel32 = systemFunctions.kernel32;
-  char name[kResourceNameBuffer];
-  FormatText(name, sizeof name, "%s%s%s", "Find", "Resource", "A");
-  auto findResource = reinterpret_cast<FindResourceFn>(Lookup(loader, kernel32, name));
-  FormatText(name, sizeof name, "%s%s", "Sizeof", "Resource");
-  auto sizeofResource = reinterpret_cast<SizeofResourceFn>(Lookup(loader, kernel32, name));
-  FormatText(name, sizeof name, "%s%s", "Load", "Resource");
-  auto loadResource = reinterpret_cast<LoadResourceFn>(Lookup(loader, kernel32, name));
-  FormatText(name, sizeof name, "%s%s", "Lock", "Resource");
-  auto lockResource = reinterpret_cast<LockResourceFn>(Lookup(loader, kernel32, name));
+  ResourceFunctions f{};
   // A resource function that the platform lacks counts as a missing resource.
-  if (!findResource || !sizeofResource || !loadResource || !lockResource) return nullptr;
+  if (!LookUpResourceFunctions(loader, f)) return nullptr;
 
   char typeName[kResourceNameBuffer];
   FormatText(typeName, sizeof typeName, "%s%s", "UPD", "ATE");
   win::Hmodule module = updaterState.instanceHandle;
-  void* resource = findResource(module, win::IntResource(102), typeName);
+  void* resource = f.FindResourceA(module, win::IntResource(102), typeName);
   if (resource == nullptr) return nullptr;
-  win::Dword size = sizeofResource(module, resource);
+  win::Dword size = f.SizeofResource(module, resource);
   if (size == 0) return nullptr;
-  void* loaded = loadResource(module, resource);
+  void* loaded = f.LoadResource(module, resource);
   if (loaded == nullptr) return nullptr;
-  auto* image = static_cast<const uint8_t*>(lockResource(loaded));
+  auto* image = static_cast<const uint8_t*>(f.LockResource(loaded));
   if (image == nullptr) return nullptr;
   updaterState.archiveImageSize = size;
   return image;

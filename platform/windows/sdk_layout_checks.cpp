@@ -1,6 +1,7 @@
 // Compile-time checks that the portable types and constants of
-// core/win_types.h are those of the Windows SDK, for the build's target
-// (i686 or x86-64). Nothing here runs.
+// core/win_types.h, and the signature of every entry of
+// core/platform_functions.h, are those of the Windows SDK, for the build's
+// target (i686 or x86-64). Nothing here runs.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <objbase.h>
@@ -8,7 +9,9 @@
 
 #include <cstddef>
 
+#include "core/platform_functions.h"
 #include "core/win_types.h"
+#include "platform/windows/win32_binding.h"
 
 #define SAME_FIELD(mirror, sdk, field)                                         \
   static_assert(offsetof(mirror, field) == offsetof(sdk, field) &&             \
@@ -80,3 +83,11 @@ static_assert(win::kWmSetCursor == WM_SETCURSOR && win::kWmInitDialog == WM_INIT
 // expressions; their numbers are fixed by the platform.
 static_assert(win::kIdcArrow == 32512 && win::kIdcWait == 32514, "cursor ids");
 static_assert(win::kDialogClassAtom == 0x8002, "dialog class atom");
+
+// Every entry against its Win32 function, also those that the updater looks
+// up by name and so never binds directly.
+#define UPDATER_SAME_SIGNATURE(table, library, fragments, result, name, parameters) \
+  static_assert(win32_binding::Compatible<result(WINAPI_CC*) parameters, decltype(&::name)>(), \
+                #name " differs from the SDK's in arguments or result");
+UPDATER_PLATFORM_FUNCTIONS(UPDATER_SAME_SIGNATURE)
+#undef UPDATER_SAME_SIGNATURE
