@@ -11,15 +11,11 @@
 #include "core/platform_functions.h"
 #include "core/win_types.h"
 
-#define UPDATER_OPERATION_ENTRY(result, name, parameters) result(WINAPI_CC* name) parameters;
-#define UPDATER_OPERATION_FIELD(table, library, fragments, result, name, parameters) \
-  UPDATER_BY_TABLE(table, UPDATER_OPERATION_ENTRY, UPDATER_SKIP_ENTRY,              \
-                   UPDATER_SKIP_ENTRY)(result, name, parameters)
+#define UPDATER_OPERATIONS_ENTRY UPDATER_ENTRY_FIELD
 struct PlatformOperations {
-  UPDATER_PLATFORM_FUNCTIONS(UPDATER_OPERATION_FIELD)
+  UPDATER_PLATFORM_FUNCTIONS(UPDATER_OPERATIONS_ONLY)
 };
-#undef UPDATER_OPERATION_FIELD
-#undef UPDATER_OPERATION_ENTRY
+#undef UPDATER_OPERATIONS_ENTRY
 
 extern PlatformOperations platform;
 

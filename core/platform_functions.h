@@ -96,17 +96,31 @@
   X(advapi32, ("A", "D", "V", "A", "P", "I", "3", "2", ".", "D", "L", "L"))
 // clang-format on
 
-// Chooses by an entry's table: UPDATER_BY_TABLE(table, a, b, c) is `a` for
-// the operations, `b` for the system functions, `c` for the resource
-// functions. With macro names for a, b and c followed by arguments, it
-// expands each entry by the macro of its table.
-#define UPDATER_BY_TABLE(table, operations, system, resource) \
-  UPDATER_BY_TABLE_##table(operations, system, resource)
+// Views of one table. UPDATER_PLATFORM_FUNCTIONS(UPDATER_OPERATIONS_ONLY)
+// expands UPDATER_OPERATIONS_ENTRY(library, fragments, result, Name,
+// (parameters)) for each entry of PlatformOperations; the user defines that
+// macro around the expansion. Likewise UPDATER_SYSTEM_ONLY with
+// UPDATER_SYSTEM_ENTRY, UPDATER_RESOURCE_ONLY with UPDATER_RESOURCE_ENTRY,
+// and UPDATER_BY_NAME_ONLY with UPDATER_BY_NAME_ENTRY for the entries of
+// both by-name tables.
+#define UPDATER_OPERATIONS_ONLY(table, ...) \
+  UPDATER_BY_TABLE_##table(UPDATER_OPERATIONS_ENTRY, UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY)(__VA_ARGS__)
+#define UPDATER_SYSTEM_ONLY(table, ...) \
+  UPDATER_BY_TABLE_##table(UPDATER_SKIP_ENTRY, UPDATER_SYSTEM_ENTRY, UPDATER_SKIP_ENTRY)(__VA_ARGS__)
+#define UPDATER_RESOURCE_ONLY(table, ...) \
+  UPDATER_BY_TABLE_##table(UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY, UPDATER_RESOURCE_ENTRY)(__VA_ARGS__)
+#define UPDATER_BY_NAME_ONLY(table, ...) \
+  UPDATER_BY_TABLE_##table(UPDATER_SKIP_ENTRY, UPDATER_BY_NAME_ENTRY, UPDATER_BY_NAME_ENTRY)(__VA_ARGS__)
+// The choice by table: (operations, system, resource).
 #define UPDATER_BY_TABLE_operations(operations, system, resource) operations
 #define UPDATER_BY_TABLE_system(operations, system, resource) system
 #define UPDATER_BY_TABLE_resource(operations, system, resource) resource
-// Expands to nothing: for the tables an expansion leaves out.
 #define UPDATER_SKIP_ENTRY(...)
+
+// An entry as a field of its table: a pointer to a function of the Win32
+// calling convention.
+#define UPDATER_ENTRY_FIELD(library, fragments, result, name, parameters) \
+  result(WINAPI_CC* name) parameters;
 
 // The fragments of an entry without their parentheses.
 #define UPDATER_FRAGMENTS(...) __VA_ARGS__

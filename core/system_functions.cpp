@@ -51,28 +51,20 @@ int ResolveSystemFunctions(const ModuleLoader& loader) {
   UPDATER_SYSTEM_LIBRARIES(UPDATER_LOAD_LIBRARY)
 #undef UPDATER_LOAD_LIBRARY
 
-#define UPDATER_RESOLVE_ENTRY(library, fragments, name) \
+#define UPDATER_SYSTEM_ENTRY(library, fragments, result, name, parameters) \
   all &= LookUp(loader, t.library, composed, t.name, UPDATER_FRAGMENTS fragments);
-#define UPDATER_RESOLVE(table, library, fragments, result, name, parameters) \
-  UPDATER_BY_TABLE(table, UPDATER_SKIP_ENTRY, UPDATER_RESOLVE_ENTRY,        \
-                   UPDATER_SKIP_ENTRY)(library, fragments, name)
-  UPDATER_PLATFORM_FUNCTIONS(UPDATER_RESOLVE)
-#undef UPDATER_RESOLVE
-#undef UPDATER_RESOLVE_ENTRY
+  UPDATER_PLATFORM_FUNCTIONS(UPDATER_SYSTEM_ONLY)
+#undef UPDATER_SYSTEM_ENTRY
 
   return all ? 1 : 0;
 }
 
 namespace {
 
-#define UPDATER_RESOURCE_ENTRY(result, name, parameters) result(WINAPI_CC* name) parameters;
-#define UPDATER_RESOURCE_FIELD(table, library, fragments, result, name, parameters) \
-  UPDATER_BY_TABLE(table, UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY,                  \
-                   UPDATER_RESOURCE_ENTRY)(result, name, parameters)
+#define UPDATER_RESOURCE_ENTRY UPDATER_ENTRY_FIELD
 struct ResourceFunctions {
-  UPDATER_PLATFORM_FUNCTIONS(UPDATER_RESOURCE_FIELD)
+  UPDATER_PLATFORM_FUNCTIONS(UPDATER_RESOURCE_ONLY)
 };
-#undef UPDATER_RESOURCE_FIELD
 #undef UPDATER_RESOURCE_ENTRY
 
 // Looks up every resource function, each in its library's handle of the
@@ -81,14 +73,10 @@ bool LookUpResourceFunctions(const ModuleLoader& loader, ResourceFunctions& f) {
   const SystemFunctionTable& t = systemFunctions;
   char composed[kResourceNameBuffer];
   bool all = true;
-#define UPDATER_LOOK_UP_ENTRY(library, fragments, name) \
+#define UPDATER_RESOURCE_ENTRY(library, fragments, result, name, parameters) \
   all &= LookUp(loader, t.library, composed, f.name, UPDATER_FRAGMENTS fragments);
-#define UPDATER_LOOK_UP_RESOURCE(table, library, fragments, result, name, parameters) \
-  UPDATER_BY_TABLE(table, UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY,                    \
-                   UPDATER_LOOK_UP_ENTRY)(library, fragments, name)
-  UPDATER_PLATFORM_FUNCTIONS(UPDATER_LOOK_UP_RESOURCE)
-#undef UPDATER_LOOK_UP_RESOURCE
-#undef UPDATER_LOOK_UP_ENTRY
+  UPDATER_PLATFORM_FUNCTIONS(UPDATER_RESOURCE_ONLY)
+#undef UPDATER_RESOURCE_ENTRY
   return all;
 }
 

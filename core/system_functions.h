@@ -8,16 +8,12 @@
 #include "core/win_types.h"
 
 #define UPDATER_LIBRARY_FIELD(library, fragments) win::Hmodule library;
-#define UPDATER_SYSTEM_ENTRY(result, name, parameters) result(WINAPI_CC* name) parameters;
-#define UPDATER_SYSTEM_FIELD(table, library, fragments, result, name, parameters) \
-  UPDATER_BY_TABLE(table, UPDATER_SKIP_ENTRY, UPDATER_SYSTEM_ENTRY,              \
-                   UPDATER_SKIP_ENTRY)(result, name, parameters)
+#define UPDATER_SYSTEM_ENTRY UPDATER_ENTRY_FIELD
 struct SystemFunctionTable {
   // The libraries' handles, then the functions.
   UPDATER_SYSTEM_LIBRARIES(UPDATER_LIBRARY_FIELD)
-  UPDATER_PLATFORM_FUNCTIONS(UPDATER_SYSTEM_FIELD)
+  UPDATER_PLATFORM_FUNCTIONS(UPDATER_SYSTEM_ONLY)
 };
-#undef UPDATER_SYSTEM_FIELD
 #undef UPDATER_SYSTEM_ENTRY
 #undef UPDATER_LIBRARY_FIELD
 

@@ -32,12 +32,10 @@ void* Address(F* f) {
   return reinterpret_cast<void*>(f);
 }
 
-#define UPDATER_EXPORT(library, name) {&library, #name, Address(Posix##name)},
-#define UPDATER_EXPORT_BY_NAME(table, library, fragments, result, name, parameters) \
-  UPDATER_BY_TABLE(table, UPDATER_SKIP_ENTRY, UPDATER_EXPORT, UPDATER_EXPORT)(library, name)
-const Export kExports[] = {UPDATER_PLATFORM_FUNCTIONS(UPDATER_EXPORT_BY_NAME)};
-#undef UPDATER_EXPORT_BY_NAME
-#undef UPDATER_EXPORT
+#define UPDATER_BY_NAME_ENTRY(library, fragments, result, name, parameters) \
+  {&library, #name, Address(Posix##name)},
+const Export kExports[] = {UPDATER_PLATFORM_FUNCTIONS(UPDATER_BY_NAME_ONLY)};
+#undef UPDATER_BY_NAME_ENTRY
 
 }  // namespace
 

@@ -21,11 +21,9 @@ void* WINAPI_CC PosixGlobalFree(void* block) {
 win::Long WINAPI_CC PosixCoInitialize(void*) { return 0; }
 
 void InstallPosixPlatform() {
-#define UPDATER_POSIX_ENTRY(name) platform.name = Posix##name;
-#define UPDATER_POSIX_FILL(table, library, fragments, result, name, parameters) \
-  UPDATER_BY_TABLE(table, UPDATER_POSIX_ENTRY, UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY)(name)
-  UPDATER_PLATFORM_FUNCTIONS(UPDATER_POSIX_FILL)
-#undef UPDATER_POSIX_FILL
-#undef UPDATER_POSIX_ENTRY
+#define UPDATER_OPERATIONS_ENTRY(library, fragments, result, name, parameters) \
+  platform.name = Posix##name;
+  UPDATER_PLATFORM_FUNCTIONS(UPDATER_OPERATIONS_ONLY)
+#undef UPDATER_OPERATIONS_ENTRY
   LoadDriveMapFromEnvironment();
 }

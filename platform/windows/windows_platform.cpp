@@ -11,10 +11,8 @@
 #include "platform/windows/windows_platform.h"
 
 void InstallWindowsPlatform() {
-#define UPDATER_WIN32_ENTRY(name) Bind(platform.name, &::name);
-#define UPDATER_WIN32_FILL(table, library, fragments, result, name, parameters) \
-  UPDATER_BY_TABLE(table, UPDATER_WIN32_ENTRY, UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY)(name)
-  UPDATER_PLATFORM_FUNCTIONS(UPDATER_WIN32_FILL)
-#undef UPDATER_WIN32_FILL
-#undef UPDATER_WIN32_ENTRY
+#define UPDATER_OPERATIONS_ENTRY(library, fragments, result, name, parameters) \
+  Bind(platform.name, &::name);
+  UPDATER_PLATFORM_FUNCTIONS(UPDATER_OPERATIONS_ONLY)
+#undef UPDATER_OPERATIONS_ENTRY
 }
