@@ -5,4 +5,6 @@
 
 PlatformOperations platform;
 
-ModuleLoader PlatformLoader() { return ModuleLoader{platform.LoadLibraryA, platform.GetProcAddress}; }
+ModuleLoader PlatformLoader() {
+  return ModuleLoader{platform.LoadLibraryA, platform.GetProcAddress};
+}

@@ -57,7 +57,7 @@ int AskOkCancel() {
 }  // namespace
 
 int WINAPI_CC PosixMessageBoxA(win::Hwnd, const char* text, const char* caption,
-                                  win::Uint type) {
+                               win::Uint type) {
   if (std::FILE* echo = StandinEchoStream()) {
     std::fprintf(echo, "\n[%s]\n%s\n", ForTerminal(caption).c_str(), ForTerminal(text).c_str());
     std::fflush(echo);
