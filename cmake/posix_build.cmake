@@ -6,16 +6,16 @@ add_library(updater_posix STATIC ${POSIX_PLATFORM_SOURCES})
 find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 target_link_libraries(updater_posix PUBLIC updater_logic OpenSSL::Crypto)
 
-# The logic calls the platform and the platform calls back into nothing, but
-# both are static libraries: link them as one group.
+# The platform layer fills the logic's tables and the logic reaches the layer
+# only through them, so the layer links before the logic it depends on.
 add_executable(updater ${CMAKE_SOURCE_DIR}/platform/posix/main.cpp)
-target_link_libraries(updater PRIVATE -Wl,--start-group updater_logic updater_posix -Wl,--end-group)
+target_link_libraries(updater PRIVATE updater_posix)
 
 # The archive writer that tests and the packing tool share.
 file(GLOB AUTHORING_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/authoring/*.cpp)
 add_library(updater_authoring STATIC ${AUTHORING_SOURCES})
 target_include_directories(updater_authoring PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(updater_authoring PUBLIC -Wl,--start-group updater_logic updater_posix -Wl,--end-group)
+target_link_libraries(updater_authoring PUBLIC updater_posix)
 
 enable_testing()
 # The fuzzing tree builds and runs the fuzzers only: the tests and tools run

@@ -28,8 +28,7 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/updater.rc PROPERTIES
   OBJECT_DEPENDS "${GENERATED_DIR}/updater.manifest;${RESOURCE_FILES}")
 set(UPDATER_LINK_OPTIONS -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
 set(UPDATER_SYSTEM_LIBRARIES user32 ole32 shell32 advapi32)
-target_link_libraries(updater PRIVATE -Wl,--start-group updater_logic updater_windows -Wl,--end-group
-                      ${UPDATER_SYSTEM_LIBRARIES})
+target_link_libraries(updater PRIVATE updater_windows ${UPDATER_SYSTEM_LIBRARIES})
 target_link_options(updater PRIVATE ${UPDATER_LINK_OPTIONS})
 
 # The updater kit (kit/): the compiled logic, the resource sources with the

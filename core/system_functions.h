@@ -1,47 +1,31 @@
 // The table of system functions that the logic reaches files, the shell and
 // the registry through. It is filled by name once at start-up, all or nothing.
+// Its entries are those of the `system` table in core/platform_functions.h.
 #pragma once
 
+#include "core/platform.h"
+#include "core/platform_functions.h"
 #include "core/win_types.h"
 
+#define UPDATER_LIBRARY_FIELD(library, fragments) win::Hmodule library;
+#define UPDATER_SYSTEM_ENTRY UPDATER_ENTRY_FIELD
 struct SystemFunctionTable {
-  win::Hmodule kernel32;
-  win::Hmodule shell32;
-  win::Hmodule advapi32;
-
-  // KERNEL32.DLL
-  win::Handle(WINAPI_CC* CreateFileA)(const char* path, win::Dword access, win::Dword share,
-                                      void* security, win::Dword disposition, win::Dword flags,
-                                      win::Handle templateFile);
-  win::Bool(WINAPI_CC* WriteFile)(win::Handle file, const void* buffer, win::Dword size,
-                                  win::Dword* written, void* overlapped);
-  win::Bool(WINAPI_CC* ReadFile)(win::Handle file, void* buffer, win::Dword size,
-                                 win::Dword* read, void* overlapped);
-  win::Dword(WINAPI_CC* GetFileSize)(win::Handle file, win::Dword* sizeHigh);
-  win::Dword(WINAPI_CC* SetFilePointer)(win::Handle file, win::Long distance,
-                                        win::Long* distanceHigh, win::Dword method);
-  win::Bool(WINAPI_CC* CloseHandle)(win::Handle object);
-  win::Bool(WINAPI_CC* SetFileAttributesA)(const char* path, win::Dword attributes);
-  win::Dword(WINAPI_CC* GetFileAttributesA)(const char* path);
-  // SHELL32.DLL
-  int(WINAPI_CC* SHFileOperationA)(win::ShFileOp* operation);
-  // ADVAPI32.DLL
-  win::Long(WINAPI_CC* RegOpenKeyExA)(win::Hkey key, const char* subKey, win::Dword options,
-                                      win::Dword access, win::Hkey* result);
-  win::Long(WINAPI_CC* RegQueryValueExA)(win::Hkey key, const char* name, win::Dword* reserved,
-                                         win::Dword* type, uint8_t* data, win::Dword* size);
-  win::Long(WINAPI_CC* RegCloseKey)(win::Hkey key);
+  // The libraries' handles, then the functions.
+  UPDATER_SYSTEM_LIBRARIES(UPDATER_LIBRARY_FIELD)
+  UPDATER_PLATFORM_FUNCTIONS(UPDATER_SYSTEM_ONLY)
 };
+#undef UPDATER_SYSTEM_ENTRY
+#undef UPDATER_LIBRARY_FIELD
 
 extern SystemFunctionTable systemFunctions;
 
 // Library loading and symbol lookup, as LoadLibraryA and GetProcAddress.
 struct ModuleLoader {
-  win::Hmodule(WINAPI_CC* LoadLibraryA)(const char* name);
-  void*(WINAPI_CC* GetProcAddress)(win::Hmodule module, const char* name);
+  decltype(PlatformOperations::LoadLibraryA) LoadLibraryA;
+  decltype(PlatformOperations::GetProcAddress) GetProcAddress;
 };
 
-// Loads the three libraries and looks up all twelve functions, every lookup
+// Loads the libraries and looks up every function of the table, every lookup
 // made even after a failure. 1 when everything was found, else 0.
 int ResolveSystemFunctions(const ModuleLoader& loader);
 

@@ -11,12 +11,9 @@
 #include <iostream>
 #include <string>
 
-#include "core/platform.h"
 #include "platform/posix/codepage.h"
 #include "platform/posix/desktop_standin.h"
 #include "platform/posix/posix_functions.h"
-#include "platform/posix/terminal_dialog.h"
-#include "platform/posix/window_search.h"
 
 namespace {
 
@@ -57,8 +54,10 @@ int AskOkCancel() {
                                                                      : win::kIdCancel;
 }
 
-int WINAPI_CC TerminalMessageBoxA(win::Hwnd, const char* text, const char* caption,
-                                  win::Uint type) {
+}  // namespace
+
+int WINAPI_CC PosixMessageBoxA(win::Hwnd, const char* text, const char* caption,
+                               win::Uint type) {
   if (std::FILE* echo = StandinEchoStream()) {
     std::fprintf(echo, "\n[%s]\n%s\n", ForTerminal(caption).c_str(), ForTerminal(text).c_str());
     std::fflush(echo);
@@ -68,6 +67,8 @@ int WINAPI_CC TerminalMessageBoxA(win::Hwnd, const char* text, const char* capti
 }
 
 // ---- Windows and controls ----
+
+namespace {
 
 bool IsStatic(const StandinWindow& window) {
   return strcasecmp(window.className.c_str(), "static") == 0;
@@ -82,27 +83,29 @@ void SetText(StandinWindow* window, const char* text) {
   }
 }
 
-win::Bool WINAPI_CC StandinSetWindowTextA(win::Hwnd window, const char* text) {
+}  // namespace
+
+win::Bool WINAPI_CC PosixSetWindowTextA(win::Hwnd window, const char* text) {
   StandinWindow* record = StandinWindowOf(window);
   if (record == nullptr) return 0;
   SetText(record, text);
   return 1;
 }
 
-win::Bool WINAPI_CC StandinSetDlgItemTextA(win::Hwnd dialog, int id, const char* text) {
+win::Bool WINAPI_CC PosixSetDlgItemTextA(win::Hwnd dialog, int id, const char* text) {
   StandinWindow* control = FindStandinControl(dialog, id);
   if (control == nullptr) return 0;
   SetText(control, text);
   return 1;
 }
 
-win::Hwnd WINAPI_CC StandinGetDlgItem(win::Hwnd dialog, int id) {
+win::Hwnd WINAPI_CC PosixGetDlgItem(win::Hwnd dialog, int id) {
   StandinWindow* control = FindStandinControl(dialog, id);
   return control != nullptr ? control->Handle() : nullptr;
 }
 
 // Nonzero when the window was disabled before, as EnableWindow reports.
-win::Bool WINAPI_CC StandinEnableWindow(win::Hwnd window, win::Bool enable) {
+win::Bool WINAPI_CC PosixEnableWindow(win::Hwnd window, win::Bool enable) {
   StandinWindow* record = StandinWindowOf(window);
   if (record == nullptr) return 0;
   bool wasDisabled = !record->enabled;
@@ -111,7 +114,7 @@ win::Bool WINAPI_CC StandinEnableWindow(win::Hwnd window, win::Bool enable) {
 }
 
 // Nonzero when the window was visible before, as ShowWindow reports.
-win::Bool WINAPI_CC StandinShowWindow(win::Hwnd window, int command) {
+win::Bool WINAPI_CC PosixShowWindow(win::Hwnd window, int command) {
   StandinWindow* record = StandinWindowOf(window);
   if (record == nullptr) return 0;
   bool wasVisible = record->visible;
@@ -120,7 +123,7 @@ win::Bool WINAPI_CC StandinShowWindow(win::Hwnd window, int command) {
 }
 
 // Returns the window that had the focus; an invalid window changes nothing.
-win::Hwnd WINAPI_CC StandinSetFocus(win::Hwnd window) {
+win::Hwnd WINAPI_CC PosixSetFocus(win::Hwnd window) {
   win::Hwnd previous = StandinFocus();
   if (window == nullptr) {
     SetStandinFocusWindow(nullptr);
@@ -132,7 +135,7 @@ win::Hwnd WINAPI_CC StandinSetFocus(win::Hwnd window) {
   return previous;
 }
 
-win::Bool WINAPI_CC StandinCheckRadioButton(win::Hwnd dialog, int first, int last, int check) {
+win::Bool WINAPI_CC PosixCheckRadioButton(win::Hwnd dialog, int first, int last, int check) {
   StandinWindow* record = StandinWindowOf(dialog);
   if (record == nullptr) return 0;
   for (auto& child : record->children) {
@@ -141,7 +144,7 @@ win::Bool WINAPI_CC StandinCheckRadioButton(win::Hwnd dialog, int first, int las
   return 1;
 }
 
-win::Bool WINAPI_CC StandinEndDialog(win::Hwnd dialog, win::IntPtr result) {
+win::Bool WINAPI_CC PosixEndDialog(win::Hwnd dialog, win::IntPtr result) {
   StandinWindow* record = StandinWindowOf(dialog);
   if (record == nullptr || record->parent != nullptr) return 0;
   record->ended = true;
@@ -150,6 +153,8 @@ win::Bool WINAPI_CC StandinEndDialog(win::Hwnd dialog, win::IntPtr result) {
 }
 
 // ---- Cursors: the system's cursors by IDC_ id ----
+
+namespace {
 
 struct SystemCursor {
   unsigned id;
@@ -167,7 +172,9 @@ win::Hcursor CursorHandle(unsigned id) {
   return nullptr;
 }
 
-win::Hcursor WINAPI_CC StandinLoadCursorA(win::Hmodule instance, const char* name) {
+}  // namespace
+
+win::Hcursor WINAPI_CC PosixLoadCursorA(win::Hmodule instance, const char* name) {
   // Only the system's cursors exist; modules carry none.
   if (instance != nullptr || !win::IsIntResource(name)) return nullptr;
   return CursorHandle(unsigned(reinterpret_cast<uintptr_t>(name)));
@@ -175,7 +182,7 @@ win::Hcursor WINAPI_CC StandinLoadCursorA(win::Hmodule instance, const char* nam
 
 // Returns the previous cursor. A handle that is not a system cursor leaves
 // no known cursor set.
-win::Hcursor WINAPI_CC StandinSetCursor(win::Hcursor cursor) {
+win::Hcursor WINAPI_CC PosixSetCursor(win::Hcursor cursor) {
   win::Hcursor previous = CursorHandle(StandinCursorId());
   unsigned id = 0;
   for (const SystemCursor& known : kSystemCursors) {
@@ -183,23 +190,4 @@ win::Hcursor WINAPI_CC StandinSetCursor(win::Hcursor cursor) {
   }
   SetStandinCursorId(id);
   return previous;
-}
-
-}  // namespace
-
-void InstallPosixDesktop(PlatformOperations& table) {
-  table.MessageBoxA = TerminalMessageBoxA;
-  table.FindWindowA = StandinFindWindowA;
-  table.ShowWindow = StandinShowWindow;
-  table.SetForegroundWindow = StandinSetForegroundWindow;
-  table.DialogBoxParamA = TerminalDialogBoxParamA;
-  table.EndDialog = StandinEndDialog;
-  table.SetWindowTextA = StandinSetWindowTextA;
-  table.SetDlgItemTextA = StandinSetDlgItemTextA;
-  table.GetDlgItem = StandinGetDlgItem;
-  table.EnableWindow = StandinEnableWindow;
-  table.SetFocus = StandinSetFocus;
-  table.CheckRadioButton = StandinCheckRadioButton;
-  table.SetCursor = StandinSetCursor;
-  table.LoadCursorA = StandinLoadCursorA;
 }

@@ -1,9 +1,11 @@
-// Loading by name: the system libraries are pseudo-modules whose
-// functions are the POSIX implementations, looked up by their Win32 names.
+// Loading by name: the system libraries are pseudo-modules whose functions
+// are the POSIX implementations of the by-name entries, looked up by their
+// Win32 names.
 #include <strings.h>
 
 #include <cstring>
 
+#include "core/platform_functions.h"
 #include "platform/posix/posix_functions.h"
 
 namespace {
@@ -11,11 +13,15 @@ namespace {
 struct Library {
   const char* name;
 };
-const Library kKernel32{"KERNEL32.DLL"};
-const Library kShell32{"SHELL32.DLL"};
-const Library kAdvapi32{"ADVAPI32.DLL"};
-const Library kBcrypt{"BCRYPT.DLL"};
-const Library* const kLibraries[] = {&kKernel32, &kShell32, &kAdvapi32, &kBcrypt};
+#define UPDATER_POSIX_LIBRARY(library, fragments) const Library library{#library ".DLL"};
+UPDATER_SYSTEM_LIBRARIES(UPDATER_POSIX_LIBRARY)
+UPDATER_ON_DEMAND_LIBRARIES(UPDATER_POSIX_LIBRARY)
+#undef UPDATER_POSIX_LIBRARY
+
+#define UPDATER_LIBRARY_ADDRESS(library, fragments) &library,
+const Library* const kLibraries[] = {UPDATER_SYSTEM_LIBRARIES(UPDATER_LIBRARY_ADDRESS)
+                                         UPDATER_ON_DEMAND_LIBRARIES(UPDATER_LIBRARY_ADDRESS)};
+#undef UPDATER_LIBRARY_ADDRESS
 
 struct Export {
   const Library* library;
@@ -28,31 +34,10 @@ void* Address(F* f) {
   return reinterpret_cast<void*>(f);
 }
 
-const Export kExports[] = {
-    {&kKernel32, "CreateFileA", Address(PosixCreateFileA)},
-    {&kKernel32, "WriteFile", Address(PosixWriteFile)},
-    {&kKernel32, "ReadFile", Address(PosixReadFile)},
-    {&kKernel32, "GetFileSize", Address(PosixGetFileSize)},
-    {&kKernel32, "SetFilePointer", Address(PosixSetFilePointer)},
-    {&kKernel32, "CloseHandle", Address(PosixCloseHandle)},
-    {&kKernel32, "SetFileAttributesA", Address(PosixSetFileAttributesA)},
-    {&kKernel32, "GetFileAttributesA", Address(PosixGetFileAttributesA)},
-    {&kKernel32, "FindResourceA", Address(PosixFindResourceA)},
-    {&kKernel32, "SizeofResource", Address(PosixSizeofResource)},
-    {&kKernel32, "LoadResource", Address(PosixLoadResource)},
-    {&kKernel32, "LockResource", Address(PosixLockResource)},
-    {&kShell32, "SHFileOperationA", Address(PosixSHFileOperationA)},
-    {&kAdvapi32, "RegOpenKeyExA", Address(PosixRegOpenKeyExA)},
-    {&kAdvapi32, "RegQueryValueExA", Address(PosixRegQueryValueExA)},
-    {&kAdvapi32, "RegCloseKey", Address(PosixRegCloseKey)},
-    {&kBcrypt, "BCryptOpenAlgorithmProvider", Address(PosixBCryptOpenAlgorithmProvider)},
-    {&kBcrypt, "BCryptGetProperty", Address(PosixBCryptGetProperty)},
-    {&kBcrypt, "BCryptCreateHash", Address(PosixBCryptCreateHash)},
-    {&kBcrypt, "BCryptHashData", Address(PosixBCryptHashData)},
-    {&kBcrypt, "BCryptFinishHash", Address(PosixBCryptFinishHash)},
-    {&kBcrypt, "BCryptDestroyHash", Address(PosixBCryptDestroyHash)},
-    {&kBcrypt, "BCryptCloseAlgorithmProvider", Address(PosixBCryptCloseAlgorithmProvider)},
-};
+#define UPDATER_BY_NAME_ENTRY(library, fragments, result, name, parameters) \
+  {&library, #name, Address(Posix##name)},
+const Export kExports[] = {UPDATER_PLATFORM_FUNCTIONS(UPDATER_BY_NAME_ONLY)};
+#undef UPDATER_BY_NAME_ENTRY
 
 }  // namespace
 

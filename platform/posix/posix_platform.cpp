@@ -1,16 +1,11 @@
-// Fills the platform table with the POSIX implementations.
+// Fills the platform table with the POSIX implementations, and implements
+// the operations that need nothing of the host: memory and COM.
 #include <cstdlib>
 
 #include "core/platform.h"
-#include "core/system_functions.h"
+#include "core/platform_functions.h"
 #include "platform/posix/drive_map.h"
 #include "platform/posix/posix_functions.h"
-
-PlatformOperations platform;
-
-ModuleLoader PlatformLoader() { return ModuleLoader{platform.LoadLibraryA, platform.GetProcAddress}; }
-
-namespace {
 
 void* WINAPI_CC PosixGlobalAlloc(win::Uint flags, size_t bytes) {
   if (bytes == 0) bytes = 1;
@@ -25,28 +20,10 @@ void* WINAPI_CC PosixGlobalFree(void* block) {
 // COM has nothing to initialise here.
 win::Long WINAPI_CC PosixCoInitialize(void*) { return 0; }
 
-}  // namespace
-
 void InstallPosixPlatform() {
-  PlatformOperations& t = platform;
-  t.LoadLibraryA = PosixLoadLibraryA;
-  t.GetProcAddress = PosixGetProcAddress;
-  t.GlobalAlloc = PosixGlobalAlloc;
-  t.GlobalFree = PosixGlobalFree;
-  t.CharNextA = PosixCharNextA;
-  t.IsDBCSLeadByte = PosixIsDBCSLeadByte;
-  t.lstrcmpiA = PosixLstrcmpiA;
-  t.wvsprintfA = PosixWvsprintfA;
-  t.GetTempPathA = PosixGetTempPathA;
-  t.DeleteFileA = PosixDeleteFileA;
-  t.GetDiskFreeSpaceExA = PosixGetDiskFreeSpaceExA;
-  t.GetDriveTypeA = PosixGetDriveTypeA;
-  t.CreateDirectoryA = PosixCreateDirectoryA;
-  t.GetFileTime = PosixGetFileTime;
-  t.SetFileTime = PosixSetFileTime;
-  t.MoveFileExA = PosixMoveFileExA;
-  t.GetPrivateProfileStringA = PosixGetPrivateProfileStringA;
-  t.CoInitialize = PosixCoInitialize;
-  InstallPosixDesktop(t);
+#define UPDATER_OPERATIONS_ENTRY(library, fragments, result, name, parameters) \
+  platform.name = Posix##name;
+  UPDATER_PLATFORM_FUNCTIONS(UPDATER_OPERATIONS_ONLY)
+#undef UPDATER_OPERATIONS_ENTRY
   LoadDriveMapFromEnvironment();
 }

@@ -51,13 +51,13 @@ char* WINAPI_CC PosixCharNextA(const char* text) {
 
 win::Bool WINAPI_CC PosixIsDBCSLeadByte(uint8_t byte) { return IsCp932LeadByte(byte) ? 1 : 0; }
 
-int WINAPI_CC PosixLstrcmpiA(const char* a, const char* b) {
+int WINAPI_CC PosixlstrcmpiA(const char* a, const char* b) {
   std::u16string wideA, wideB;
   if (Cp932ToUtf16(a, &wideA) && Cp932ToUtf16(b, &wideB)) return CompareFolded(wideA, wideB);
   return CompareBytesFolded(a, b);
 }
 
-int WINAPI_CC PosixWvsprintfA(char* out, const char* format, va_list arguments) {
+int WINAPI_CC PosixwvsprintfA(char* out, const char* format, va_list arguments) {
   // wvsprintfA writes at most 1024 bytes with the terminator.
   int length = vsnprintf(out, 1024, format, arguments);
   if (length < 0) {

@@ -324,5 +324,5 @@ bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys,
 }
 
 bool SameRegName(const std::string& a, const std::string& b) {
-  return PosixLstrcmpiA(a.c_str(), b.c_str()) == 0;
+  return PosixlstrcmpiA(a.c_str(), b.c_str()) == 0;
 }

@@ -230,9 +230,8 @@ bool TerminalDialogTemplate(unsigned id, std::string* caption,
   return false;
 }
 
-win::IntPtr WINAPI_CC TerminalDialogBoxParamA(win::Hmodule, const char* templateName, win::Hwnd,
-                                              win::DialogProc procedure,
-                                              win::LParam parameter) {
+win::IntPtr WINAPI_CC PosixDialogBoxParamA(win::Hmodule, const char* templateName, win::Hwnd,
+                                           win::DialogProc procedure, win::LParam parameter) {
   std::string caption;
   std::vector<NewStandinControl> controls;
   if (procedure == nullptr || !win::IsIntResource(templateName) ||

@@ -1,5 +1,6 @@
-// The wizard's modal dialog on a terminal: DialogBoxParamA over the
-// stand-in desktop (desktop_standin.h).
+// The wizard's modal dialog on a terminal: PosixDialogBoxParamA
+// (declared in posix_functions.h) over the stand-in desktop
+// (desktop_standin.h).
 //
 // The dialog gets the controls of its template (100 or 101, as the
 // Windows resources define them), the dialog procedure receives
@@ -21,10 +22,7 @@
 
 #include "core/win_types.h"
 #include "platform/posix/desktop_standin.h"
-
-win::IntPtr WINAPI_CC TerminalDialogBoxParamA(win::Hmodule instance, const char* templateName,
-                                              win::Hwnd owner, win::DialogProc procedure,
-                                              win::LParam parameter);
+#include "platform/posix/posix_functions.h"
 
 // Presses for the next dialogs, used before UPDATER_WIZARD and the terminal.
 void QueueWizardInput(const std::vector<std::string>& words);

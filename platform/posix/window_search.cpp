@@ -139,7 +139,7 @@ bool ClassMatches(const StandinWindow& window, const char* className) {
 }
 
 bool TitleMatches(const StandinWindow& window, const char* title) {
-  return title == nullptr || PosixLstrcmpiA(window.text.c_str(), title) == 0;
+  return title == nullptr || PosixlstrcmpiA(window.text.c_str(), title) == 0;
 }
 
 std::string ListLine(win::Hwnd window) {
@@ -157,7 +157,10 @@ void WriteListLines(const char* path, const std::vector<std::string>& lines) {
 
 }  // namespace
 
-win::Hwnd WINAPI_CC StandinFindWindowA(const char* className, const char* title) {
+// As FindWindowA: the first top-level window whose class (a name, or the
+// class atom of the dialog class) and title match, without regard to case;
+// a null class or title matches any.
+win::Hwnd WINAPI_CC PosixFindWindowA(const char* className, const char* title) {
   SyncListedWindows();
   for (StandinWindow* window : StandinTopLevelWindows()) {
     if (ClassMatches(*window, className) && TitleMatches(*window, title)) return window;
@@ -165,7 +168,9 @@ win::Hwnd WINAPI_CC StandinFindWindowA(const char* className, const char* title)
   return nullptr;
 }
 
-win::Bool WINAPI_CC StandinSetForegroundWindow(win::Hwnd window) {
+// As SetForegroundWindow: nonzero when `window` is a live top-level window,
+// which becomes the foreground window.
+win::Bool WINAPI_CC PosixSetForegroundWindow(win::Hwnd window) {
   StandinWindow* record = StandinWindowOf(window);
   if (record == nullptr || record->parent != nullptr) return 0;
   State().foreground = window;

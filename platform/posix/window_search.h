@@ -1,5 +1,6 @@
-// Window searches of the POSIX desktop: FindWindowA and SetForegroundWindow
-// over the stand-in desktop's top-level windows (desktop_standin.h).
+// Window searches of the POSIX desktop: PosixFindWindowA and
+// PosixSetForegroundWindow (declared in posix_functions.h) over the stand-in
+// desktop's top-level windows (desktop_standin.h).
 //
 // Windows of other programs come from a window list, the file named by
 // UPDATER_WINDOWS: one window a line, "class<TAB>title" in UTF-8, with an
@@ -12,15 +13,7 @@
 #pragma once
 
 #include "core/win_types.h"
-
-// As FindWindowA: the first top-level window whose class (a name, or the
-// class atom of the dialog class) and title match, without regard to case;
-// a null class or title matches any.
-win::Hwnd WINAPI_CC StandinFindWindowA(const char* className, const char* title);
-
-// As SetForegroundWindow: nonzero when `window` is a live top-level window,
-// which becomes the foreground window.
-win::Bool WINAPI_CC StandinSetForegroundWindow(win::Hwnd window);
+#include "platform/posix/posix_functions.h"
 
 // The window last brought to the foreground, or null when there is none or
 // it is gone.

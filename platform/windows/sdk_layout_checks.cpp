@@ -1,6 +1,7 @@
 // Compile-time checks that the portable types and constants of
-// core/win_types.h are those of the Windows SDK, for the build's target
-// (i686 or x86-64). Nothing here runs.
+// core/win_types.h, and the signature of every entry of
+// core/platform_functions.h, are those of the Windows SDK, for the build's
+// target (i686 or x86-64). Nothing here runs.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <objbase.h>
@@ -9,7 +10,7 @@
 
 #include <cstddef>
 
-#include "core/system_sha256.h"
+#include "core/platform_functions.h"
 #include "core/win_types.h"
 #include "platform/windows/win32_binding.h"
 
@@ -84,14 +85,11 @@ static_assert(win::kWmSetCursor == WM_SETCURSOR && win::kWmInitDialog == WM_INIT
 static_assert(win::kIdcArrow == 32512 && win::kIdcWait == 32514, "cursor ids");
 static_assert(win::kDialogClassAtom == 0x8002, "dialog class atom");
 
-// The CNG functions that the digest check looks up by name.
-#define SAME_FUNCTION(entry, function)                                              \
-  static_assert(win32_binding::Compatible<entry, decltype(&function)>(), #function)
-SAME_FUNCTION(cng::OpenAlgorithmProviderFn, ::BCryptOpenAlgorithmProvider);
-SAME_FUNCTION(cng::GetPropertyFn, ::BCryptGetProperty);
-SAME_FUNCTION(cng::CreateHashFn, ::BCryptCreateHash);
-SAME_FUNCTION(cng::HashDataFn, ::BCryptHashData);
-SAME_FUNCTION(cng::FinishHashFn, ::BCryptFinishHash);
-SAME_FUNCTION(cng::DestroyHashFn, ::BCryptDestroyHash);
-SAME_FUNCTION(cng::CloseAlgorithmProviderFn, ::BCryptCloseAlgorithmProvider);
-static_assert(sizeof(char16_t) == sizeof(WCHAR), "UTF-16 texts");
+// Every entry against its Win32 function, also those that the updater looks
+// up by name and so never binds directly.
+#define UPDATER_SAME_SIGNATURE(table, library, fragments, result, name, parameters) \
+  static_assert(win32_binding::Compatible<result(WINAPI_CC*) parameters, decltype(&::name)>(), \
+                #name " differs from the SDK's in arguments or result");
+UPDATER_PLATFORM_FUNCTIONS(UPDATER_SAME_SIGNATURE)
+#undef UPDATER_SAME_SIGNATURE
+static_assert(sizeof(char16_t) == sizeof(WCHAR), "UTF-16 texts of the hashing functions");

@@ -17,7 +17,7 @@ class DesktopStandinTest : public UpdaterTest {
  protected:
   void SetUp() override {
     UpdaterTest::SetUp();
-    InstallPosixDesktop(platform);  // the terminal's own message boxes
+    platform.MessageBoxA = PosixMessageBoxA;  // the terminal's own message boxes
     ResetStandinDesktop();
     echo_ = std::tmpfile();
     ASSERT_NE(nullptr, echo_);

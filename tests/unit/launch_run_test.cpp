@@ -126,7 +126,7 @@ win::IntPtr WINAPI_CC WatchingDialogBox(win::Hmodule instance, const char* name,
                                         win::DialogProc procedure, win::LParam parameter) {
   openedTemplate = int(reinterpret_cast<uintptr_t>(name));
   wizardProcedure = procedure;
-  return TerminalDialogBoxParamA(instance, name, owner, WatchingProcedure, parameter);
+  return PosixDialogBoxParamA(instance, name, owner, WatchingProcedure, parameter);
 }
 
 win::IntPtr WINAPI_CC NoDialogBox(win::Hmodule, const char*, win::Hwnd, win::DialogProc,
