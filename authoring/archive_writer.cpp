@@ -7,6 +7,8 @@
 
 namespace {
 
+uint64_t PaddedSize64(uint64_t size) { return (size + 15) & ~uint64_t(15); }
+
 void Append(std::vector<uint8_t>* out, const void* data, size_t size) {
   const auto* p = static_cast<const uint8_t*>(data);
   out->insert(out->end(), p, p + size);
@@ -14,13 +16,18 @@ void Append(std::vector<uint8_t>* out, const void* data, size_t size) {
 
 }  // namespace
 
-bool BuildArchive(const std::vector<ArchiveItem>& items, const ArchiveOptions& options,
+bool BuildArchive(std::vector<ArchiveItem> items, const ArchiveOptions& options,
                   std::vector<uint8_t>* archive, std::string* error) {
   std::vector<uint8_t> out(sizeof(ArchiveHeader), 0);
   std::vector<ArchiveEntry> records;
   records.reserve(items.size());
+  // Room for the data area as it stands (compression only shrinks it), so
+  // that it is not moved as it grows.
+  uint64_t dataArea = out.size();
+  for (const ArchiveItem& item : items) dataArea += PaddedSize64(item.data.size());
+  if (dataArea <= UINT32_MAX) out.reserve(size_t(dataArea));
 
-  for (const ArchiveItem& item : items) {
+  for (ArchiveItem& item : items) {
     if (item.name.size() > 259) {
       *error = "entry name longer than 259 bytes: " + item.name;
       return false;
@@ -31,7 +38,7 @@ bool BuildArchive(const std::vector<ArchiveItem>& items, const ArchiveOptions& o
 
     std::vector<uint8_t> stored;
     if (item.precompressed) {
-      stored = item.data;
+      stored = std::move(item.data);
       record.flags = kEntryCompressed;
       record.unpackedSize = item.unpackedSize;
     } else {
@@ -40,14 +47,14 @@ bool BuildArchive(const std::vector<ArchiveItem>& items, const ArchiveOptions& o
         return false;
       }
       record.unpackedSize = uint32_t(item.data.size());
-      stored = item.data;
+      stored = std::move(item.data);
       if (item.compress) {
         if (options.compress == nullptr) {
           *error = "compression asked for without a compressor";
           return false;
         }
-        std::vector<uint8_t> packed = options.compress(item.data.data(), item.data.size());
-        if (packed.size() < item.data.size()) {
+        std::vector<uint8_t> packed = options.compress(stored.data(), stored.size());
+        if (packed.size() < stored.size()) {
           stored = std::move(packed);
           record.flags = kEntryCompressed;
         }
@@ -59,6 +66,7 @@ bool BuildArchive(const std::vector<ArchiveItem>& items, const ArchiveOptions& o
     }
     record.storedSize = uint32_t(stored.size());
     Append(&out, stored.data(), stored.size());
+    std::vector<uint8_t>().swap(stored);
     out.resize(out.size() + (PaddedSize(record.storedSize) - record.storedSize), 0);
     if (out.size() > UINT32_MAX) {
       *error = "archive larger than 4 GiB";

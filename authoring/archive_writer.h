@@ -29,8 +29,9 @@ struct ArchiveOptions {
   CompressFunction compress = nullptr;  // needed for compressed entries or directory
 };
 
-// Builds the whole archive into `archive`. False with `error` set when an
-// item cannot be stored (name too long, compression asked without a
-// compressor, sizes beyond 32 bits).
-bool BuildArchive(const std::vector<ArchiveItem>& items, const ArchiveOptions& options,
+// Builds the whole archive into `archive`, each item's data released once it
+// is in (pass the items moved in to keep one copy in memory). False with
+// `error` set when an item cannot be stored (name too long, compression
+// asked without a compressor, sizes beyond 32 bits).
+bool BuildArchive(std::vector<ArchiveItem> items, const ArchiveOptions& options,
                   std::vector<uint8_t>* archive, std::string* error);

@@ -3,27 +3,44 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
 
 #include "authoring/compressor.h"
+#include "tools/updpack/host_files.h"
 #include "tools/updpack/progress_bar.h"
+#include "tools/updpack/tool_messages.h"
 
 namespace {
 
 constexpr unsigned kWorkers = 2;
+// Memory that the entries in work may take together: the content, a stream
+// of up to 9/8 of it and the compressor's own (a fixed budget, about 200
+// MB at most). An entry past it is taken alone.
+constexpr uint64_t kWorkBudget = uint64_t(640) << 20;
+constexpr uint64_t kCompressorMemory = uint64_t(200) << 20;
+
+uint64_t WorkMemory(uint64_t size, bool compress) {
+  return compress ? size + size / 8 * 9 + kCompressorMemory : size;
+}
 
 struct Work {
-  const std::vector<std::vector<uint8_t>>* contents;
-  std::vector<std::vector<uint8_t>>* streams;
-  std::atomic<size_t> next{0};
+  const std::vector<std::string>* paths;
+  const std::vector<uint64_t>* sizes;
+  std::vector<PackedContent>* packed;
+  std::vector<std::string> errors;  // per entry
+  bool compress;
   std::atomic<uint64_t> bytesDone{0};
-  std::atomic<bool> outOfMemory{false};
   std::mutex mutex;
   std::condition_variable changed;
-  size_t finished = 0;  // under mutex
+  size_t next = 0;          // under mutex
+  size_t finished = 0;      // under mutex
+  uint64_t inWork = 0;      // memory of the entries in work, under mutex
+  size_t current = 0;       // the lowest entry in work, for the progress bar
+  std::vector<bool> working;
 };
 
 struct EntryProgress {
@@ -37,17 +54,62 @@ void CountBytes(size_t done, size_t, void* context) {
   p->reported = done;
 }
 
-void CompressSome(Work* work) {
-  const size_t count = work->contents->size();
-  for (size_t i; (i = work->next++) < count;) {
-    const std::vector<uint8_t>& data = (*work->contents)[i];
+bool PackOne(Work* work, size_t i, EntryProgress* progress) {
+  const std::string& path = (*work->paths)[i];
+  PackedContent& packed = (*work->packed)[i];
+  std::vector<uint8_t> content;
+  if (!ReadWholeFile(path, &content, &packed.info, &work->errors[i])) return false;
+  if (content.size() > UINT32_MAX) {
+    work->errors[i] = Quoted(path) + " is larger than an entry can be (4 GiB - 1 bytes)";
+    return false;
+  }
+  packed.unpackedSize = uint32_t(content.size());
+  if (work->compress) {
+    CompressReport report;
+    std::vector<uint8_t> stream =
+        CompressStream(content.data(), content.size(), CountBytes, progress, &report);
+    if (stream.size() < content.size()) {
+      packed.stored = std::move(stream);
+      packed.compressed = true;
+      packed.leastCostOnly = report.leastCostOnly;
+      return true;
+    }
+  } else {
+    CountBytes(content.size(), content.size(), progress);
+  }
+  packed.stored = std::move(content);
+  return true;
+}
+
+void PackSome(Work* work) {
+  const size_t count = work->paths->size();
+  for (;;) {
+    size_t i;
+    uint64_t memory;
+    {
+      std::unique_lock<std::mutex> lock(work->mutex);
+      if (work->next == count) return;
+      memory = WorkMemory((*work->sizes)[work->next], work->compress);
+      work->changed.wait(lock, [&] {
+        return work->next == count || work->inWork == 0 || work->inWork + memory <= kWorkBudget;
+      });
+      if (work->next == count) return;
+      i = work->next++;
+      memory = WorkMemory((*work->sizes)[i], work->compress);
+      work->inWork += memory;
+      work->working[i] = true;
+    }
     EntryProgress progress{work, 0};
     try {
-      (*work->streams)[i] = CompressStream(data.data(), data.size(), CountBytes, &progress);
+      PackOne(work, i, &progress);
     } catch (const std::bad_alloc&) {
-      work->outOfMemory = true;
+      (*work->packed)[i] = PackedContent();
+      work->errors[i] = "out of memory while packing " + Quoted((*work->paths)[i]);
     }
     std::lock_guard<std::mutex> lock(work->mutex);
+    work->bytesDone += (*work->sizes)[i] - std::min<uint64_t>(progress.reported, (*work->sizes)[i]);
+    work->inWork -= memory;
+    work->working[i] = false;
     ++work->finished;
     work->changed.notify_all();
   }
@@ -55,38 +117,48 @@ void CompressSome(Work* work) {
 
 }  // namespace
 
-bool CompressEntries(const std::vector<std::vector<uint8_t>>& contents,
-                     std::vector<std::vector<uint8_t>>* streams, std::string* error) {
-  streams->assign(contents.size(), {});
+bool PackContents(const std::vector<std::string>& paths, const std::vector<uint64_t>& sizes,
+                  bool compress, std::vector<PackedContent>* packed, std::string* error) {
+  packed->assign(paths.size(), PackedContent());
   Work work;
-  work.contents = &contents;
-  work.streams = streams;
+  work.paths = &paths;
+  work.sizes = &sizes;
+  work.packed = packed;
+  work.errors.assign(paths.size(), std::string());
+  work.working.assign(paths.size(), false);
+  work.compress = compress;
   uint64_t total = 0;
-  for (const auto& c : contents) total += c.size();
+  for (uint64_t s : sizes) total += s;
 
   std::vector<std::thread> workers;
-  for (unsigned w = 0; w < kWorkers && w < contents.size(); ++w) {
+  for (unsigned w = 0; w < kWorkers && w < paths.size(); ++w) {
     try {
-      workers.emplace_back(CompressSome, &work);
+      workers.emplace_back(PackSome, &work);
     } catch (const std::system_error&) {
       break;  // fewer threads: the ones there (or this one) do the rest
     }
   }
-  if (workers.empty()) CompressSome(&work);
+  if (workers.empty()) PackSome(&work);
 
   ProgressBar bar(total);
   {
     std::unique_lock<std::mutex> lock(work.mutex);
-    while (work.finished < contents.size()) {
+    while (work.finished < paths.size()) {
       work.changed.wait_for(lock, std::chrono::milliseconds(100));
-      bar.Update(work.bytesDone, "packing " + std::to_string(work.finished) + " of " +
-                                     std::to_string(contents.size()) + " entries");
+      size_t current = 0;
+      while (current < paths.size() && !work.working[current]) ++current;
+      std::string label = "packing " + std::to_string(work.finished) + " of " +
+                          std::to_string(paths.size()) + " entries";
+      if (current < paths.size()) label += ": " + Printable(paths[current]);
+      bar.Update(work.bytesDone, label);
     }
   }
   for (std::thread& t : workers) t.join();
-  if (work.outOfMemory) {
-    *error = "out of memory while compressing";
-    return false;
+  for (const std::string& e : work.errors) {
+    if (!e.empty()) {
+      *error = e;
+      return false;
+    }
   }
   return true;
 }

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -68,9 +69,10 @@ std::string LastPart(const std::string& path) {
 
 class Collector {
  public:
-  Collector(const std::string& skip, std::vector<FoundFile>* files) : files_(files) {
+  Collector(const std::string& output, std::vector<FoundFile>* files)
+      : output_(output), files_(files) {
     struct stat info;
-    if (stat(skip.c_str(), &info) == 0) skip_ = {info.st_dev, info.st_ino};
+    if (stat(output.c_str(), &info) == 0) outputId_ = {info.st_dev, info.st_ino};
   }
 
   bool Add(const std::string& path, std::string* error) {
@@ -80,11 +82,12 @@ class Collector {
       return false;
     }
     if (S_ISREG(info.st_mode)) {
-      if (std::make_pair(info.st_dev, info.st_ino) == skip_) {
-        ReportWarning(Quoted(path) + " is the archive being written; it is left out");
-        return true;
+      if (outputId_ && *outputId_ == std::make_pair(info.st_dev, info.st_ino)) {
+        *error = "the output " + Quoted(output_) + " is the input " + Quoted(path) +
+                 ": writing it would destroy that file; choose another output path";
+        return false;
       }
-      files_->push_back(FoundFile{path, LastPart(path)});
+      files_->push_back(FoundFile{path, LastPart(path), uint64_t(info.st_size)});
       return true;
     }
     if (!S_ISDIR(info.st_mode)) {
@@ -127,8 +130,9 @@ class Collector {
     return true;
   }
 
+  std::string output_;
   std::vector<FoundFile>* files_;
-  std::pair<dev_t, ino_t> skip_{0, 0};
+  std::optional<std::pair<dev_t, ino_t>> outputId_;
   std::set<std::pair<dev_t, ino_t>> open_;  // folders on the way down
 };
 
@@ -212,9 +216,9 @@ bool MakeFolders(const std::string& path, std::string* error) {
   return true;
 }
 
-bool CollectFiles(const std::vector<std::string>& paths, const std::string& skip,
+bool CollectFiles(const std::vector<std::string>& paths, const std::string& output,
                   std::vector<FoundFile>* files, std::string* error) {
-  Collector collector(skip, files);
+  Collector collector(output, files);
   for (const std::string& path : paths) {
     if (!collector.Add(path, error)) return false;
   }

@@ -27,13 +27,16 @@ bool MakeFolders(const std::string& path, std::string* error);
 struct FoundFile {
   std::string path;  // as reached from the given path
   std::string name;  // its own name, the last part of the path
+  uint64_t size;     // as found
 };
 
 // The files named and the files inside the folders named, recursively
 // (following symbolic links; a folder that contains itself is refused).
-// Sorted by path within each folder. `skip`, when it exists, is left out
-// (the archive being written).
-bool CollectFiles(const std::vector<std::string>& paths, const std::string& skip,
+// Sorted by path within each folder. `output`, the file to be written, must
+// not be one of them (compared by device and inode, whatever the spelling,
+// hard links included): that is refused, as writing it would destroy an
+// input.
+bool CollectFiles(const std::vector<std::string>& paths, const std::string& output,
                   std::vector<FoundFile>* files, std::string* error);
 
 // FILETIME (100 ns since 1601-01-01 UTC) and the host's times.

@@ -1,6 +1,7 @@
 #include "tools/updpack/pack_paths.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstdio>
 #include <map>
 
@@ -22,21 +23,27 @@ const std::map<std::string, DirectoryForm> kDirectoryForms = {
 struct PlannedEntry {
   std::string name;  // code page 932
   std::string path;
+  uint64_t size;     // as found
 };
 
 std::vector<uint8_t> CompressWhole(const uint8_t* data, size_t size) {
   return CompressStream(data, size);
 }
 
-// Names every file, refuses names the updater cannot use or tell apart, and
+// Names every file, refuses names the updater cannot use or tell apart and
+// files too large to be entries (by their size, before reading them), and
 // puts the entries in archive order.
 bool PlanEntries(const std::vector<FoundFile>& files, std::vector<PlannedEntry>* entries,
                  std::string* error) {
   for (const FoundFile& file : files) {
-    PlannedEntry entry{std::string(), file.path};
+    PlannedEntry entry{std::string(), file.path, file.size};
     std::string why;
     if (!EntryNameFromFileName(file.name, &entry.name, &why)) {
       *error = "the name of " + Quoted(file.path) + " " + why;
+      return false;
+    }
+    if (file.size > UINT32_MAX) {
+      *error = Quoted(file.path) + " is larger than an entry can be (4 GiB - 1 bytes)";
       return false;
     }
     entries->push_back(entry);
@@ -59,39 +66,33 @@ bool PlanEntries(const std::vector<FoundFile>& files, std::vector<PlannedEntry>*
 // (unless stored), scrambled unless asked not to.
 bool PackEntries(const std::vector<PlannedEntry>& entries, const PackOptions& options,
                  std::vector<ArchiveItem>* items, std::string* error) {
-  std::vector<std::vector<uint8_t>> contents(entries.size());
-  std::vector<win::FileTime> times(entries.size());
+  std::vector<std::string> paths;
+  std::vector<uint64_t> sizes;
+  for (const PlannedEntry& e : entries) {
+    paths.push_back(e.path);
+    sizes.push_back(e.size);
+  }
+  std::vector<PackedContent> packed;
+  if (!PackContents(paths, sizes, !options.store, &packed, error)) return false;
   for (size_t i = 0; i < entries.size(); ++i) {
-    struct stat info;
-    if (!ReadWholeFile(entries[i].path, &contents[i], &info, error)) return false;
-    if (!FileTimeFromStat(info, &times[i])) {
+    ArchiveItem item;
+    item.name = entries[i].name;
+    if (!FileTimeFromStat(packed[i].info, &item.fileTime)) {
       *error = "the modification time of " + Quoted(entries[i].path) +
                " does not fit a FILETIME (it lies before 1601)";
       return false;
     }
-    if (contents[i].size() > UINT32_MAX) {
-      *error = Quoted(entries[i].path) + " is larger than an entry can be (4 GiB - 1 bytes)";
-      return false;
-    }
-  }
-  std::vector<std::vector<uint8_t>> streams;
-  if (!options.store && !CompressEntries(contents, &streams, error)) return false;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    ArchiveItem item;
-    item.name = entries[i].name;
-    item.fileTime = times[i];
     item.scramble = !options.noScramble;
-    const size_t size = contents[i].size();
-    if (!options.store && streams[i].size() < size) {
-      item.precompressed = true;
-      item.unpackedSize = uint32_t(size);
-      item.data = std::move(streams[i]);
-    } else {
-      item.data = std::move(contents[i]);
-    }
+    item.precompressed = packed[i].compressed;
+    item.unpackedSize = packed[i].unpackedSize;
+    item.data = std::move(packed[i].stored);
     if (options.verbose) {
-      std::printf("%s  %zu -> %zu%s\n", entries[i].path.c_str(), size, item.data.size(),
-                  item.precompressed ? "" : " (stored)");
+      std::printf("%s  %" PRIu32 " -> %zu%s%s\n", Printable(entries[i].path).c_str(),
+                  item.unpackedSize, item.data.size(), item.precompressed ? "" : " (stored)",
+                  packed[i].leastCostOnly
+                      ? " (least-cost parse: proving the smallest would pass the memory budget; "
+                        "at most 3 bytes longer)"
+                      : "");
     }
     items->push_back(std::move(item));
   }
@@ -111,7 +112,7 @@ void AddPackOptions(CLI::App* command, PackOptions* options) {
   command->add_flag("-v,--verbose", options->verbose, "list each entry as it is packed");
 }
 
-bool PackPaths(const std::vector<std::string>& paths, const std::string& skip,
+bool PackPaths(const std::vector<std::string>& paths, const std::string& output,
                const PackOptions& options, std::vector<uint8_t>* archive, std::string* error) {
   std::vector<FoundFile> files;
   std::vector<PlannedEntry> entries;
@@ -119,7 +120,7 @@ bool PackPaths(const std::vector<std::string>& paths, const std::string& skip,
   ArchiveOptions archiveOptions;
   archiveOptions.directory = kDirectoryForms.at(options.directory);
   archiveOptions.compress = CompressWhole;
-  return CollectFiles(paths, skip, &files, error) && PlanEntries(files, &entries, error) &&
+  return CollectFiles(paths, output, &files, error) && PlanEntries(files, &entries, error) &&
          PackEntries(entries, options, &items, error) &&
-         BuildArchive(items, archiveOptions, archive, error);
+         BuildArchive(std::move(items), archiveOptions, archive, error);
 }
