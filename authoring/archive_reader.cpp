@@ -8,6 +8,7 @@
 
 #include "archive/decompress.h"
 #include "archive/unscramble.h"
+#include "authoring/entry_file_name.h"
 #include "platform/posix/codepage.h"
 #include "platform/posix/posix_functions.h"
 
@@ -121,25 +122,6 @@ bool ReadDirectory(const uint8_t* image, size_t size, ArchiveListing* listing,
   return true;
 }
 
-// A name the updater can write as a file: no folders, no drive, none of the
-// characters Windows refuses in names (checked by characters, since a
-// two-byte character may end in the byte of a backslash).
-bool IsPlainFileName(const char* name) {
-  if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
-    return false;
-  }
-  for (const char* p = name; *p != '\0';) {
-    const auto c = uint8_t(*p);
-    if (IsCp932LeadByte(c) && p[1] != '\0') {
-      p += 2;
-      continue;
-    }
-    if (c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) return false;
-    ++p;
-  }
-  return true;
-}
-
 void CheckNames(const ArchiveListing& listing, std::vector<std::string>* problems) {
   const size_t count = listing.entries.size();
   std::vector<bool> usable(count, false);
@@ -155,10 +137,8 @@ void CheckNames(const ArchiveListing& listing, std::vector<std::string>* problem
       problems->push_back(place + ": the name is not code page 932 text");
       continue;
     }
-    if (!IsPlainFileName(entry.name)) {
-      problems->push_back(place + ": the name is not a plain file name (empty, a folder, or "
-                                  "holds one of \\ / : * ? \" < > | or a control character)");
-    }
+    const std::string why = WhyNotAFileName(entry.name);
+    if (!why.empty()) problems->push_back(place + ": the name is not a plain file name: it " + why);
     usable[i] = true;
   }
   // Names equal as the updater compares them: the first one hides the

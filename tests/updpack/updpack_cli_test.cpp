@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "authoring/archive_reader.h"
+#include "authoring/archive_writer.h"
 
 #include "tests/updpack/updpack_fixture.h"
 
@@ -144,7 +145,12 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"CyrillicCase", {"one/дом.txt", "two/ДОМ.txt"}, "same name"},
         Refusal{"NotInCodePage932", {"ok.txt", "smile😀.txt"}, "\"in/smile😀.txt\" cannot be written in code page 932"},
         Refusal{"WindowsForbidsTheName", {"a:b.txt"}, "\"in/a:b.txt\" is not a name Windows allows"},
-        Refusal{"BackslashInTheName", {"a\\b.txt"}, "is not a name Windows allows"}),
+        Refusal{"BackslashInTheName", {"a\\b.txt"}, "is not a name Windows allows"},
+        Refusal{"YenBecomesABackslash", {"..¥..¥Windows¥evil.txt"}, "\"in/..¥..¥Windows¥evil.txt\" is not a name Windows allows for a file in code page 932: it holds a backslash"},
+        Refusal{"TrailingDot", {"readme."}, "it ends in a dot or a space"},
+        Refusal{"TrailingSpace", {"readme "}, "it ends in a dot or a space"},
+        Refusal{"EscapeByte", {"a\x1B[31mred.txt"}, "\"in/a\\x1B[31mred.txt\" is not a name Windows allows for a file in code page 932: it holds a control character"},
+        Refusal{"LineBreak", {"evil\nupdpack: fake.vq2: sound"}, "\"in/evil\\x0Aupdpack: fake.vq2: sound\""}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 TEST_F(UpdpackTest, MissingInputIsRefused) {
@@ -235,6 +241,50 @@ TEST_F(UpdpackTest, UsageErrorsAreOneLine) {
     EXPECT_EQ(0, r.err.rfind("updpack: ", 0)) << r.err;
     EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;
   }
+}
+
+// Names from a hostile archive: escaped in human output, so that none forges
+// a line or reaches the terminal as a control sequence, and exact in JSON.
+TEST_F(UpdpackTest, HostileNamesArePrintedSafely) {
+  std::vector<ArchiveItem> items(3);
+  items[0].name = "evil\nupdpack: fake.vq2: sound";
+  items[1].name = "clear\x1B[2J.txt";
+  items[2].name = "..\\..\\Windows\\evil.txt";
+  for (ArchiveItem& item : items) item.data = {'x'};
+  Bytes image;
+  std::string error;
+  ASSERT_TRUE(BuildArchive(items, ArchiveOptions{}, &image, &error)) << error;
+  std::ofstream(Path("hostile.vq2"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+
+  const Result verify = Updpack({"verify", "hostile.vq2"});
+  EXPECT_EQ(1, verify.status);
+  std::istringstream lines(verify.err);
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_EQ(0u, line.rfind("updpack: \"hostile.vq2\": entry ", 0)) << line;
+    EXPECT_EQ(std::string::npos, line.find('\x1B')) << line;
+  }
+  EXPECT_NE(std::string::npos, verify.err.find("\"evil\\x0Aupdpack: fake.vq2: sound\""));
+  EXPECT_NE(std::string::npos, verify.err.find("it holds a control character"));
+  EXPECT_NE(std::string::npos, verify.err.find("it holds a backslash"));
+
+  const Result list = Updpack({"list", "hostile.vq2"});
+  ASSERT_EQ(0, list.status);
+  EXPECT_EQ(std::string::npos, list.out.find('\x1B'));
+  EXPECT_NE(std::string::npos, list.out.find("clear\\x1B[2J.txt"));
+  EXPECT_EQ(std::string::npos, list.out.find("\nupdpack"));
+
+  const Result json = Updpack({"list", "--json", "hostile.vq2"});
+  ASSERT_EQ(0, json.status);
+  EXPECT_NE(std::string::npos, json.out.find("\"name\": \"evil\\u000Aupdpack: fake.vq2: sound\""));
+  EXPECT_NE(std::string::npos, json.out.find("\"name\": \"clear\\u001B[2J.txt\""));
+  EXPECT_NE(std::string::npos, json.out.find("\"name\": \"..\\\\..\\\\Windows\\\\evil.txt\""));
+
+  const Result extract = Updpack({"extract", "hostile.vq2", "-C", "out"});
+  EXPECT_EQ(1, extract.status);
+  EXPECT_EQ(3, std::count(extract.err.begin(), extract.err.end(), '\n')) << extract.err;
+  EXPECT_TRUE(Names("out").empty());
+  EXPECT_FALSE(fs::exists(Path("Windows")));
 }
 
 // Damage done to a packed archive (plain directory, nothing scrambled, so

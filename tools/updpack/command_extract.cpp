@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "authoring/archive_reader.h"
+#include "authoring/entry_file_name.h"
 #include "platform/posix/codepage.h"
 #include "platform/posix/posix_functions.h"
 #include "tools/updpack/archive_input.h"
@@ -77,9 +78,13 @@ bool HostName(const ArchiveEntry& entry, std::string* utf8, std::string* error) 
     *error = "its name has no terminating NUL";
     return false;
   }
-  std::string cp932;
-  if (!Cp932ToUtf8(entry.name, utf8) || !EntryNameFromFileName(*utf8, &cp932, error)) {
-    *error = "its name is not a plain file name in code page 932";
+  const std::string why = WhyNotAFileName(entry.name);
+  if (!why.empty()) {
+    *error = "its name is not a plain file name: it " + why;
+    return false;
+  }
+  if (!Cp932ToUtf8(entry.name, utf8)) {
+    *error = "its name is not code page 932 text";
     return false;
   }
   return true;
@@ -111,7 +116,7 @@ int RunExtract(const ExtractOptions& options) {
       status = kFailure;
     }
     done += entry.storedSize;
-    bar.Update(done, EntryDisplayName(entry));
+    bar.Update(done, Printable(EntryDisplayName(entry)));
   }
   return status;
 }

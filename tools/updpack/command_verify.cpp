@@ -35,9 +35,12 @@ int RunVerify(const std::string& archive) {
     ProgressBar bar(total);
     problems = VerifyArchive(image.data(), image.size(), ShowProgress, &bar);
   }
-  for (const std::string& problem : problems) ReportError(Quoted(archive) + ": " + problem);
+  // Problems quote entry names: printable, so that no name forges a line.
+  for (const std::string& problem : problems) {
+    ReportError(Quoted(archive) + ": " + Printable(problem));
+  }
   if (!problems.empty()) return kFailure;
-  std::printf("%s: sound\n", archive.c_str());
+  std::printf("%s: sound\n", Printable(archive).c_str());
   return 0;
 }
 

@@ -1,8 +1,8 @@
 #include "tools/updpack/entry_names.h"
 
 #include <algorithm>
-#include <cstring>
 
+#include "authoring/entry_file_name.h"
 #include "platform/posix/codepage.h"
 #include "platform/posix/posix_functions.h"
 
@@ -10,25 +10,18 @@ namespace {
 
 constexpr size_t kMaxNameBytes = 259;
 
-// Characters Windows refuses in a file name, and the names "." and "..".
-bool IsPlainWindowsName(const std::string& utf8) {
-  if (utf8.empty() || utf8 == "." || utf8 == "..") return false;
-  for (unsigned char c : utf8) {
-    if (c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool EntryNameFromFileName(const std::string& utf8, std::string* cp932, std::string* error) {
-  if (!IsPlainWindowsName(utf8)) {
-    *error = "is not a name Windows allows for a file (it holds one of \\ / : * ? \" < > | or a "
-             "control character)";
-    return false;
-  }
   if (!Utf8ToCp932(utf8, cp932)) {
     *error = "cannot be written in code page 932 (Shift-JIS), the updater's code page";
+    return false;
+  }
+  // Checked as converted: a character may become a byte the updater takes
+  // for a path separator (¥ becomes 0x5C, a backslash).
+  const std::string why = WhyNotAFileName(*cp932);
+  if (!why.empty()) {
+    *error = "is not a name Windows allows for a file in code page 932: it " + why;
     return false;
   }
   if (cp932->size() > kMaxNameBytes) {
