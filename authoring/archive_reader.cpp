@@ -5,10 +5,12 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 #include "archive/decompress.h"
 #include "archive/unscramble.h"
 #include "authoring/entry_file_name.h"
+#include "authoring/name_fold_keys.h"
 #include "platform/posix/codepage.h"
 #include "platform/posix/posix_functions.h"
 
@@ -142,24 +144,16 @@ void CheckNames(const ArchiveListing& listing, std::vector<std::string>* problem
     usable[i] = true;
   }
   // Names equal as the updater compares them: the first one hides the
-  // others. A stable sort keeps equal names in archive order.
-  std::vector<size_t> order;
+  // others. One key per name, so this stays linear in the entries.
+  NameFoldKeys keys;
+  std::unordered_map<std::u16string, size_t> firstOfKey;
   for (size_t i = 0; i < count; ++i) {
-    if (usable[i]) order.push_back(i);
-  }
-  auto compare = [&](size_t a, size_t b) {
-    return PosixLstrcmpiA(listing.entries[a].name, listing.entries[b].name);
-  };
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return compare(a, b) < 0; });
-  size_t first = 0;
-  for (size_t k = 1; k < order.size(); ++k) {
-    if (compare(order[first], order[k]) != 0) {
-      first = k;
-      continue;
-    }
-    problems->push_back(EntryPlace(listing.entries[order[k]], order[k]) + ": has the name of " +
-                        EntryPlace(listing.entries[order[first]], order[first]) +
+    if (!usable[i]) continue;
+    const auto found = firstOfKey.emplace(keys.Key(listing.entries[i].name), i);
+    if (found.second) continue;
+    const size_t first = found.first->second;
+    problems->push_back(EntryPlace(listing.entries[i], i) + ": has the name of " +
+                        EntryPlace(listing.entries[first], first) +
                         " (ignoring case); the updater only ever finds the first");
   }
 }

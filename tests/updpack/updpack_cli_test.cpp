@@ -287,6 +287,30 @@ TEST_F(UpdpackTest, HostileNamesArePrintedSafely) {
   EXPECT_FALSE(fs::exists(Path("Windows")));
 }
 
+// Every name create accepts, extract writes: up to the 255 bytes a Linux
+// name holds, the temporary file beside it included. Nothing else is left
+// in the folder.
+TEST_F(UpdpackTest, LongNamesRoundTrip) {
+  const std::vector<std::string> names = {
+      std::string(240, 'a'), std::string(251, 'b') + ".txt", std::string(255, 'c'),
+      [] {
+        std::string s;
+        for (int i = 0; i < 85; ++i) s += "あ";  // 255 bytes of UTF-8, 170 of code page 932
+        return s;
+      }()};
+  for (const std::string& name : names) WriteBytes(Path("in/" + name), "content of " + name);
+  ASSERT_EQ(0, Updpack({"create", "-o", "long.vq2", "in"}).status);
+  ASSERT_EQ(0, Updpack({"verify", "long.vq2"}).status);
+  const Result r = Updpack({"extract", "long.vq2", "-C", "out"});
+  ASSERT_EQ(0, r.status) << r.err;
+  std::vector<std::string> sorted = names;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(sorted, Names("out"));
+  for (const std::string& name : names) EXPECT_EQ("content of " + name, ReadText(Path("out/" + name)));
+  ASSERT_EQ(0, Updpack({"extract", "long.vq2", "-C", "out"}).status);  // over the files there
+  EXPECT_EQ(sorted, Names("out"));
+}
+
 // Damage done to a packed archive (plain directory, nothing scrambled, so
 // records and streams lie open) and what verify says about it.
 struct Corruption {

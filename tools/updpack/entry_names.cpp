@@ -1,10 +1,11 @@
 #include "tools/updpack/entry_names.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "authoring/entry_file_name.h"
+#include "authoring/name_fold_keys.h"
 #include "platform/posix/codepage.h"
-#include "platform/posix/posix_functions.h"
 
 namespace {
 
@@ -39,19 +40,13 @@ bool EntryNameBefore(const std::string& a, const std::string& b) {
 }
 
 bool FindSameNames(const std::vector<std::string>& cp932Names, size_t* first, size_t* second) {
-  // Sorted by the updater's own comparison, equal names stand side by side;
-  // a stable sort keeps them in their given order.
-  std::vector<size_t> order(cp932Names.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  auto compare = [&](size_t a, size_t b) {
-    return PosixLstrcmpiA(cp932Names[a].c_str(), cp932Names[b].c_str());
-  };
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return compare(a, b) < 0; });
-  for (size_t k = 1; k < order.size(); ++k) {
-    if (compare(order[k - 1], order[k]) == 0) {
-      *first = order[k - 1];
-      *second = order[k];
+  NameFoldKeys keys;
+  std::unordered_map<std::u16string, size_t> firstOfKey;
+  for (size_t i = 0; i < cp932Names.size(); ++i) {
+    const auto found = firstOfKey.emplace(keys.Key(cp932Names[i]), i);
+    if (!found.second) {
+      *first = found.first->second;
+      *second = i;
       return true;
     }
   }

@@ -14,11 +14,19 @@
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct stat* info,
                    std::string* error);
 
-// Writes `bytes` to a temporary file beside `path` (removed again on any
-// failure, or when the process is interrupted) and renames it over `path`.
-// With `mtime`, the file gets that modification time first.
+// Writes `bytes` to a temporary file beside `path` and renames it over
+// `path`, so that `path` is either as it was or complete. On Linux the file
+// is written unnamed (O_TMPFILE) and named ".updpack-XXXXXXXX.tmp" only for
+// the instant before the rename, so no kill leaves it behind; elsewhere the
+// named file is removed on any failure or interruption. The temporary name
+// is short, so any name the folder takes can be written. With `mtime`, the
+// file gets that modification time first. With `sync` false the file is not
+// flushed to disk before the rename (SyncFilesUnder does it for many).
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
-                         const win::FileTime* mtime, std::string* error);
+                         const win::FileTime* mtime, std::string* error, bool sync = true);
+
+// Flushes the file system that holds `folder` to disk.
+bool SyncFilesUnder(const std::string& folder, std::string* error);
 
 // Creates a folder and the folders above it as needed.
 bool MakeFolders(const std::string& path, std::string* error);
