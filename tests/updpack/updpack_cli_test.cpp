@@ -311,6 +311,32 @@ TEST_F(UpdpackTest, LongNamesRoundTrip) {
   EXPECT_EQ(sorted, Names("out"));
 }
 
+// Files past what 32-bit sizes reach are refused by their size, before they
+// are read (sparse files here: nothing of them is on disk).
+TEST_F(UpdpackTest, FilesPastThirtyTwoBitsAreRefusedBySize) {
+  const uintmax_t fiveGiB = uintmax_t(5) << 30;
+  WriteBytes(Path("in/big.bin"), "");
+  fs::resize_file(Path("in/big.bin"), fiveGiB);
+  WriteBytes(Path("big.vq2"), "");
+  fs::resize_file(Path("big.vq2"), fiveGiB);
+  const struct {
+    std::vector<std::string> args;
+    std::string expected;
+  } cases[] = {
+      {{"create", "-o", "out.vq2", "in"}, "\"in/big.bin\" is larger than an entry can be"},
+      {{"verify", "big.vq2"}, "\"big.vq2\" is 5368709120 bytes long, more than the 4294967295"},
+      {{"list", "big.vq2"}, "more than the 4294967295"},
+      {{"extract", "big.vq2", "-C", "out"}, "more than the 4294967295"},
+  };
+  for (const auto& c : cases) {
+    const Result r = Updpack(c.args);
+    EXPECT_EQ(1, r.status) << c.args[0];
+    EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find(c.expected)) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(Path("out.vq2")));
+}
+
 // Damage done to a packed archive (plain directory, nothing scrambled, so
 // records and streams lie open) and what verify says about it.
 struct Corruption {

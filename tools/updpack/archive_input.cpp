@@ -41,7 +41,9 @@ const PeResource* FindArchiveResource(const PeImage& image) {
 }
 
 bool LoadArchive(const std::string& path, std::vector<uint8_t>* image, std::string* error) {
-  if (!ReadWholeFile(path, image, nullptr, error)) return false;
+  // Neither an archive nor an executable can pass 32-bit sizes: refused by
+  // the size before the file is read.
+  if (!ReadWholeFile(path, image, nullptr, error, UINT32_MAX)) return false;
   return !LooksLikeExecutable(*image) || TakeArchiveResource(path, image, error);
 }
 

@@ -58,11 +58,9 @@ bool PackOne(Work* work, size_t i, EntryProgress* progress) {
   const std::string& path = (*work->paths)[i];
   PackedContent& packed = (*work->packed)[i];
   std::vector<uint8_t> content;
-  if (!ReadWholeFile(path, &content, &packed.info, &work->errors[i])) return false;
-  if (content.size() > UINT32_MAX) {
-    work->errors[i] = Quoted(path) + " is larger than an entry can be (4 GiB - 1 bytes)";
-    return false;
-  }
+  // Refused by its size before reading (it may have grown since it was
+  // found).
+  if (!ReadWholeFile(path, &content, &packed.info, &work->errors[i], UINT32_MAX)) return false;
   packed.unpackedSize = uint32_t(content.size());
   if (work->compress) {
     CompressReport report;

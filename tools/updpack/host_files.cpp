@@ -140,7 +140,7 @@ class Collector {
 }  // namespace
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct stat* info,
-                   std::string* error) {
+                   std::string* error, uint64_t limit) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     *error = Describe("cannot open", path);
@@ -149,6 +149,12 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct 
   struct stat own;
   if (info == nullptr) info = &own;
   bool ok = fstat(fd, info) == 0;
+  if (ok && uint64_t(info->st_size) > limit) {
+    *error = Quoted(path) + " is " + std::to_string(uint64_t(info->st_size)) +
+             " bytes long, more than the " + std::to_string(limit) + " it may have";
+    close(fd);
+    return false;
+  }
   if (ok) {
     bytes->resize(size_t(info->st_size));
     size_t done = 0;

@@ -11,8 +11,10 @@
 
 #include "core/win_types.h"
 
+// Reads a whole file. With `limit`, a file larger than that is refused by
+// its size before anything is read or allocated.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct stat* info,
-                   std::string* error);
+                   std::string* error, uint64_t limit = UINT64_MAX);
 
 // Writes `bytes` to a temporary file beside `path` and renames it over
 // `path`, so that `path` is either as it was or complete. On Linux the file
