@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -39,19 +40,39 @@ struct Work {
   size_t next = 0;          // under mutex
   size_t finished = 0;      // under mutex
   uint64_t inWork = 0;      // memory of the entries in work, under mutex
-  size_t current = 0;       // the lowest entry in work, for the progress bar
-  std::vector<bool> working;
+  std::vector<bool> working;  // under mutex
+  std::unique_ptr<std::atomic<uint64_t>[]> entryDone;  // bytes of each entry done
 };
 
 struct EntryProgress {
   Work* work;
+  size_t index;
   size_t reported;
 };
 
 void CountBytes(size_t done, size_t, void* context) {
   auto* p = static_cast<EntryProgress*>(context);
   p->work->bytesDone += done - p->reported;
+  p->work->entryDone[p->index] = done;
   p->reported = done;
+}
+
+// "packing 3 of 40: 120.3/300.0 MB in/big.bin": the entry in work with
+// the lowest index and its own bytes, so that a long single file shows
+// them moving; "packed 40 of 40" once all are.
+std::string Label(const Work& work, size_t finished) {
+  const size_t count = work.paths->size();
+  size_t current = 0;
+  while (current < count && !work.working[current]) ++current;
+  if (current == count) {
+    return "packed " + std::to_string(finished) + " of " + std::to_string(count);
+  }
+  char figures[64];
+  std::snprintf(figures, sizeof figures, ": %.1f/%.1f MB ",
+                double(work.entryDone[current].load()) / 1e6,
+                double((*work.sizes)[current]) / 1e6);
+  return "packing " + std::to_string(current + 1) + " of " + std::to_string(count) + figures +
+         Printable((*work.paths)[current]);
 }
 
 bool PackOne(Work* work, size_t i, EntryProgress* progress) {
@@ -97,7 +118,7 @@ void PackSome(Work* work) {
       work->inWork += memory;
       work->working[i] = true;
     }
-    EntryProgress progress{work, 0};
+    EntryProgress progress{work, i, 0};
     try {
       PackOne(work, i, &progress);
     } catch (const std::bad_alloc&) {
@@ -124,6 +145,7 @@ bool PackContents(const std::vector<std::string>& paths, const std::vector<uint6
   work.packed = packed;
   work.errors.assign(paths.size(), std::string());
   work.working.assign(paths.size(), false);
+  work.entryDone.reset(new std::atomic<uint64_t>[paths.size()]());
   work.compress = compress;
   uint64_t total = 0;
   for (uint64_t s : sizes) total += s;
@@ -143,12 +165,7 @@ bool PackContents(const std::vector<std::string>& paths, const std::vector<uint6
     std::unique_lock<std::mutex> lock(work.mutex);
     while (work.finished < paths.size()) {
       work.changed.wait_for(lock, std::chrono::milliseconds(100));
-      size_t current = 0;
-      while (current < paths.size() && !work.working[current]) ++current;
-      std::string label = "packing " + std::to_string(work.finished) + " of " +
-                          std::to_string(paths.size()) + " entries";
-      if (current < paths.size()) label += ": " + Printable(paths[current]);
-      bar.Update(work.bytesDone, label);
+      bar.Update(work.bytesDone, Label(work, work.finished));
     }
   }
   for (std::thread& t : workers) t.join();
