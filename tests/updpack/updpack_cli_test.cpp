@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -309,6 +310,27 @@ TEST_F(UpdpackTest, LongNamesRoundTrip) {
   for (const std::string& name : names) EXPECT_EQ("content of " + name, ReadText(Path("out/" + name)));
   ASSERT_EQ(0, Updpack({"extract", "long.vq2", "-C", "out"}).status);  // over the files there
   EXPECT_EQ(sorted, Names("out"));
+}
+
+// Killed at any moment, extract leaves no temporary file and no file
+// half-written under an entry's name: each file there is whole.
+TEST_F(UpdpackTest, KilledExtractLeavesNoTemporaryAndNoHalfFile) {
+  std::map<std::string, std::string> contents;
+  for (int i = 0; i < 8; ++i) {
+    const std::string name = "file" + std::to_string(1000 + i) + ".dat";
+    contents[name] = std::string(6000000, char('a' + i)) + name;
+    WriteBytes(Path("in/" + name), contents[name]);
+  }
+  ASSERT_EQ(0, Updpack({"create", "--store", "-o", "many.vq2", "in"}).status);
+  for (int ms = 10; ms <= 250; ms += 12) {
+    fs::remove_all(Path("out"));
+    KillAfter({"extract", "many.vq2", "-C", "out"}, ms);
+    if (!fs::exists(Path("out"))) continue;
+    for (const std::string& name : Names("out")) {
+      ASSERT_TRUE(contents.count(name)) << "left behind after " << ms << " ms: " << name;
+      EXPECT_EQ(contents[name], ReadText(Path("out/" + name))) << name;
+    }
+  }
 }
 
 // Files past what 32-bit sizes reach are refused by their size, before they
