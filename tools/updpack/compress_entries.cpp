@@ -1,6 +1,7 @@
 #include "tools/updpack/compress_entries.h"
 
 #include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -31,14 +32,17 @@ uint64_t WorkMemory(uint64_t size, bool compress) {
 struct Work {
   const std::vector<std::string>* paths;
   const std::vector<uint64_t>* sizes;
-  std::vector<PackedContent>* packed;
+  std::vector<PackedContent>* packed;  // each until it is taken
   std::vector<std::string> errors;  // per entry
+  std::vector<uint64_t> memory;     // counted per entry until it is taken
   bool compress;
   std::atomic<uint64_t> bytesDone{0};
   std::mutex mutex;
   std::condition_variable changed;
   size_t next = 0;          // under mutex
   size_t finished = 0;      // under mutex
+  bool stopping = false;    // under mutex: take no more entries
+  std::vector<bool> done;   // under mutex
   uint64_t inWork = 0;      // memory of the entries in work, under mutex
   std::vector<bool> working;  // under mutex
   std::unique_ptr<std::atomic<uint64_t>[]> entryDone;  // bytes of each entry done
@@ -110,12 +114,14 @@ void PackSome(Work* work) {
       if (work->next == count) return;
       memory = WorkMemory((*work->sizes)[work->next], work->compress);
       work->changed.wait(lock, [&] {
-        return work->next == count || work->inWork == 0 || work->inWork + memory <= kWorkBudget;
+        return work->stopping || work->next == count || work->inWork == 0 ||
+               work->inWork + memory <= kWorkBudget;
       });
-      if (work->next == count) return;
+      if (work->stopping || work->next == count) return;
       i = work->next++;
       memory = WorkMemory((*work->sizes)[i], work->compress);
       work->inWork += memory;
+      work->memory[i] = memory;
       work->working[i] = true;
     }
     EntryProgress progress{work, i, 0};
@@ -127,8 +133,12 @@ void PackSome(Work* work) {
     }
     std::lock_guard<std::mutex> lock(work->mutex);
     work->bytesDone += (*work->sizes)[i] - std::min<uint64_t>(progress.reported, (*work->sizes)[i]);
-    work->inWork -= memory;
+    // What the entry keeps is its stored form, at most its content's size.
+    const uint64_t kept = std::min<uint64_t>(memory, (*work->sizes)[i]);
+    work->inWork -= memory - kept;
+    work->memory[i] = kept;
     work->working[i] = false;
+    work->done[i] = true;
     ++work->finished;
     work->changed.notify_all();
   }
@@ -137,14 +147,16 @@ void PackSome(Work* work) {
 }  // namespace
 
 bool PackContents(const std::vector<std::string>& paths, const std::vector<uint64_t>& sizes,
-                  bool compress, std::vector<PackedContent>* packed, std::string* error) {
-  packed->assign(paths.size(), PackedContent());
+                  bool compress, const TakePacked& take, std::string* error) {
+  std::vector<PackedContent> packed(paths.size());
   Work work;
   work.paths = &paths;
   work.sizes = &sizes;
-  work.packed = packed;
+  work.packed = &packed;
   work.errors.assign(paths.size(), std::string());
+  work.memory.assign(paths.size(), 0);
   work.working.assign(paths.size(), false);
+  work.done.assign(paths.size(), false);
   work.entryDone.reset(new std::atomic<uint64_t>[paths.size()]());
   work.compress = compress;
   uint64_t total = 0;
@@ -158,22 +170,54 @@ bool PackContents(const std::vector<std::string>& paths, const std::vector<uint6
       break;  // fewer threads: the ones there (or this one) do the rest
     }
   }
-  if (workers.empty()) PackSome(&work);
+  if (workers.empty()) {
+    // No thread to be had: each entry packed and taken in turn here.
+    for (size_t i = 0; i < paths.size(); ++i) {
+      EntryProgress progress{&work, i, 0};
+      bool packedWell;
+      try {
+        packedWell = PackOne(&work, i, &progress);
+      } catch (const std::bad_alloc&) {
+        packedWell = false;
+        work.errors[i] = "out of memory while packing " + Quoted(paths[i]);
+      }
+      if (!packedWell) {
+        *error = work.errors[i];
+        return false;
+      }
+      if (!take(i, std::move(packed[i]), error)) return false;
+      packed[i] = PackedContent();
+    }
+    return true;
+  }
 
-  ProgressBar bar(total);
+  bool ok = true;
   {
+    ProgressBar bar(total);
+    size_t taken = 0;
     std::unique_lock<std::mutex> lock(work.mutex);
-    while (work.finished < paths.size()) {
-      work.changed.wait_for(lock, std::chrono::milliseconds(100));
-      bar.Update(work.bytesDone, Label(work, work.finished));
+    while (ok && taken < paths.size()) {
+      if (!work.done[taken]) {
+        work.changed.wait_for(lock, std::chrono::milliseconds(100));
+        bar.Update(work.bytesDone, Label(work, work.finished));
+        continue;
+      }
+      // Taken outside the lock: writing it may take a while.
+      const size_t i = taken++;
+      lock.unlock();
+      ok = work.errors[i].empty();
+      if (!ok) {
+        *error = work.errors[i];
+      } else {
+        ok = take(i, std::move(packed[i]), error);
+      }
+      packed[i] = PackedContent();
+      lock.lock();
+      work.inWork -= work.memory[i];
+      if (!ok) work.stopping = true;
+      work.changed.notify_all();
     }
   }
   for (std::thread& t : workers) t.join();
-  for (const std::string& e : work.errors) {
-    if (!e.empty()) {
-      *error = e;
-      return false;
-    }
-  }
-  return true;
+  return ok;
 }

@@ -1,16 +1,18 @@
 // Reads and packs the contents of an archive's entries, two at a time (each
 // compression may also find its matches on a thread of its own), with the
 // bytes done shown on a progress bar. Each entry keeps only its stored form
-// (the stream when it is smaller than the content, else the content), so
-// what stays in memory is about the archive's size; entries are started
-// only while the ones in work fit a budget of memory (one at a time past
-// it). The results are those of CompressStream, whatever the order in
-// which the entries finish.
+// (the stream when it is smaller than the content, else the content) and is
+// handed over in entry order as soon as it and those before it are done.
+// An entry's memory counts until it is handed over, and entries are started
+// only while those counted fit a budget (one at a time past it), so memory
+// stays bounded whatever the number of entries. The results are those of
+// CompressStream, whatever the order in which the entries finish.
 #pragma once
 
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,9 +24,14 @@ struct PackedContent {
   struct stat info {};         // of the file as it was read
 };
 
+// Takes each entry, in order, on the calling thread; false with `error` set
+// stops the packing.
+using TakePacked = std::function<bool(size_t index, PackedContent packed, std::string* error)>;
+
 // `sizes` are the files' sizes as found before reading (for the budget and
 // the progress bar). With `compress` false the contents are stored as read.
 // False with `error` set when a file cannot be read, is larger than an entry
-// can be, or memory runs out (the first such entry in order is reported).
+// can be, memory runs out (the first such entry in order is reported), or
+// `take` fails.
 bool PackContents(const std::vector<std::string>& paths, const std::vector<uint64_t>& sizes,
-                  bool compress, std::vector<PackedContent>* packed, std::string* error);
+                  bool compress, const TakePacked& take, std::string* error);

@@ -6,9 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <set>
@@ -23,38 +21,6 @@ constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
 
 std::string Describe(const std::string& what, const std::string& path) {
   return what + " " + Quoted(path) + ": " + std::strerror(errno);
-}
-
-// The temporary file being written, removed if the process is interrupted.
-char gTemporaryPath[4096];
-
-void RemoveTemporaryAndStop(int signalNumber) {
-  if (gTemporaryPath[0] != '\0') unlink(gTemporaryPath);
-  std::signal(signalNumber, SIG_DFL);
-  std::raise(signalNumber);
-}
-
-void GuardTemporary(const std::string& path) {
-  std::snprintf(gTemporaryPath, sizeof gTemporaryPath, "%s", path.c_str());
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, RemoveTemporaryAndStop);
-}
-
-void ReleaseTemporary() {
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
-  gTemporaryPath[0] = '\0';
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= size_t(written);
-  }
-  return true;
 }
 
 std::string Join(const std::string& folder, const std::string& name) {
@@ -171,111 +137,6 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct 
   }
   if (!ok) *error = Describe("cannot read", path);
   close(fd);
-  return ok;
-}
-
-namespace {
-
-// A short name beside the target, whatever the target's length: a name of
-// 255 bytes still has a temporary one.
-std::string TemporaryName(const std::string& folder) {
-  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string name = folder + ".updpack-";
-  for (int i = 0; i < 8; ++i) name += kLetters[uint32_t(std::rand()) % (sizeof kLetters - 1)];
-  return name + ".tmp";
-}
-
-// Writes the file's bytes and time, syncing it when asked.
-bool FillFile(int fd, const std::vector<uint8_t>& bytes, const win::FileTime* mtime, bool sync) {
-  const mode_t mask = umask(0);
-  umask(mask);
-  bool ok = fchmod(fd, 0666 & ~mask) == 0 && WriteAll(fd, bytes.data(), bytes.size());
-  if (ok && mtime != nullptr) {
-    const struct timespec times[2] = {TimespecFromFileTime(*mtime), TimespecFromFileTime(*mtime)};
-    ok = futimens(fd, times) == 0;
-  }
-  if (ok && sync) ok = fsync(fd) == 0;
-  return ok;
-}
-
-// Linux: the file is written without a name (O_TMPFILE), so that nothing is
-// left behind whatever stops the process; it is then given a short name
-// beside the target and renamed over it. The name lives only between those
-// two calls. -1: the file system has no unnamed files (fall back), 0:
-// failed with `error` set, 1: done.
-int WriteUnnamedThenLink(const std::string& path, const std::string& folder,
-                         const std::vector<uint8_t>& bytes, const win::FileTime* mtime,
-                         bool sync, std::string* error) {
-#ifdef O_TMPFILE
-  const int fd = open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return -1;
-    *error = Describe("cannot create a file beside", path);
-    return 0;
-  }
-  bool ok = FillFile(fd, bytes, mtime, sync);
-  if (!ok) {
-    *error = Describe("cannot write", path);
-    close(fd);
-    return 0;
-  }
-  const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  std::string temporary;
-  int linked = -1;
-  for (int attempt = 0; attempt < 100 && linked != 0; ++attempt) {
-    temporary = TemporaryName(folder);
-    linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW);
-    if (linked != 0 && errno != EEXIST) break;
-  }
-  const int linkError = errno;
-  close(fd);
-  if (linked != 0) {
-    if (linkError == ENOENT || linkError == EPERM || linkError == EOPNOTSUPP) return -1;  // no /proc
-    errno = linkError;
-    *error = Describe("cannot create a file beside", path);
-    return 0;
-  }
-  GuardTemporary(temporary);
-  if (rename(temporary.c_str(), path.c_str()) != 0) {
-    *error = Describe("cannot put the new file in place at", path);
-    unlink(temporary.c_str());
-    ReleaseTemporary();
-    return 0;
-  }
-  ReleaseTemporary();
-  return 1;
-#else
-  (void)path, (void)folder, (void)bytes, (void)mtime, (void)sync, (void)error;
-  return -1;
-#endif
-}
-
-}  // namespace
-
-bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
-                         const win::FileTime* mtime, std::string* error, bool sync) {
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const int unnamed = WriteUnnamedThenLink(path, folder, bytes, mtime, sync, error);
-  if (unnamed >= 0) return unnamed == 1;
-  // Elsewhere a named temporary file, removed on failure or interruption.
-  std::string temporary = folder + ".updpack-XXXXXX";
-  const int fd = mkstemp(&temporary[0]);
-  if (fd < 0) {
-    *error = Describe("cannot create a file beside", path);
-    return false;
-  }
-  GuardTemporary(temporary);
-  bool ok = FillFile(fd, bytes, mtime, sync);
-  if (close(fd) != 0) ok = false;
-  if (!ok) {
-    *error = Describe("cannot write", path);
-  } else if (rename(temporary.c_str(), path.c_str()) != 0) {
-    *error = Describe("cannot put the new file in place at", path);
-    ok = false;
-  }
-  if (!ok) unlink(temporary.c_str());
-  ReleaseTemporary();
   return ok;
 }
 

@@ -10,23 +10,14 @@
 #include <vector>
 
 #include "core/win_types.h"
+#include "tools/updpack/atomic_file.h"
 
 // Reads a whole file. With `limit`, a file larger than that is refused by
 // its size before anything is read or allocated.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct stat* info,
                    std::string* error, uint64_t limit = UINT64_MAX);
 
-// Writes `bytes` to a temporary file beside `path` and renames it over
-// `path`, so that `path` is either as it was or complete. On Linux the file
-// is written unnamed (O_TMPFILE) and named ".updpack-XXXXXXXX.tmp" only for
-// the instant before the rename, so no kill leaves it behind; elsewhere the
-// named file is removed on any failure or interruption. The temporary name
-// is short, so any name the folder takes can be written. With `mtime`, the
-// file gets that modification time first. With `sync` false the file is not
-// flushed to disk before the rename (SyncFilesUnder does it for many).
-bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
-                         const win::FileTime* mtime, std::string* error, bool sync = true);
-
+// Writing whole files so that nothing half-written appears: atomic_file.h.
 // Flushes the file system that holds `folder` to disk.
 bool SyncFilesUnder(const std::string& folder, std::string* error);
 

@@ -26,3 +26,8 @@ void AddPackOptions(CLI::App* command, PackOptions* options);
 // (the file to be written) is one of the inputs.
 bool PackPaths(const std::vector<std::string>& paths, const std::string& output,
                const PackOptions& options, std::vector<uint8_t>* archive, std::string* error);
+
+// The same archive written straight to `output` (an AtomicFile), entry by
+// entry as they are packed, so that it is never held whole in memory.
+bool PackPathsToFile(const std::vector<std::string>& paths, const std::string& output,
+                     const PackOptions& options, std::string* error);
