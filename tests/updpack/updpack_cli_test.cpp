@@ -333,6 +333,25 @@ TEST_F(UpdpackTest, KilledExtractLeavesNoTemporaryAndNoHalfFile) {
   }
 }
 
+// Killed at any moment, create (which writes the archive as it packs)
+// leaves the archive from before and no temporary file.
+TEST_F(UpdpackTest, KilledCreateLeavesTheOldArchiveAndNoTemporary) {
+  for (int i = 0; i < 8; ++i) {
+    WriteBytes(Path("in/file" + std::to_string(i) + ".dat"), std::string(6000000, char('a' + i)));
+  }
+  WriteBytes(Path("out/update.vq2"), "the archive from before");
+  for (int ms = 10; ms <= 250; ms += 12) {
+    KillAfter({"create", "--store", "-o", "out/update.vq2", "in"}, ms);
+    const std::vector<std::string> names = Names("out");
+    ASSERT_EQ(std::vector<std::string>{"update.vq2"}, names) << "after " << ms << " ms";
+    const std::string now = ReadText(Path("out/update.vq2"));
+    if (now != "the archive from before") {
+      EXPECT_EQ(0, Updpack({"verify", "out/update.vq2"}).status) << "after " << ms << " ms";
+      WriteBytes(Path("out/update.vq2"), "the archive from before");
+    }
+  }
+}
+
 // Files past what 32-bit sizes reach are refused by their size, before they
 // are read (sparse files here: nothing of them is on disk).
 TEST_F(UpdpackTest, FilesPastThirtyTwoBitsAreRefusedBySize) {
