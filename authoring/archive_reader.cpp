@@ -5,9 +5,12 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 #include "archive/decompress.h"
 #include "archive/unscramble.h"
+#include "authoring/entry_file_name.h"
+#include "authoring/name_fold_keys.h"
 #include "platform/posix/codepage.h"
 #include "platform/posix/posix_functions.h"
 
@@ -121,25 +124,6 @@ bool ReadDirectory(const uint8_t* image, size_t size, ArchiveListing* listing,
   return true;
 }
 
-// A name the updater can write as a file: no folders, no drive, none of the
-// characters Windows refuses in names (checked by characters, since a
-// two-byte character may end in the byte of a backslash).
-bool IsPlainFileName(const char* name) {
-  if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
-    return false;
-  }
-  for (const char* p = name; *p != '\0';) {
-    const auto c = uint8_t(*p);
-    if (IsCp932LeadByte(c) && p[1] != '\0') {
-      p += 2;
-      continue;
-    }
-    if (c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) return false;
-    ++p;
-  }
-  return true;
-}
-
 void CheckNames(const ArchiveListing& listing, std::vector<std::string>* problems) {
   const size_t count = listing.entries.size();
   std::vector<bool> usable(count, false);
@@ -155,31 +139,21 @@ void CheckNames(const ArchiveListing& listing, std::vector<std::string>* problem
       problems->push_back(place + ": the name is not code page 932 text");
       continue;
     }
-    if (!IsPlainFileName(entry.name)) {
-      problems->push_back(place + ": the name is not a plain file name (empty, a folder, or "
-                                  "holds one of \\ / : * ? \" < > | or a control character)");
-    }
+    const std::string why = WhyNotAFileName(entry.name);
+    if (!why.empty()) problems->push_back(place + ": the name is not a plain file name: it " + why);
     usable[i] = true;
   }
   // Names equal as the updater compares them: the first one hides the
-  // others. A stable sort keeps equal names in archive order.
-  std::vector<size_t> order;
+  // others. One key per name, so this stays linear in the entries.
+  NameFoldKeys keys;
+  std::unordered_map<std::u16string, size_t> firstOfKey;
   for (size_t i = 0; i < count; ++i) {
-    if (usable[i]) order.push_back(i);
-  }
-  auto compare = [&](size_t a, size_t b) {
-    return PosixLstrcmpiA(listing.entries[a].name, listing.entries[b].name);
-  };
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return compare(a, b) < 0; });
-  size_t first = 0;
-  for (size_t k = 1; k < order.size(); ++k) {
-    if (compare(order[first], order[k]) != 0) {
-      first = k;
-      continue;
-    }
-    problems->push_back(EntryPlace(listing.entries[order[k]], order[k]) + ": has the name of " +
-                        EntryPlace(listing.entries[order[first]], order[first]) +
+    if (!usable[i]) continue;
+    const auto found = firstOfKey.emplace(keys.Key(listing.entries[i].name), i);
+    if (found.second) continue;
+    const size_t first = found.first->second;
+    problems->push_back(EntryPlace(listing.entries[i], i) + ": has the name of " +
+                        EntryPlace(listing.entries[first], first) +
                         " (ignoring case); the updater only ever finds the first");
   }
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_format.h"
 #include "core/win_types.h"
 
 struct ArchiveItem {
@@ -29,8 +30,32 @@ struct ArchiveOptions {
   CompressFunction compress = nullptr;  // needed for compressed entries or directory
 };
 
-// Builds the whole archive into `archive`. False with `error` set when an
-// item cannot be stored (name too long, compression asked without a
-// compressor, sizes beyond 32 bits).
-bool BuildArchive(const std::vector<ArchiveItem>& items, const ArchiveOptions& options,
+// Builds an archive piece by piece, for writers that never hold it whole:
+// 16 bytes for the header first (any value; Finish gives them), then each
+// entry's stored bytes and padding in directory order (Add), then the
+// directory (Finish).
+class ArchiveAssembler {
+ public:
+  explicit ArchiveAssembler(const ArchiveOptions& options) : options_(options) {}
+
+  // The next entry: its stored bytes (the item's data, compressed and
+  // scrambled as asked) and the zero bytes of padding that follow them.
+  // False with `error` set when the item cannot be stored or the archive
+  // would pass 32-bit offsets.
+  bool Add(ArchiveItem item, std::vector<uint8_t>* stored, size_t* padding, std::string* error);
+
+  // The directory block, which ends the archive, and the header.
+  bool Finish(std::vector<uint8_t>* directory, std::vector<uint8_t>* header, std::string* error);
+
+ private:
+  ArchiveOptions options_;
+  std::vector<ArchiveEntry> records_;
+  uint64_t size_ = 16;  // of the archive so far
+};
+
+// Builds the whole archive into `archive`, each item's data released once it
+// is in (pass the items moved in to keep one copy in memory). False with
+// `error` set when an item cannot be stored (name too long, compression
+// asked without a compressor, sizes beyond 32 bits).
+bool BuildArchive(std::vector<ArchiveItem> items, const ArchiveOptions& options,
                   std::vector<uint8_t>* archive, std::string* error);

@@ -9,6 +9,7 @@
 #include "authoring/exact_pass_worker.h"
 #include "authoring/least_cost_pass.h"
 #include "authoring/parse_window.h"
+#include "authoring/path_writer.h"
 
 // The parse is a shortest path over the positions of the input: every token
 // the format can express is an edge from its first position to the one after
@@ -68,6 +69,16 @@
 // stays a chunk or two long on inputs past 4 MiB, and the lists that no
 // lane can end with are collected. What grows with the input is P's tokens
 // (4 bytes each, at most one per byte of the stream) and the stream itself.
+//
+// Budget. On some inputs lanes of equal cost run beside the least-cost path,
+// shifted, and never meet it (zeros, short periods): the exact pass would
+// have to keep every position since they left. It gives up instead once
+// its ring would hold more than ExactPass::kMostPositions positions, and
+// the least-cost path's stream is taken: (C + s) / 8 bytes against at
+// least C / 8 for any stream, s < 32, so at most 3 bytes longer than the
+// smallest. Past kMostPathTokens tokens of the path the same holds for the
+// path itself: the exact pass gives up and the path is written out as it
+// settles, so what grows with the input is the stream alone.
 
 namespace {
 
@@ -80,6 +91,9 @@ constexpr size_t kWholeUpTo = size_t(1) << 22;
 // Without knowing the least-cost stream's spare bits, the most that their
 // remainder modulo 8 can call for.
 constexpr int kMostFirstSlack = 7;
+// The least-cost path is kept, for the exact pass's detours, up to this many
+// tokens (64 MiB).
+constexpr size_t kMostPathTokens = size_t(1) << 24;
 
 // The cost (control bits + 8 * data bytes) of the least-cost path's stream
 // and the unused bits of its last control word.
@@ -156,7 +170,7 @@ namespace {
 // The whole input at once: the least-cost pass, then the exact pass with
 // the slack the least-cost stream calls for.
 std::vector<uint8_t> CompressWhole(const uint8_t* data, size_t size, CompressProgress progress,
-                                   void* context) {
+                                   void* context, bool* leastCostOnly) {
   ParseWindow window;
   std::vector<uint32_t> path;
   LeastCostPass first(data, size, &window, &path);
@@ -169,28 +183,50 @@ std::vector<uint8_t> CompressWhole(const uint8_t* data, size_t size, CompressPro
     ExactPass exact(data, size);
     exact.SetSlack(slack);
     RunExactPass(window, path, &exact);
-    return exact.Finish(path);
+    if (!exact.GaveUp()) return exact.Finish(path);
+    *leastCostOnly = true;
+    return exact.WritePath(path);
   };
   const int firstSlack = least.spare % 8;
   std::vector<uint8_t> stream = smallestWithin(firstSlack);
-  if (!NoneSmaller(stream.size(), least, firstSlack)) stream = smallestWithin(least.spare - 8);
+  if (!*leastCostOnly && !NoneSmaller(stream.size(), least, firstSlack)) {
+    stream = smallestWithin(least.spare - 8);
+  }
   return stream;
 }
 
 // Both passes chunk by chunk with the given slack; `least` receives the
-// measure of the least-cost path.
+// measure of the least-cost path. When the exact pass gives up (on its own
+// or because the path outgrows its budget), the path is written out as it
+// settles and `leastCostOnly` is set.
 std::vector<uint8_t> CompressInChunks(const uint8_t* data, size_t size, int slack,
                                       CompressProgress progress, void* context,
-                                      PathMeasure* least) {
+                                      PathMeasure* least, bool* leastCostOnly) {
   ParseWindow window;
   std::vector<uint32_t> path;
   LeastCostPass first(data, size, &window, &path);
   ExactPass exact(data, size);
   exact.SetSlack(slack);
   ExactPassWorker worker(&exact);
+  PathWriter written(data, size);
+  bool writing = false;  // the path goes to `written` as it settles
+  auto writeOut = [&] {
+    for (uint32_t token : path) written.Add(token);
+    path.clear();
+    path.shrink_to_fit();
+  };
   size_t handed = 0;  // the exact pass has been given the stretch up to here
   first.Run(
       [&](size_t settled) {
+        if (!writing && (exact.GaveUp() || path.size() > kMostPathTokens)) {
+          exact.GiveUp();
+          writing = true;
+        }
+        if (writing) {
+          writeOut();
+          window.DropBefore(settled);
+          return;
+        }
         if (settled != size && settled - handed < kExactChunk) return;
         worker.Advance(window, settled);
         handed = settled;
@@ -198,33 +234,43 @@ std::vector<uint8_t> CompressInChunks(const uint8_t* data, size_t size, int slac
       },
       progress, context);
   worker.Finish();
+  if (writing || exact.GaveUp()) {
+    *leastCostOnly = true;
+    writeOut();
+    return written.Finish();
+  }
   *least = Measure(path);
   return exact.Finish(path);
 }
 
 std::vector<uint8_t> Compress(const uint8_t* data, size_t size, bool whole,
-                              CompressProgress progress, void* context) {
+                              CompressProgress progress, void* context, CompressReport* report) {
   std::vector<uint8_t> stream;
+  bool leastCostOnly = false;
   if (whole) {
-    stream = CompressWhole(data, size, progress, context);
+    stream = CompressWhole(data, size, progress, context, &leastCostOnly);
   } else {
     PathMeasure least;
-    stream = CompressInChunks(data, size, kMostFirstSlack, progress, context, &least);
-    if (!NoneSmaller(stream.size(), least, kMostFirstSlack)) {
-      stream = CompressInChunks(data, size, least.spare - 8, progress, context, &least);
+    stream = CompressInChunks(data, size, kMostFirstSlack, progress, context, &least,
+                              &leastCostOnly);
+    if (!leastCostOnly && !NoneSmaller(stream.size(), least, kMostFirstSlack)) {
+      stream = CompressInChunks(data, size, least.spare - 8, progress, context, &least,
+                                &leastCostOnly);
     }
   }
   if (progress != nullptr) progress(size, size, context);
+  if (report != nullptr) report->leastCostOnly = leastCostOnly;
   return stream;
 }
 
 }  // namespace
 
 std::vector<uint8_t> CompressStream(const uint8_t* data, size_t size, CompressProgress progress,
-                                    void* context) {
-  return Compress(data, size, size <= kWholeUpTo, progress, context);
+                                    void* context, CompressReport* report) {
+  return Compress(data, size, size <= kWholeUpTo, progress, context, report);
 }
 
-std::vector<uint8_t> CompressStreamInChunks(const uint8_t* data, size_t size) {
-  return Compress(data, size, false, nullptr, nullptr);
+std::vector<uint8_t> CompressStreamInChunks(const uint8_t* data, size_t size,
+                                            CompressReport* report) {
+  return Compress(data, size, false, nullptr, nullptr, report);
 }

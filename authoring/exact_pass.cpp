@@ -6,13 +6,17 @@
 #include <climits>
 
 #include "authoring/token_costs.h"
-#include "authoring/token_writer.h"
+#include "authoring/path_writer.h"
 
 namespace {
 
 constexpr size_t kLookAhead = kMaxLongLength + 1;
 constexpr size_t kPendingSlots = 32;
 constexpr size_t kRetainInterval = size_t(1) << 12;
+// The work (lanes merged, offers visited) allowed: a few per position, as
+// text and code take about one, zeros and short periods more than twenty.
+constexpr size_t kWorkPerPosition = 8;
+constexpr size_t kWorkAllowance = size_t(1) << 20;
 
 // A lane's token: the packed token (parse_window.h) with its control bits
 // above it.
@@ -99,6 +103,7 @@ int64_t ExactPass::Ceiling(size_t position) const {
 // end is at least C minus it); inside, the bound is carried back over every
 // token, as the least cost to the end would be.
 void ExactPass::BoundChunk(const ParseWindow& window, size_t begin, size_t end) {
+  if (GaveUp()) return;
   auto value = [&](size_t q) -> int64_t {
     return q >= end ? int64_t(window.Least(q)) : bound_[q - boundsStart_];
   };
@@ -150,6 +155,7 @@ void ExactPass::SpanBounds() {
 }
 
 void ExactPass::Advance(const ParseWindow& window, size_t end, bool bounded) {
+  if (GaveUp()) return Release();
   window_ = &window;
   if (!bounded) {
     bound_.erase(bound_.begin(), bound_.begin() + std::ptrdiff_t(done_ - boundsStart_));
@@ -161,7 +167,10 @@ void ExactPass::Advance(const ParseWindow& window, size_t end, bool bounded) {
   for (size_t position = done_; position < end; ++position) {
     if (position > 0) Arrive(position);
     if (position % kRetainInterval == 0) Retain(position);
-    Grow(std::min(size_, position + kMaxLongLength));
+    if (!Grow(std::min(size_, position + kMaxLongLength)) || GaveUp() ||
+        work_ > kWorkPerPosition * position + kWorkAllowance) {
+      return Release();
+    }
     if (SlotAt(position).least == kNone) continue;
     const Match* matches;
     const size_t count = window.MatchesAt(position, &matches);
@@ -172,9 +181,14 @@ void ExactPass::Advance(const ParseWindow& window, size_t end, bool bounded) {
   done_ = end;
 }
 
-// Makes room for the positions up to `last`, each reached by nothing.
-void ExactPass::Grow(size_t last) {
+// Makes room for the positions up to `last`, each reached by nothing;
+// false (given up) when that would take more than kMostPositions.
+bool ExactPass::Grow(size_t last) {
   if (last - keep_ >= slots_.size()) {
+    if (2 * slots_.size() > kMostPositions) {
+      GiveUp();
+      return false;
+    }
     std::vector<Slot> larger(2 * slots_.size());
     std::vector<Lanes> largerLanes(larger.size());
     const size_t largerMask = larger.size() - 1;
@@ -194,6 +208,18 @@ void ExactPass::Grow(size_t last) {
     s.onPath = false;
     s.reached = false;
   }
+  return true;
+}
+
+// After giving up: nothing of the lanes is wanted any more. (The bounds
+// stay: another thread may still be writing them.)
+void ExactPass::Release() {
+  GiveUp();
+  std::vector<Slot>().swap(slots_);
+  std::vector<Lanes>().swap(lanes_);
+  offers_.clear();
+  for (auto& waiting : pending_) waiting.clear();
+  detours_ = DetourArena();
 }
 
 // Lanes (as cost + k + the target's base, k being at least 0) reach
@@ -202,6 +228,7 @@ void ExactPass::Grow(size_t last) {
 // first.
 void ExactPass::Merge(uint8_t* cost, Slot* target, __m128i lo, __m128i hi, uint64_t k,
                       int64_t room, uint32_t token) {
+  ++work_;
   if (k >= kNone || room < int64_t(k)) return;
   AddToLanes(k, &lo, &hi);
   if (room < kNone - 1) {
@@ -230,6 +257,7 @@ void ExactPass::Arrive(size_t position) {
   uint8_t* const cost = CostAt(position);
   std::vector<Offer>& waiting = pending_[position % kPendingSlots];
   for (const Offer& o : waiting) OpenOffer(o);
+  work_ += offers_.size() + waiting.size() * offers_.size();
   waiting.clear();
   const int64_t ceiling = Ceiling(position);
   slot.pathToken = position < size_ ? window_->PathToken(position) : 0;
@@ -508,19 +536,8 @@ std::vector<uint8_t> ExactPass::Finish(const std::vector<uint32_t>& path) {
 
 std::vector<uint8_t> ExactPass::Write(const std::vector<uint32_t>& path,
                                       const std::vector<const DetourArena::Detour*>& detours) const {
-  TokenWriter writer;
-  size_t position = 0;
-  auto write = [&](uint32_t token) {
-    const uint32_t length = TokenLength(token);
-    if (length == 1) {
-      writer.Literal(data_[position]);
-    } else if (length == 2) {
-      writer.ShortMatch(TokenDistance(token));
-    } else {
-      writer.LongMatch(TokenDistance(token), length);
-    }
-    position += length;
-  };
+  PathWriter writer(data_, size_);
+  const auto write = [&](uint32_t token) { writer.Add(token); };
   size_t next = 0;    // the next token of the least-cost path
   size_t pathAt = 0;  // where it starts
   for (const DetourArena::Detour* d : detours) {

@@ -20,6 +20,7 @@
 
 #include <emmintrin.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -52,6 +53,18 @@ class ExactPass {
   void SpanBounds();
   void BoundChunk(const ParseWindow& window, size_t begin, size_t end);
   size_t Done() const { return done_; }
+
+  // Lanes that stay off the least-cost path for long keep the positions
+  // since they left it; past this many positions the pass gives up rather
+  // than grow (zeros and short periods do that: equal lanes run side by
+  // side, shifted). It also gives up when its work outgrows a few steps per
+  // position (exact_pass.cpp). It then frees its ring and Advance does
+  // nothing more.
+  static constexpr size_t kMostPositions = size_t(1) << 15;
+  bool GaveUp() const { return gaveUp_.load(std::memory_order_relaxed); }
+  // Gives up from any thread (the caller's budget ran out): the pass stops
+  // at its next position.
+  void GiveUp() { gaveUp_.store(true, std::memory_order_relaxed); }
 
   // After Advance has reached the input's size: the smallest stream, made
   // of the least-cost path's tokens (`path`) with the best lane's detours.
@@ -100,7 +113,8 @@ class ExactPass {
   Slot& SlotAt(size_t position) { return slots_[position & mask_]; }
   uint8_t* CostAt(size_t position) { return lanes_[position & mask_].cost; }
   int64_t Ceiling(size_t position) const;
-  void Grow(size_t last);
+  bool Grow(size_t last);
+  void Release();
   void Arrive(size_t position);
   void Merge(uint8_t* cost, Slot* target, __m128i lo, __m128i hi, uint64_t k, int64_t room,
              uint32_t token);
@@ -115,6 +129,8 @@ class ExactPass {
   size_t size_;
   int slack_ = 0;
   size_t done_ = 0;
+  std::atomic<bool> gaveUp_{false};
+  size_t work_ = 0;  // lanes merged and offers visited, for the budget
 
   // The most a lane may cost at each position from boundsStart_ to
   // boundsEnd_ (bound_ + slack), and past it the least cost + slack.

@@ -1,5 +1,7 @@
 #include "authoring/pe_resources.h"
 
+#include <algorithm>
+
 #include "authoring/utf8_append.h"
 
 namespace {
@@ -22,6 +24,7 @@ class Reader {
   }
   uint16_t U16(size_t offset) const { return uint16_t(data_[offset] | data_[offset + 1] << 8); }
   uint32_t U32(size_t offset) const { return uint32_t(U16(offset)) | uint32_t(U16(offset + 2)) << 16; }
+  size_t Size() const { return size_; }
 
  private:
   const uint8_t* data_;
@@ -108,9 +111,10 @@ class TreeWalker {
     if (!InTree(relative + 2, length * 2)) return Fail("name outside the section");
     std::string name;
     const size_t text = root_ + relative + 2;
-    for (size_t i = 0; i < length; ++i) {
+    const size_t kept = std::min(length, kMaxKeptNameUnits);
+    for (size_t i = 0; i < kept; ++i) {
       uint32_t c = file_.U16(text + i * 2);
-      if (c >= 0xD800 && c < 0xDC00 && i + 1 < length) {
+      if (c >= 0xD800 && c < 0xDC00 && i + 1 < kept) {
         const uint32_t low = file_.U16(text + i * 2 + 2);
         if (low >= 0xDC00 && low < 0xE000) {
           c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
@@ -120,7 +124,10 @@ class TreeWalker {
       if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;  // a lone surrogate
       AppendUtf8(c, &name);
     }
+    namesKept_ += name.size();
+    if (namesKept_ > file_.Size()) return Fail("resource names longer than the file itself");
     *id = PeResourceId::Name(name);
+    id->cut = kept < length;
     return true;
   }
 
@@ -151,6 +158,7 @@ class TreeWalker {
   std::string* error_;
   PeResourceId path_[2];
   size_t entriesVisited_ = 0;
+  size_t namesKept_ = 0;  // bytes of the names read so far
 };
 
 }  // namespace
@@ -169,12 +177,13 @@ PeResourceId PeResourceId::Name(const std::string& name) {
 }
 
 std::string PeResourceId::ToString() const {
-  return isName ? name : "#" + std::to_string(number);
+  return isName ? name + (cut ? "..." : "") : "#" + std::to_string(number);
 }
 
 bool SameResourceId(const PeResourceId& a, const PeResourceId& b) {
   if (a.isName != b.isName) return false;
   if (!a.isName) return a.number == b.number;
+  if (a.cut || b.cut) return false;
   if (a.name.size() != b.name.size()) return false;
   for (size_t i = 0; i < a.name.size(); ++i) {
     char x = a.name[i], y = b.name[i];

@@ -16,12 +16,20 @@ struct PeResourceId {
   bool isName = false;
   uint16_t number = 0;
   std::string name;
+  // The name was longer than the reader keeps (kMaxKeptNameUnits): `name`
+  // holds its start, and it matches no name.
+  bool cut = false;
 
   static PeResourceId Number(uint16_t number);
   static PeResourceId Name(const std::string& name);
   // "UPDATE" for a name, "#24" for a number.
   std::string ToString() const;
 };
+
+// Names are kept up to this many UTF-16 units: more than any name the tool
+// looks for, so a resource tree whose names run to 65535 units each costs
+// no more than that.
+constexpr size_t kMaxKeptNameUnits = 256;
 
 // Names match without regard to ASCII case, as the platform's lookup does.
 bool SameResourceId(const PeResourceId& a, const PeResourceId& b);
@@ -47,7 +55,9 @@ constexpr uint16_t kPeResourceVersion = 16;
 constexpr uint16_t kPeResourceManifest = 24;
 
 // Reads `file`. False with `error` set when it is not a PE file or its
-// resource directory is damaged; an image without resources is no error.
+// resource directory is damaged, or the names kept for its resources would
+// take more bytes than the file has (a tree that shares one long name among
+// many resources); an image without resources is no error.
 bool ReadPeImage(const uint8_t* file, size_t size, PeImage* image, std::string* error);
 
 // The first resource of `type` and `name` in `language`, or in any

@@ -15,6 +15,8 @@ class TokenWriter {
   void ShortMatch(uint32_t distance);
   // Length 3..282, distance 1..8192.
   void LongMatch(uint32_t distance, uint32_t length);
+  // Room for a stream of `bytes` bytes ahead of its writing.
+  void Reserve(size_t bytes) { out_.reserve(bytes); }
   // Writes the end marker and hands back the finished stream.
   std::vector<uint8_t> Finish();
 

@@ -152,3 +152,25 @@ Sample AudioSample(size_t size) {
   bytes.resize(size);
   return {"audio", "Ogg-like pages of high-entropy payload", std::move(bytes)};
 }
+
+Sample ZerosSample(size_t size) {
+  return {"zeros", "zeros", std::vector<uint8_t>(size, 0)};
+}
+
+Sample PeriodSample(size_t size) {
+  std::vector<uint8_t> bytes(size);
+  for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t("AB"[i % 2]);
+  return {"period", "\"AB\" repeated", std::move(bytes)};
+}
+
+Sample RunsInNoiseSample(size_t size) {
+  Random r(5);
+  std::vector<uint8_t> bytes;
+  bytes.reserve(size);
+  while (bytes.size() < size) {
+    for (int i = 0; i < 3000; ++i) bytes.push_back(uint8_t(r.Next()));
+    bytes.insert(bytes.end(), 20000, uint8_t(r.Next()));
+  }
+  bytes.resize(size);
+  return {"runs", "runs of 20000 between 3000 bytes of noise", std::move(bytes)};
+}

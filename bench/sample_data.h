@@ -28,3 +28,10 @@ Sample CodeSample();
 // Already-compressed audio: pages with a small repeating header and
 // high-entropy payload.
 Sample AudioSample(size_t size);
+
+// Repetitive inputs, where the packer's exact pass gives up within its
+// budget and keeps the least-cost parse: zeros, a two-byte period, and
+// long runs of one byte between stretches of noise.
+Sample ZerosSample(size_t size);
+Sample PeriodSample(size_t size);
+Sample RunsInNoiseSample(size_t size);

@@ -15,9 +15,6 @@
 UPDATER_PLATFORM_FUNCTIONS(UPDATER_POSIX_DECLARATION)
 #undef UPDATER_POSIX_DECLARATION
 
-// The updater's name comparison under the name the archive tools call it by.
-inline int PosixLstrcmpiA(const char* a, const char* b) { return PosixlstrcmpiA(a, b); }
-
 // A module handle for the executable (or any file) at `hostPath`.
 win::Hmodule PosixModuleForFile(const char* hostPath);
 

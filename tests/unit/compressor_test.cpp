@@ -610,6 +610,85 @@ INSTANTIATE_TEST_SUITE_P(Inputs, CompressorLong, ::testing::ValuesIn(LongCases()
                            return std::string(info.param.name);
                          });
 
+// ---------------------------------------------------------------------------
+// Repetitive inputs: there lanes of equal cost run beside the least-cost
+// path without meeting it, and the exact pass gives up within its budget.
+// The stream is then the least-cost parse's: at most 3 bytes longer than
+// the smallest, and said so.
+
+Bytes Period(size_t size, const std::string& pattern) {
+  Bytes data(size);
+  for (size_t i = 0; i < size; ++i) data[i] = uint8_t(pattern[i % pattern.size()]);
+  return data;
+}
+
+// Random stretches with long runs of one byte between them.
+Bytes RunsInNoise(size_t size, uint32_t seed) {
+  Bytes data;
+  const Bytes noise = Random(size, 256, seed);
+  for (size_t i = 0; data.size() < size; ++i) {
+    const size_t take = std::min<size_t>(3000, size - data.size());
+    data.insert(data.end(), noise.begin() + std::ptrdiff_t(data.size()),
+                noise.begin() + std::ptrdiff_t(data.size() + take));
+    data.resize(std::min(size, data.size() + 5000), uint8_t(i));
+  }
+  return data;
+}
+
+struct RepetitiveCase {
+  const char* name;
+  Bytes data;
+  bool budgetRunsOut;
+};
+void PrintTo(const RepetitiveCase& c, std::ostream* os) { *os << c.name; }
+
+class CompressorRepetitive : public ::testing::TestWithParam<RepetitiveCase> {};
+
+TEST_P(CompressorRepetitive, StaysWithinThreeBytesOfTheSmallestAndSaysWhen) {
+  const RepetitiveCase& c = GetParam();
+  const size_t smallest = SizesWithFinder(c.data).smallest;
+  for (const bool whole : {true, false}) {
+    CompressReport report;
+    const Bytes stream = whole ? CompressStream(c.data.data(), c.data.size(), nullptr, nullptr,
+                                                &report)
+                               : CompressStreamInChunks(c.data.data(), c.data.size(), &report);
+    EXPECT_EQ(c.data, Decode(stream, c.data.size())) << whole;
+    EXPECT_EQ(c.budgetRunsOut, report.leastCostOnly) << whole;
+    if (report.leastCostOnly) {
+      EXPECT_LE(stream.size(), smallest + 3) << whole;
+      EXPECT_GE(stream.size(), smallest) << whole;
+    } else {
+      EXPECT_EQ(smallest, stream.size()) << whole;
+    }
+  }
+}
+
+std::vector<RepetitiveCase> RepetitiveCases() {
+  return {
+      {"Zeros", Bytes(100000, 0), true},
+      {"PeriodTwo", Period(100000, "AB"), true},
+      {"PeriodThree", Period(100000, "xyz"), true},
+      {"PeriodSeven", Period(100000, "updpack"), true},
+      {"ShortZeros", Bytes(20000, 0), false},
+      {"RunsInNoise", RunsInNoise(100000, 11), false},
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, CompressorRepetitive, ::testing::ValuesIn(RepetitiveCases()),
+                         [](const ::testing::TestParamInfo<RepetitiveCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// Past the path's budget (16 Mi tokens: noise takes one per byte) the path
+// is written out as it settles instead of kept for the exact pass.
+TEST(Compressor, PathPastItsBudgetIsWrittenAsItSettles) {
+  const Bytes data = Random((size_t(1) << 24) + (size_t(1) << 22), 256, 12);
+  CompressReport report;
+  const Bytes stream = CompressStream(data.data(), data.size(), nullptr, nullptr, &report);
+  EXPECT_TRUE(report.leastCostOnly);
+  EXPECT_EQ(data, Decode(stream, data.size()));
+}
+
 TEST(Compressor, ReportsProgressUpToTheWhole) {
   const Bytes data = Text(300000, 10);
   struct Seen {

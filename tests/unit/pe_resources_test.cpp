@@ -338,6 +338,49 @@ INSTANTIATE_TEST_SUITE_P(Cases, DamagedPe, ::testing::ValuesIn(kDamageCases),
                            return name;
                          });
 
+// Names are kept up to what the tool needs: a longer one is cut, shown as
+// cut and found by no name.
+TEST(PeResourceNames, LongNamesAreCutAndMatchNothing) {
+  const std::string kept(kMaxKeptNameUnits, 'K'), longer(kMaxKeptNameUnits + 1, 'L');
+  Layout layout;
+  const std::vector<uint8_t> file =
+      BuildPe({{PeResourceId::Number(5), PeResourceId::Name(kept), 0x411, "kept"},
+               {PeResourceId::Number(5), PeResourceId::Name(longer), 0x411, "cut"}},
+              false, &layout);
+  PeImage image;
+  std::string error;
+  ASSERT_TRUE(ReadPeImage(file.data(), file.size(), &image, &error)) << error;
+  ASSERT_NE(nullptr, FindPeResource(image, PeResourceId::Number(5), PeResourceId::Name(kept)));
+  EXPECT_EQ(nullptr, FindPeResource(image, PeResourceId::Number(5), PeResourceId::Name(longer)));
+  EXPECT_EQ(nullptr, FindPeResource(image, PeResourceId::Number(5),
+                                    PeResourceId::Name(longer.substr(0, kMaxKeptNameUnits))));
+  for (const PeResource& r : image.resources) {
+    EXPECT_LE(r.name.name.size(), kMaxKeptNameUnits);
+    if (r.name.cut) EXPECT_EQ(longer.substr(0, kMaxKeptNameUnits) + "...", r.name.ToString());
+  }
+}
+
+// A tree whose type entries all share one table of long names makes every
+// name count many times over: refused once the names would outgrow the
+// file, instead of taking memory by the claim.
+TEST(PeResourceNames, SharedTablesCannotMultiplyNamesPastTheFile) {
+  std::vector<Item> items;
+  for (uint16_t t = 1; t <= 64; ++t) items.push_back({PeResourceId::Number(t), PeResourceId::Name("X"), 0x411, "d"});
+  for (int k = 0; k < 64; ++k) {
+    items.push_back({PeResourceId::Number(1),
+                     PeResourceId::Name(std::string(250, 'N') + std::to_string(100000 + k)), 0x411,
+                     "d"});
+  }
+  Layout layout;
+  std::vector<uint8_t> file = BuildPe(items, false, &layout);
+  const uint32_t shared = Get32(file, layout.root + 16 + 4);
+  for (size_t e = 0; e < 64; ++e) Put32(&file, layout.root + 16 + e * 8 + 4, shared);
+  PeImage image;
+  std::string error;
+  EXPECT_FALSE(ReadPeImage(file.data(), file.size(), &image, &error));
+  EXPECT_NE(std::string::npos, error.find("resource names longer than the file itself")) << error;
+}
+
 // Whatever a file holds, every resource reported lies inside it.
 void ExpectInsideFile(const std::vector<uint8_t>& file, const std::string& what) {
   PeImage image;

@@ -23,6 +23,17 @@ TEST(EntryNames, AtMost259BytesInCodePage932) {
   EXPECT_EQ("is 260 bytes long in code page 932; an entry name holds at most 259", error);
 }
 
+// Names are checked once converted: ¥ becomes the backslash byte, while
+// two-byte characters ending in 0x5C stay one character.
+TEST(EntryNames, CheckedAfterConversion) {
+  std::string cp932, error;
+  EXPECT_FALSE(EntryNameFromFileName("..¥..¥Windows¥evil.txt", &cp932, &error));
+  EXPECT_NE(std::string::npos, error.find("holds a backslash")) << error;
+  EXPECT_FALSE(EntryNameFromFileName("readme.", &cp932, &error));
+  ASSERT_TRUE(EntryNameFromFileName("表ソ.txt", &cp932, &error)) << error;
+  EXPECT_EQ("\x95\x5C\x83\x5C.txt", cp932);
+}
+
 TEST(EntryNames, HalfWidthKatakanaTakeOneByte) {
   std::string cp932, error;
   ASSERT_TRUE(EntryNameFromFileName("ｶﾅ.ogg", &cp932, &error)) << error;

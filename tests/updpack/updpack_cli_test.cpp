@@ -5,10 +5,14 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "authoring/archive_reader.h"
+#include "authoring/archive_writer.h"
+
 #include "tests/updpack/updpack_fixture.h"
 
 namespace {
@@ -142,7 +146,12 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"CyrillicCase", {"one/дом.txt", "two/ДОМ.txt"}, "same name"},
         Refusal{"NotInCodePage932", {"ok.txt", "smile😀.txt"}, "\"in/smile😀.txt\" cannot be written in code page 932"},
         Refusal{"WindowsForbidsTheName", {"a:b.txt"}, "\"in/a:b.txt\" is not a name Windows allows"},
-        Refusal{"BackslashInTheName", {"a\\b.txt"}, "is not a name Windows allows"}),
+        Refusal{"BackslashInTheName", {"a\\b.txt"}, "is not a name Windows allows"},
+        Refusal{"YenBecomesABackslash", {"..¥..¥Windows¥evil.txt"}, "\"in/..¥..¥Windows¥evil.txt\" is not a name Windows allows for a file in code page 932: it holds a backslash"},
+        Refusal{"TrailingDot", {"readme."}, "it ends in a dot or a space"},
+        Refusal{"TrailingSpace", {"readme "}, "it ends in a dot or a space"},
+        Refusal{"EscapeByte", {"a\x1B[31mred.txt"}, "\"in/a\\x1B[31mred.txt\" is not a name Windows allows for a file in code page 932: it holds a control character"},
+        Refusal{"LineBreak", {"evil\nupdpack: fake.vq2: sound"}, "\"in/evil\\x0Aupdpack: fake.vq2: sound\""}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 TEST_F(UpdpackTest, MissingInputIsRefused) {
@@ -161,13 +170,53 @@ TEST_F(UpdpackTest, OutputInAMissingFolderLeavesNothing) {
   EXPECT_FALSE(fs::exists(Path("no")));
 }
 
-TEST_F(UpdpackTest, ArchiveInsideItsOwnInputIsLeftOut) {
-  MakeGame("game");
-  ASSERT_EQ(0, Updpack({"create", "-o", "game/update.vq2", "game"}).status);
-  const Result r = Updpack({"create", "-o", "game/update.vq2", "game"});
-  EXPECT_EQ(0, r.status);
-  EXPECT_NE(std::string::npos, r.err.find("warning: \"game/update.vq2\" is the archive being written"));
-  EXPECT_EQ(5u, List("game/update.vq2").entries.size());
+// An output that is one of the inputs' files, however it is spelled, is
+// refused with one line and the file is left as it was.
+TEST_F(UpdpackTest, OutputThatIsAnInputIsRefused) {
+  WriteBytes(Path("in/a.txt"), "keep me");
+  WriteBytes(Path("in/sub/b.txt"), "keep me too");
+  ASSERT_EQ(0, link(Path("in/a.txt").c_str(), Path("hard.txt").c_str()));
+  ASSERT_EQ(0, symlink("in/sub/b.txt", Path("soft.txt").c_str()));
+  const struct {
+    std::vector<std::string> args;
+    std::string input;  // the file that must survive
+  } cases[] = {
+      {{"create", "-o", "in/a.txt", "in"}, "in/a.txt"},
+      {{"create", "-o", "in/sub/b.txt", "in"}, "in/sub/b.txt"},
+      {{"create", "-o", "./in/../in/a.txt", "in"}, "in/a.txt"},
+      {{"create", "-o", "in/a.txt", "in/a.txt"}, "in/a.txt"},
+      {{"create", "-o", "hard.txt", "in"}, "in/a.txt"},
+      {{"create", "-o", "soft.txt", "in/sub"}, "in/sub/b.txt"},
+      {{"create", "-o", "in/a.txt", "in/sub", "in/a.txt"}, "in/a.txt"},
+  };
+  for (const auto& c : cases) {
+    const std::string before = ReadText(Path(c.input));
+    const Result r = Updpack(c.args);
+    EXPECT_EQ(1, r.status) << c.args[2];
+    EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("would destroy that file")) << r.err;
+    EXPECT_EQ(before, ReadText(Path(c.input))) << c.args[2];
+  }
+  EXPECT_EQ((std::vector<std::string>{"a.txt", "sub"}), Names("in"));
+}
+
+// Zeros make the exact pass give up within its budget: -v says so for that
+// entry alone, and the archive still holds the content.
+TEST_F(UpdpackTest, VerboseNamesEntriesPackedByTheLeastCostParse) {
+  WriteBytes(Path("in/zeros.bin"), std::string(100000, '\0'));
+  WriteBytes(Path("in/text.txt"), "a line of text, a line of text, a line of text\n");
+  const Result r = Updpack({"create", "-v", "-o", "update.vq2", "in"});
+  ASSERT_EQ(0, r.status) << r.err;
+  std::istringstream lines(r.out);
+  std::string zeros, text;
+  std::getline(lines, text);
+  std::getline(lines, zeros);
+  EXPECT_EQ(0u, zeros.find("in/zeros.bin  100000 -> ")) << r.out;
+  EXPECT_NE(std::string::npos, zeros.find("(least-cost parse:")) << r.out;
+  EXPECT_EQ(0u, text.find("in/text.txt  ")) << r.out;
+  EXPECT_EQ(std::string::npos, text.find("least-cost")) << r.out;
+  ASSERT_EQ(0, Updpack({"extract", "update.vq2", "-C", "out"}).status);
+  EXPECT_EQ(std::string(100000, '\0'), ReadText(Path("out/zeros.bin")));
 }
 
 TEST_F(UpdpackTest, ExtractFindsNamesAsTheUpdaterDoes) {
@@ -193,6 +242,140 @@ TEST_F(UpdpackTest, UsageErrorsAreOneLine) {
     EXPECT_EQ(0, r.err.rfind("updpack: ", 0)) << r.err;
     EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;
   }
+}
+
+// Names from a hostile archive: escaped in human output, so that none forges
+// a line or reaches the terminal as a control sequence, and exact in JSON.
+TEST_F(UpdpackTest, HostileNamesArePrintedSafely) {
+  std::vector<ArchiveItem> items(3);
+  items[0].name = "evil\nupdpack: fake.vq2: sound";
+  items[1].name = "clear\x1B[2J.txt";
+  items[2].name = "..\\..\\Windows\\evil.txt";
+  for (ArchiveItem& item : items) item.data = {'x'};
+  Bytes image;
+  std::string error;
+  ASSERT_TRUE(BuildArchive(items, ArchiveOptions{}, &image, &error)) << error;
+  std::ofstream(Path("hostile.vq2"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+
+  const Result verify = Updpack({"verify", "hostile.vq2"});
+  EXPECT_EQ(1, verify.status);
+  std::istringstream lines(verify.err);
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_EQ(0u, line.rfind("updpack: \"hostile.vq2\": entry ", 0)) << line;
+    EXPECT_EQ(std::string::npos, line.find('\x1B')) << line;
+  }
+  EXPECT_NE(std::string::npos, verify.err.find("\"evil\\x0Aupdpack: fake.vq2: sound\""));
+  EXPECT_NE(std::string::npos, verify.err.find("it holds a control character"));
+  EXPECT_NE(std::string::npos, verify.err.find("it holds a backslash"));
+
+  const Result list = Updpack({"list", "hostile.vq2"});
+  ASSERT_EQ(0, list.status);
+  EXPECT_EQ(std::string::npos, list.out.find('\x1B'));
+  EXPECT_NE(std::string::npos, list.out.find("clear\\x1B[2J.txt"));
+  EXPECT_EQ(std::string::npos, list.out.find("\nupdpack"));
+
+  const Result json = Updpack({"list", "--json", "hostile.vq2"});
+  ASSERT_EQ(0, json.status);
+  EXPECT_NE(std::string::npos, json.out.find("\"name\": \"evil\\u000Aupdpack: fake.vq2: sound\""));
+  EXPECT_NE(std::string::npos, json.out.find("\"name\": \"clear\\u001B[2J.txt\""));
+  EXPECT_NE(std::string::npos, json.out.find("\"name\": \"..\\\\..\\\\Windows\\\\evil.txt\""));
+
+  const Result extract = Updpack({"extract", "hostile.vq2", "-C", "out"});
+  EXPECT_EQ(1, extract.status);
+  EXPECT_EQ(3, std::count(extract.err.begin(), extract.err.end(), '\n')) << extract.err;
+  EXPECT_TRUE(Names("out").empty());
+  EXPECT_FALSE(fs::exists(Path("Windows")));
+}
+
+// Every name create accepts, extract writes: up to the 255 bytes a Linux
+// name holds, the temporary file beside it included. Nothing else is left
+// in the folder.
+TEST_F(UpdpackTest, LongNamesRoundTrip) {
+  const std::vector<std::string> names = {
+      std::string(240, 'a'), std::string(251, 'b') + ".txt", std::string(255, 'c'),
+      [] {
+        std::string s;
+        for (int i = 0; i < 85; ++i) s += "あ";  // 255 bytes of UTF-8, 170 of code page 932
+        return s;
+      }()};
+  for (const std::string& name : names) WriteBytes(Path("in/" + name), "content of " + name);
+  ASSERT_EQ(0, Updpack({"create", "-o", "long.vq2", "in"}).status);
+  ASSERT_EQ(0, Updpack({"verify", "long.vq2"}).status);
+  const Result r = Updpack({"extract", "long.vq2", "-C", "out"});
+  ASSERT_EQ(0, r.status) << r.err;
+  std::vector<std::string> sorted = names;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(sorted, Names("out"));
+  for (const std::string& name : names) EXPECT_EQ("content of " + name, ReadText(Path("out/" + name)));
+  ASSERT_EQ(0, Updpack({"extract", "long.vq2", "-C", "out"}).status);  // over the files there
+  EXPECT_EQ(sorted, Names("out"));
+}
+
+// Killed at any moment, extract leaves no temporary file and no file
+// half-written under an entry's name: each file there is whole.
+TEST_F(UpdpackTest, KilledExtractLeavesNoTemporaryAndNoHalfFile) {
+  std::map<std::string, std::string> contents;
+  for (int i = 0; i < 8; ++i) {
+    const std::string name = "file" + std::to_string(1000 + i) + ".dat";
+    contents[name] = std::string(6000000, char('a' + i)) + name;
+    WriteBytes(Path("in/" + name), contents[name]);
+  }
+  ASSERT_EQ(0, Updpack({"create", "--store", "-o", "many.vq2", "in"}).status);
+  for (int ms = 10; ms <= 250; ms += 12) {
+    fs::remove_all(Path("out"));
+    KillAfter({"extract", "many.vq2", "-C", "out"}, ms);
+    if (!fs::exists(Path("out"))) continue;
+    for (const std::string& name : Names("out")) {
+      ASSERT_TRUE(contents.count(name)) << "left behind after " << ms << " ms: " << name;
+      EXPECT_EQ(contents[name], ReadText(Path("out/" + name))) << name;
+    }
+  }
+}
+
+// Killed at any moment, create (which writes the archive as it packs)
+// leaves the archive from before and no temporary file.
+TEST_F(UpdpackTest, KilledCreateLeavesTheOldArchiveAndNoTemporary) {
+  for (int i = 0; i < 8; ++i) {
+    WriteBytes(Path("in/file" + std::to_string(i) + ".dat"), std::string(6000000, char('a' + i)));
+  }
+  WriteBytes(Path("out/update.vq2"), "the archive from before");
+  for (int ms = 10; ms <= 250; ms += 12) {
+    KillAfter({"create", "--store", "-o", "out/update.vq2", "in"}, ms);
+    const std::vector<std::string> names = Names("out");
+    ASSERT_EQ(std::vector<std::string>{"update.vq2"}, names) << "after " << ms << " ms";
+    const std::string now = ReadText(Path("out/update.vq2"));
+    if (now != "the archive from before") {
+      EXPECT_EQ(0, Updpack({"verify", "out/update.vq2"}).status) << "after " << ms << " ms";
+      WriteBytes(Path("out/update.vq2"), "the archive from before");
+    }
+  }
+}
+
+// Files past what 32-bit sizes reach are refused by their size, before they
+// are read (sparse files here: nothing of them is on disk).
+TEST_F(UpdpackTest, FilesPastThirtyTwoBitsAreRefusedBySize) {
+  const uintmax_t fiveGiB = uintmax_t(5) << 30;
+  WriteBytes(Path("in/big.bin"), "");
+  fs::resize_file(Path("in/big.bin"), fiveGiB);
+  WriteBytes(Path("big.vq2"), "");
+  fs::resize_file(Path("big.vq2"), fiveGiB);
+  const struct {
+    std::vector<std::string> args;
+    std::string expected;
+  } cases[] = {
+      {{"create", "-o", "out.vq2", "in"}, "\"in/big.bin\" is larger than an entry can be"},
+      {{"verify", "big.vq2"}, "\"big.vq2\" is 5368709120 bytes long, more than the 4294967295"},
+      {{"list", "big.vq2"}, "more than the 4294967295"},
+      {{"extract", "big.vq2", "-C", "out"}, "more than the 4294967295"},
+  };
+  for (const auto& c : cases) {
+    const Result r = Updpack(c.args);
+    EXPECT_EQ(1, r.status) << c.args[0];
+    EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find(c.expected)) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(Path("out.vq2")));
 }
 
 // Damage done to a packed archive (plain directory, nothing scrambled, so

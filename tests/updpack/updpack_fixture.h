@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -68,6 +69,29 @@ class UpdpackTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(root_); }
 
   std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
+
+  // Starts updpack in the test's folder (output discarded) and kills it
+  // with SIGKILL after `milliseconds`, if it is still running then.
+  void KillAfter(const std::vector<std::string>& args, int milliseconds) {
+    std::vector<std::string> all = {UPDPACK_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, root_.c_str());
+    pid_t pid;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_EQ(0, spawned);
+    usleep(useconds_t(milliseconds) * 1000);
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+  }
 
   // Runs updpack in the test's folder with standard output and error caught.
   Result Updpack(const std::vector<std::string>& args) {

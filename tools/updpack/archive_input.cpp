@@ -48,7 +48,9 @@ bool LoadArchive(const std::string& path, std::vector<uint8_t>* image, std::stri
   ArchiveOrigin unused;
   if (origin == nullptr) origin = &unused;
   *origin = ArchiveOrigin();
-  if (!ReadWholeFile(path, image, nullptr, error)) return false;
+  // Neither an archive nor an executable can pass 32-bit sizes: refused by
+  // the size before the file is read.
+  if (!ReadWholeFile(path, image, nullptr, error, UINT32_MAX)) return false;
   return !LooksLikeExecutable(*image) || TakeArchiveResource(path, image, error, origin);
 }
 

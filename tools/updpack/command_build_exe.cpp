@@ -155,7 +155,7 @@ int RunBuild(const BuildOptions& options) {
   ArchiveListing listing;
   ReadArchiveListing(archive.data(), archive.size(), &listing, &error);
   std::printf("%s: updater for %s, %zu bytes, carrying %zu entries in %zu bytes%s\n",
-              options.output.c_str(), options.architecture.c_str(), exe.size(),
+              Printable(options.output).c_str(), options.architecture.c_str(), exe.size(),
               listing.entries.size(), archive.size(),
               options.signing.wanted() ? ", signed" : "");
   return 0;

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "tools/updpack/commands.h"
-#include "tools/updpack/host_files.h"
 #include "tools/updpack/pack_paths.h"
 #include "tools/updpack/tool_messages.h"
 
@@ -19,9 +18,7 @@ struct CreateOptions {
 
 int RunCreate(const CreateOptions& options) {
   std::string error;
-  std::vector<uint8_t> archive;
-  if (!PackPaths(options.paths, options.output, options.pack, &archive, &error) ||
-      !WriteFileAtomically(options.output, archive, nullptr, &error)) {
+  if (!PackPathsToFile(options.paths, options.output, options.pack, &error)) {
     ReportError(error);
     return kFailure;
   }

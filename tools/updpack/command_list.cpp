@@ -32,7 +32,7 @@ std::string JsonString(const std::string& text) {
     if (c == '"' || c == '\\') {
       out += '\\';
       out += char(c);
-    } else if (c < 0x20) {
+    } else if (c < 0x20 || c == 0x7F) {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\u%04X", c);
       out += escaped;
@@ -57,10 +57,22 @@ const char* DigestWord(const ArchiveOrigin& origin) {
   return "none";
 }
 
+// The name's bytes as stored (code page 932, up to its NUL), in hex: exact
+// even where the name is not code page 932.
+std::string NameBytes(const ArchiveEntry& e) {
+  std::string hex;
+  for (size_t i = 0; i < sizeof e.name && e.name[i] != '\0'; ++i) {
+    char two[3];
+    std::snprintf(two, sizeof two, "%02X", static_cast<unsigned char>(e.name[i]));
+    hex += two;
+  }
+  return hex;
+}
+
 void PrintTable(const ListOptions& options, const ArchiveListing& listing,
                 const ArchiveOrigin& origin) {
   const ArchiveHeader& h = listing.header;
-  std::printf("archive           %s (%" PRIu64 " bytes)\n", options.archive.c_str(),
+  std::printf("archive           %s (%" PRIu64 " bytes)\n", Printable(options.archive).c_str(),
               listing.archiveSize);
   if (origin.executable) std::printf("digest            %s\n", DigestWord(origin));
   std::printf("magic             VQ2 (56 51 32 00)\n");
@@ -76,7 +88,7 @@ void PrintTable(const ListOptions& options, const ArchiveListing& listing,
                 "  %10" PRIu64 "  %s\n",
                 i, e.flags, e.scrambled, win::ToUint64(e.fileTime),
                 IsoDateFromFileTime(e.fileTime).c_str(), e.unpackedSize, e.storedSize,
-                listing.dataOffsets[i], EntryDisplayName(e).c_str());
+                listing.dataOffsets[i], Printable(EntryDisplayName(e)).c_str());
   }
 }
 
@@ -95,11 +107,13 @@ void PrintJson(const ListOptions& options, const ArchiveListing& listing,
   std::printf("  \"entries\": [");
   for (size_t i = 0; i < listing.entries.size(); ++i) {
     const ArchiveEntry& e = listing.entries[i];
-    std::printf("%s\n    {\"index\": %zu, \"name\": %s, \"flags\": %u, \"compressed\": %s, "
+    std::printf("%s\n    {\"index\": %zu, \"name\": %s, \"nameBytes\": \"%s\", \"flags\": %u, "
+                "\"compressed\": %s, "
                 "\"scrambled\": %u, \"fileTime\": %" PRIu64 ", \"fileTimeUtc\": \"%s\", "
                 "\"unpackedSize\": %" PRIu32 ", \"storedSize\": %" PRIu32
                 ", \"dataOffset\": %" PRIu64 "}",
-                i == 0 ? "" : ",", i, JsonString(EntryDisplayName(e)).c_str(), e.flags,
+                i == 0 ? "" : ",", i, JsonString(EntryDisplayName(e)).c_str(),
+                NameBytes(e).c_str(), e.flags,
                 (e.flags & kEntryCompressed) ? "true" : "false", e.scrambled,
                 win::ToUint64(e.fileTime), IsoDateFromFileTime(e.fileTime).c_str(),
                 e.unpackedSize, e.storedSize, listing.dataOffsets[i]);

@@ -30,7 +30,7 @@ bool CheckUpdater(const std::string& path, const ArchiveOrigin& origin,
                 origin.digestDetail + ")");
     holds = false;
   } else {
-    std::printf("%s: %s\n", path.c_str(), DigestStateText(origin.digest));
+    std::printf("%s: %s\n", Printable(path).c_str(), DigestStateText(origin.digest));
   }
   SignatureReport signature;
   std::string error;
@@ -39,13 +39,14 @@ bool CheckUpdater(const std::string& path, const ArchiveOrigin& origin,
     return false;
   }
   if (!signature.isSigned) {
-    std::printf("%s: not signed\n", path.c_str());
+    std::printf("%s: not signed\n", Printable(path).c_str());
   } else if (signature.valid) {
-    std::printf("%s: signed by %s, signature valid\n", path.c_str(), signature.signer.c_str());
+    std::printf("%s: signed by %s, signature valid\n", Printable(path).c_str(),
+                Printable(signature.signer).c_str());
   } else {
     ReportError(Quoted(path) + ": signed" +
-                (signature.signer.empty() ? std::string() : " by " + signature.signer) +
-                ", signature not valid (" + signature.reason + ")");
+                (signature.signer.empty() ? std::string() : " by " + Printable(signature.signer)) +
+                ", signature not valid (" + Printable(signature.reason) + ")");
     holds = false;
   }
   return holds;
@@ -70,9 +71,12 @@ int RunVerify(const std::string& archive, const std::string& trusted) {
     ProgressBar bar(total);
     problems = VerifyArchive(image.data(), image.size(), ShowProgress, &bar);
   }
-  for (const std::string& problem : problems) ReportError(Quoted(archive) + ": " + problem);
+  // Problems quote entry names: printable, so that no name forges a line.
+  for (const std::string& problem : problems) {
+    ReportError(Quoted(archive) + ": " + Printable(problem));
+  }
   if (!problems.empty()) return kFailure;
-  std::printf("%s: sound\n", archive.c_str());
+  std::printf("%s: sound\n", Printable(archive).c_str());
   return updaterHolds ? 0 : kFailure;
 }
 

@@ -1,53 +1,144 @@
 #include "tools/updpack/compress_entries.h"
 
 #include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
 
 #include "authoring/compressor.h"
+#include "tools/updpack/host_files.h"
 #include "tools/updpack/progress_bar.h"
+#include "tools/updpack/tool_messages.h"
 
 namespace {
 
 constexpr unsigned kWorkers = 2;
+// Memory that the entries in work may take together: the content, a stream
+// of up to 9/8 of it and the compressor's own (a fixed budget, about 200
+// MB at most). An entry past it is taken alone.
+constexpr uint64_t kWorkBudget = uint64_t(640) << 20;
+constexpr uint64_t kCompressorMemory = uint64_t(200) << 20;
+
+uint64_t WorkMemory(uint64_t size, bool compress) {
+  return compress ? size + size / 8 * 9 + kCompressorMemory : size;
+}
 
 struct Work {
-  const std::vector<std::vector<uint8_t>>* contents;
-  std::vector<std::vector<uint8_t>>* streams;
-  std::atomic<size_t> next{0};
+  const std::vector<std::string>* paths;
+  const std::vector<uint64_t>* sizes;
+  std::vector<PackedContent>* packed;  // each until it is taken
+  std::vector<std::string> errors;  // per entry
+  std::vector<uint64_t> memory;     // counted per entry until it is taken
+  bool compress;
   std::atomic<uint64_t> bytesDone{0};
-  std::atomic<bool> outOfMemory{false};
   std::mutex mutex;
   std::condition_variable changed;
-  size_t finished = 0;  // under mutex
+  size_t next = 0;          // under mutex
+  size_t finished = 0;      // under mutex
+  bool stopping = false;    // under mutex: take no more entries
+  std::vector<bool> done;   // under mutex
+  uint64_t inWork = 0;      // memory of the entries in work, under mutex
+  std::vector<bool> working;  // under mutex
+  std::unique_ptr<std::atomic<uint64_t>[]> entryDone;  // bytes of each entry done
 };
 
 struct EntryProgress {
   Work* work;
+  size_t index;
   size_t reported;
 };
 
 void CountBytes(size_t done, size_t, void* context) {
   auto* p = static_cast<EntryProgress*>(context);
   p->work->bytesDone += done - p->reported;
+  p->work->entryDone[p->index] = done;
   p->reported = done;
 }
 
-void CompressSome(Work* work) {
-  const size_t count = work->contents->size();
-  for (size_t i; (i = work->next++) < count;) {
-    const std::vector<uint8_t>& data = (*work->contents)[i];
-    EntryProgress progress{work, 0};
+// "packing 3 of 40: 120.3/300.0 MB in/big.bin": the entry in work with
+// the lowest index and its own bytes, so that a long single file shows
+// them moving; "packed 40 of 40" once all are.
+std::string Label(const Work& work, size_t finished) {
+  const size_t count = work.paths->size();
+  size_t current = 0;
+  while (current < count && !work.working[current]) ++current;
+  if (current == count) {
+    return "packed " + std::to_string(finished) + " of " + std::to_string(count);
+  }
+  char figures[64];
+  std::snprintf(figures, sizeof figures, ": %.1f/%.1f MB ",
+                double(work.entryDone[current].load()) / 1e6,
+                double((*work.sizes)[current]) / 1e6);
+  return "packing " + std::to_string(current + 1) + " of " + std::to_string(count) + figures +
+         Printable((*work.paths)[current]);
+}
+
+bool PackOne(Work* work, size_t i, EntryProgress* progress) {
+  const std::string& path = (*work->paths)[i];
+  PackedContent& packed = (*work->packed)[i];
+  std::vector<uint8_t> content;
+  // Refused by its size before reading (it may have grown since it was
+  // found).
+  if (!ReadWholeFile(path, &content, &packed.info, &work->errors[i], UINT32_MAX)) return false;
+  packed.unpackedSize = uint32_t(content.size());
+  if (work->compress) {
+    CompressReport report;
+    std::vector<uint8_t> stream =
+        CompressStream(content.data(), content.size(), CountBytes, progress, &report);
+    if (stream.size() < content.size()) {
+      packed.stored = std::move(stream);
+      packed.compressed = true;
+      packed.leastCostOnly = report.leastCostOnly;
+      return true;
+    }
+  } else {
+    CountBytes(content.size(), content.size(), progress);
+  }
+  packed.stored = std::move(content);
+  return true;
+}
+
+void PackSome(Work* work) {
+  const size_t count = work->paths->size();
+  for (;;) {
+    size_t i;
+    uint64_t memory;
+    {
+      std::unique_lock<std::mutex> lock(work->mutex);
+      if (work->next == count) return;
+      memory = WorkMemory((*work->sizes)[work->next], work->compress);
+      work->changed.wait(lock, [&] {
+        return work->stopping || work->next == count || work->inWork == 0 ||
+               work->inWork + memory <= kWorkBudget;
+      });
+      if (work->stopping || work->next == count) return;
+      i = work->next++;
+      memory = WorkMemory((*work->sizes)[i], work->compress);
+      work->inWork += memory;
+      work->memory[i] = memory;
+      work->working[i] = true;
+    }
+    EntryProgress progress{work, i, 0};
     try {
-      (*work->streams)[i] = CompressStream(data.data(), data.size(), CountBytes, &progress);
+      PackOne(work, i, &progress);
     } catch (const std::bad_alloc&) {
-      work->outOfMemory = true;
+      (*work->packed)[i] = PackedContent();
+      work->errors[i] = "out of memory while packing " + Quoted((*work->paths)[i]);
     }
     std::lock_guard<std::mutex> lock(work->mutex);
+    work->bytesDone += (*work->sizes)[i] - std::min<uint64_t>(progress.reported, (*work->sizes)[i]);
+    // What the entry keeps is its stored form, at most its content's size.
+    const uint64_t kept = std::min<uint64_t>(memory, (*work->sizes)[i]);
+    work->inWork -= memory - kept;
+    work->memory[i] = kept;
+    work->working[i] = false;
+    work->done[i] = true;
     ++work->finished;
     work->changed.notify_all();
   }
@@ -55,38 +146,78 @@ void CompressSome(Work* work) {
 
 }  // namespace
 
-bool CompressEntries(const std::vector<std::vector<uint8_t>>& contents,
-                     std::vector<std::vector<uint8_t>>* streams, std::string* error) {
-  streams->assign(contents.size(), {});
+bool PackContents(const std::vector<std::string>& paths, const std::vector<uint64_t>& sizes,
+                  bool compress, const TakePacked& take, std::string* error) {
+  std::vector<PackedContent> packed(paths.size());
   Work work;
-  work.contents = &contents;
-  work.streams = streams;
+  work.paths = &paths;
+  work.sizes = &sizes;
+  work.packed = &packed;
+  work.errors.assign(paths.size(), std::string());
+  work.memory.assign(paths.size(), 0);
+  work.working.assign(paths.size(), false);
+  work.done.assign(paths.size(), false);
+  work.entryDone.reset(new std::atomic<uint64_t>[paths.size()]());
+  work.compress = compress;
   uint64_t total = 0;
-  for (const auto& c : contents) total += c.size();
+  for (uint64_t s : sizes) total += s;
 
   std::vector<std::thread> workers;
-  for (unsigned w = 0; w < kWorkers && w < contents.size(); ++w) {
+  for (unsigned w = 0; w < kWorkers && w < paths.size(); ++w) {
     try {
-      workers.emplace_back(CompressSome, &work);
+      workers.emplace_back(PackSome, &work);
     } catch (const std::system_error&) {
       break;  // fewer threads: the ones there (or this one) do the rest
     }
   }
-  if (workers.empty()) CompressSome(&work);
+  if (workers.empty()) {
+    // No thread to be had: each entry packed and taken in turn here.
+    for (size_t i = 0; i < paths.size(); ++i) {
+      EntryProgress progress{&work, i, 0};
+      bool packedWell;
+      try {
+        packedWell = PackOne(&work, i, &progress);
+      } catch (const std::bad_alloc&) {
+        packedWell = false;
+        work.errors[i] = "out of memory while packing " + Quoted(paths[i]);
+      }
+      if (!packedWell) {
+        *error = work.errors[i];
+        return false;
+      }
+      if (!take(i, std::move(packed[i]), error)) return false;
+      packed[i] = PackedContent();
+    }
+    return true;
+  }
 
-  ProgressBar bar(total);
+  bool ok = true;
   {
+    ProgressBar bar(total);
+    size_t taken = 0;
     std::unique_lock<std::mutex> lock(work.mutex);
-    while (work.finished < contents.size()) {
-      work.changed.wait_for(lock, std::chrono::milliseconds(100));
-      bar.Update(work.bytesDone, "packing " + std::to_string(work.finished) + " of " +
-                                     std::to_string(contents.size()) + " entries");
+    while (ok && taken < paths.size()) {
+      if (!work.done[taken]) {
+        work.changed.wait_for(lock, std::chrono::milliseconds(100));
+        bar.Update(work.bytesDone, Label(work, work.finished));
+        continue;
+      }
+      // Taken outside the lock: writing it may take a while.
+      const size_t i = taken++;
+      lock.unlock();
+      ok = work.errors[i].empty();
+      if (!ok) {
+        *error = work.errors[i];
+      } else {
+        ok = take(i, std::move(packed[i]), error);
+      }
+      packed[i] = PackedContent();
+      lock.lock();
+      work.inWork -= work.memory[i];
+      if (!ok) work.stopping = true;
+      work.changed.notify_all();
     }
   }
   for (std::thread& t : workers) t.join();
-  if (work.outOfMemory) {
-    *error = "out of memory while compressing";
-    return false;
-  }
-  return true;
+  return ok;
 }

@@ -1,12 +1,37 @@
-// Compresses the contents of the entries of an archive, two at a time (each
+// Reads and packs the contents of an archive's entries, two at a time (each
 // compression may also find its matches on a thread of its own), with the
-// bytes done shown on a progress bar. The streams are those CompressStream
-// gives, whatever the order in which the entries finish.
+// bytes done shown on a progress bar. Each entry keeps only its stored form
+// (the stream when it is smaller than the content, else the content) and is
+// handed over in entry order as soon as it and those before it are done.
+// An entry's memory counts until it is handed over, and entries are started
+// only while those counted fit a budget (one at a time past it), so memory
+// stays bounded whatever the number of entries. The results are those of
+// CompressStream, whatever the order in which the entries finish.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-bool CompressEntries(const std::vector<std::vector<uint8_t>>& contents,
-                     std::vector<std::vector<uint8_t>>* streams, std::string* error);
+struct PackedContent {
+  std::vector<uint8_t> stored;  // the stream, or the content when `compressed` is false
+  bool compressed = false;
+  uint32_t unpackedSize = 0;
+  bool leastCostOnly = false;  // the stream is that of a least-cost parse (CompressReport)
+  struct stat info {};         // of the file as it was read
+};
+
+// Takes each entry, in order, on the calling thread; false with `error` set
+// stops the packing.
+using TakePacked = std::function<bool(size_t index, PackedContent packed, std::string* error)>;
+
+// `sizes` are the files' sizes as found before reading (for the budget and
+// the progress bar). With `compress` false the contents are stored as read.
+// False with `error` set when a file cannot be read, is larger than an entry
+// can be, memory runs out (the first such entry in order is reported), or
+// `take` fails.
+bool PackContents(const std::vector<std::string>& paths, const std::vector<uint64_t>& sizes,
+                  bool compress, const TakePacked& take, std::string* error);

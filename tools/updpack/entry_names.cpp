@@ -1,34 +1,28 @@
 #include "tools/updpack/entry_names.h"
 
 #include <algorithm>
-#include <cstring>
+#include <unordered_map>
 
+#include "authoring/entry_file_name.h"
+#include "authoring/name_fold_keys.h"
 #include "platform/posix/codepage.h"
-#include "platform/posix/posix_functions.h"
 
 namespace {
 
 constexpr size_t kMaxNameBytes = 259;
 
-// Characters Windows refuses in a file name, and the names "." and "..".
-bool IsPlainWindowsName(const std::string& utf8) {
-  if (utf8.empty() || utf8 == "." || utf8 == "..") return false;
-  for (unsigned char c : utf8) {
-    if (c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool EntryNameFromFileName(const std::string& utf8, std::string* cp932, std::string* error) {
-  if (!IsPlainWindowsName(utf8)) {
-    *error = "is not a name Windows allows for a file (it holds one of \\ / : * ? \" < > | or a "
-             "control character)";
-    return false;
-  }
   if (!Utf8ToCp932(utf8, cp932)) {
     *error = "cannot be written in code page 932 (Shift-JIS), the updater's code page";
+    return false;
+  }
+  // Checked as converted: a character may become a byte the updater takes
+  // for a path separator (¥ becomes 0x5C, a backslash).
+  const std::string why = WhyNotAFileName(*cp932);
+  if (!why.empty()) {
+    *error = "is not a name Windows allows for a file in code page 932: it " + why;
     return false;
   }
   if (cp932->size() > kMaxNameBytes) {
@@ -46,19 +40,13 @@ bool EntryNameBefore(const std::string& a, const std::string& b) {
 }
 
 bool FindSameNames(const std::vector<std::string>& cp932Names, size_t* first, size_t* second) {
-  // Sorted by the updater's own comparison, equal names stand side by side;
-  // a stable sort keeps them in their given order.
-  std::vector<size_t> order(cp932Names.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  auto compare = [&](size_t a, size_t b) {
-    return PosixLstrcmpiA(cp932Names[a].c_str(), cp932Names[b].c_str());
-  };
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return compare(a, b) < 0; });
-  for (size_t k = 1; k < order.size(); ++k) {
-    if (compare(order[k - 1], order[k]) == 0) {
-      *first = order[k - 1];
-      *second = order[k];
+  NameFoldKeys keys;
+  std::unordered_map<std::u16string, size_t> firstOfKey;
+  for (size_t i = 0; i < cp932Names.size(); ++i) {
+    const auto found = firstOfKey.emplace(keys.Key(cp932Names[i]), i);
+    if (!found.second) {
+      *first = found.first->second;
+      *second = i;
       return true;
     }
   }

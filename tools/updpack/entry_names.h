@@ -8,7 +8,7 @@
 
 // The code page 932 name of a file name, or false with `error` set when it
 // cannot be written in code page 932, is longer than 259 bytes there, or is
-// not a plain Windows file name.
+// not a plain Windows file name once converted (WhyNotAFileName).
 bool EntryNameFromFileName(const std::string& utf8, std::string* cp932, std::string* error);
 
 // The order of entries in an archive: by the bytes of their code page 932

@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -21,38 +21,6 @@ constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
 
 std::string Describe(const std::string& what, const std::string& path) {
   return what + " " + Quoted(path) + ": " + std::strerror(errno);
-}
-
-// The temporary file being written, removed if the process is interrupted.
-char gTemporaryPath[4096];
-
-void RemoveTemporaryAndStop(int signalNumber) {
-  if (gTemporaryPath[0] != '\0') unlink(gTemporaryPath);
-  std::signal(signalNumber, SIG_DFL);
-  std::raise(signalNumber);
-}
-
-void GuardTemporary(const std::string& path) {
-  std::snprintf(gTemporaryPath, sizeof gTemporaryPath, "%s", path.c_str());
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, RemoveTemporaryAndStop);
-}
-
-void ReleaseTemporary() {
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
-  gTemporaryPath[0] = '\0';
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= size_t(written);
-  }
-  return true;
 }
 
 std::string Join(const std::string& folder, const std::string& name) {
@@ -68,9 +36,10 @@ std::string LastPart(const std::string& path) {
 
 class Collector {
  public:
-  Collector(const std::string& skip, std::vector<FoundFile>* files) : files_(files) {
+  Collector(const std::string& output, std::vector<FoundFile>* files)
+      : output_(output), files_(files) {
     struct stat info;
-    if (stat(skip.c_str(), &info) == 0) skip_ = {info.st_dev, info.st_ino};
+    if (stat(output.c_str(), &info) == 0) outputId_ = {info.st_dev, info.st_ino};
   }
 
   bool Add(const std::string& path, std::string* error) {
@@ -80,11 +49,12 @@ class Collector {
       return false;
     }
     if (S_ISREG(info.st_mode)) {
-      if (std::make_pair(info.st_dev, info.st_ino) == skip_) {
-        ReportWarning(Quoted(path) + " is the archive being written; it is left out");
-        return true;
+      if (outputId_ && *outputId_ == std::make_pair(info.st_dev, info.st_ino)) {
+        *error = "the output " + Quoted(output_) + " is the input " + Quoted(path) +
+                 ": writing it would destroy that file; choose another output path";
+        return false;
       }
-      files_->push_back(FoundFile{path, LastPart(path)});
+      files_->push_back(FoundFile{path, LastPart(path), uint64_t(info.st_size)});
       return true;
     }
     if (!S_ISDIR(info.st_mode)) {
@@ -127,15 +97,16 @@ class Collector {
     return true;
   }
 
+  std::string output_;
   std::vector<FoundFile>* files_;
-  std::pair<dev_t, ino_t> skip_{0, 0};
+  std::optional<std::pair<dev_t, ino_t>> outputId_;
   std::set<std::pair<dev_t, ino_t>> open_;  // folders on the way down
 };
 
 }  // namespace
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct stat* info,
-                   std::string* error) {
+                   std::string* error, uint64_t limit) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     *error = Describe("cannot open", path);
@@ -144,6 +115,12 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct 
   struct stat own;
   if (info == nullptr) info = &own;
   bool ok = fstat(fd, info) == 0;
+  if (ok && uint64_t(info->st_size) > limit) {
+    *error = Quoted(path) + " is " + std::to_string(uint64_t(info->st_size)) +
+             " bytes long, more than the " + std::to_string(limit) + " it may have";
+    close(fd);
+    return false;
+  }
   if (ok) {
     bytes->resize(size_t(info->st_size));
     size_t done = 0;
@@ -163,35 +140,11 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct 
   return ok;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
-                         const win::FileTime* mtime, std::string* error) {
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string temporary = folder + "." + name + ".updpack-XXXXXX";
-  const int fd = mkstemp(&temporary[0]);
-  if (fd < 0) {
-    *error = Describe("cannot create a file beside", path);
-    return false;
-  }
-  GuardTemporary(temporary);
-  const mode_t mask = umask(0);
-  umask(mask);
-  bool ok = fchmod(fd, 0666 & ~mask) == 0 && WriteAll(fd, bytes.data(), bytes.size());
-  if (ok && mtime != nullptr) {
-    const struct timespec times[2] = {TimespecFromFileTime(*mtime), TimespecFromFileTime(*mtime)};
-    ok = futimens(fd, times) == 0;
-  }
-  if (ok) ok = fsync(fd) == 0;
-  if (close(fd) != 0) ok = false;
-  if (!ok) {
-    *error = Describe("cannot write", path);
-  } else if (rename(temporary.c_str(), path.c_str()) != 0) {
-    *error = Describe("cannot put the new file in place at", path);
-    ok = false;
-  }
-  if (!ok) unlink(temporary.c_str());
-  ReleaseTemporary();
+bool SyncFilesUnder(const std::string& folder, std::string* error) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  bool ok = fd >= 0 && syncfs(fd) == 0;
+  if (!ok) *error = Describe("cannot flush the files written under", folder);
+  if (fd >= 0) close(fd);
   return ok;
 }
 
@@ -212,9 +165,9 @@ bool MakeFolders(const std::string& path, std::string* error) {
   return true;
 }
 
-bool CollectFiles(const std::vector<std::string>& paths, const std::string& skip,
+bool CollectFiles(const std::vector<std::string>& paths, const std::string& output,
                   std::vector<FoundFile>* files, std::string* error) {
-  Collector collector(skip, files);
+  Collector collector(output, files);
   for (const std::string& path : paths) {
     if (!collector.Add(path, error)) return false;
   }

@@ -10,15 +10,16 @@
 #include <vector>
 
 #include "core/win_types.h"
+#include "tools/updpack/atomic_file.h"
 
+// Reads a whole file. With `limit`, a file larger than that is refused by
+// its size before anything is read or allocated.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct stat* info,
-                   std::string* error);
+                   std::string* error, uint64_t limit = UINT64_MAX);
 
-// Writes `bytes` to a temporary file beside `path` (removed again on any
-// failure, or when the process is interrupted) and renames it over `path`.
-// With `mtime`, the file gets that modification time first.
-bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
-                         const win::FileTime* mtime, std::string* error);
+// Writing whole files so that nothing half-written appears: atomic_file.h.
+// Flushes the file system that holds `folder` to disk.
+bool SyncFilesUnder(const std::string& folder, std::string* error);
 
 // Creates a folder and the folders above it as needed.
 bool MakeFolders(const std::string& path, std::string* error);
@@ -27,13 +28,16 @@ bool MakeFolders(const std::string& path, std::string* error);
 struct FoundFile {
   std::string path;  // as reached from the given path
   std::string name;  // its own name, the last part of the path
+  uint64_t size;     // as found
 };
 
 // The files named and the files inside the folders named, recursively
 // (following symbolic links; a folder that contains itself is refused).
-// Sorted by path within each folder. `skip`, when it exists, is left out
-// (the archive being written).
-bool CollectFiles(const std::vector<std::string>& paths, const std::string& skip,
+// Sorted by path within each folder. `output`, the file to be written, must
+// not be one of them (compared by device and inode, whatever the spelling,
+// hard links included): that is refused, as writing it would destroy an
+// input.
+bool CollectFiles(const std::vector<std::string>& paths, const std::string& output,
                   std::vector<FoundFile>* files, std::string* error);
 
 // FILETIME (100 ns since 1601-01-01 UTC) and the host's times.

@@ -1,11 +1,14 @@
 #include "tools/updpack/pack_paths.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstdio>
+#include <functional>
 #include <map>
 
 #include "authoring/archive_writer.h"
 #include "authoring/compressor.h"
+#include "tools/updpack/atomic_file.h"
 #include "tools/updpack/compress_entries.h"
 #include "tools/updpack/entry_names.h"
 #include "tools/updpack/host_files.h"
@@ -22,21 +25,27 @@ const std::map<std::string, DirectoryForm> kDirectoryForms = {
 struct PlannedEntry {
   std::string name;  // code page 932
   std::string path;
+  uint64_t size;     // as found
 };
 
 std::vector<uint8_t> CompressWhole(const uint8_t* data, size_t size) {
   return CompressStream(data, size);
 }
 
-// Names every file, refuses names the updater cannot use or tell apart, and
+// Names every file, refuses names the updater cannot use or tell apart and
+// files too large to be entries (by their size, before reading them), and
 // puts the entries in archive order.
 bool PlanEntries(const std::vector<FoundFile>& files, std::vector<PlannedEntry>* entries,
                  std::string* error) {
   for (const FoundFile& file : files) {
-    PlannedEntry entry{std::string(), file.path};
+    PlannedEntry entry{std::string(), file.path, file.size};
     std::string why;
     if (!EntryNameFromFileName(file.name, &entry.name, &why)) {
       *error = "the name of " + Quoted(file.path) + " " + why;
+      return false;
+    }
+    if (file.size > UINT32_MAX) {
+      *error = Quoted(file.path) + " is larger than an entry can be (4 GiB - 1 bytes)";
       return false;
     }
     entries->push_back(entry);
@@ -55,47 +64,63 @@ bool PlanEntries(const std::vector<FoundFile>& files, std::vector<PlannedEntry>*
   return true;
 }
 
-// Reads and packs every entry: compressed where that makes it smaller
-// (unless stored), scrambled unless asked not to.
-bool PackEntries(const std::vector<PlannedEntry>& entries, const PackOptions& options,
-                 std::vector<ArchiveItem>* items, std::string* error) {
-  std::vector<std::vector<uint8_t>> contents(entries.size());
-  std::vector<win::FileTime> times(entries.size());
-  for (size_t i = 0; i < entries.size(); ++i) {
-    struct stat info;
-    if (!ReadWholeFile(entries[i].path, &contents[i], &info, error)) return false;
-    if (!FileTimeFromStat(info, &times[i])) {
-      *error = "the modification time of " + Quoted(entries[i].path) +
-               " does not fit a FILETIME (it lies before 1601)";
-      return false;
-    }
-    if (contents[i].size() > UINT32_MAX) {
-      *error = Quoted(entries[i].path) + " is larger than an entry can be (4 GiB - 1 bytes)";
-      return false;
-    }
+// The archive item of a packed entry: scrambled unless asked not to, listed
+// with -v.
+bool MakeItem(const PlannedEntry& entry, PackedContent packed, const PackOptions& options,
+              ArchiveItem* item, std::string* error) {
+  item->name = entry.name;
+  if (!FileTimeFromStat(packed.info, &item->fileTime)) {
+    *error = "the modification time of " + Quoted(entry.path) +
+             " does not fit a FILETIME (it lies before 1601)";
+    return false;
   }
-  std::vector<std::vector<uint8_t>> streams;
-  if (!options.store && !CompressEntries(contents, &streams, error)) return false;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    ArchiveItem item;
-    item.name = entries[i].name;
-    item.fileTime = times[i];
-    item.scramble = !options.noScramble;
-    const size_t size = contents[i].size();
-    if (!options.store && streams[i].size() < size) {
-      item.precompressed = true;
-      item.unpackedSize = uint32_t(size);
-      item.data = std::move(streams[i]);
-    } else {
-      item.data = std::move(contents[i]);
-    }
-    if (options.verbose) {
-      std::printf("%s  %zu -> %zu%s\n", entries[i].path.c_str(), size, item.data.size(),
-                  item.precompressed ? "" : " (stored)");
-    }
-    items->push_back(std::move(item));
+  item->scramble = !options.noScramble;
+  item->precompressed = packed.compressed;
+  item->unpackedSize = packed.unpackedSize;
+  item->data = std::move(packed.stored);
+  if (options.verbose) {
+    std::printf("%s  %" PRIu32 " -> %zu%s%s\n", Printable(entry.path).c_str(), item->unpackedSize,
+                item->data.size(), item->precompressed ? "" : " (stored)",
+                packed.leastCostOnly
+                    ? " (least-cost parse: proving the smallest would pass the memory budget; "
+                      "at most 3 bytes longer)"
+                    : "");
   }
   return true;
+}
+
+// Collects, names and orders the files, calls `planned`, then reads and
+// packs every entry (compressed where that makes it smaller, unless
+// stored), handing each item over in archive order.
+bool PackItems(const std::vector<std::string>& paths, const std::string& output,
+               const PackOptions& options, const std::function<bool(std::string*)>& planned,
+               const std::function<bool(ArchiveItem, std::string*)>& take, std::string* error) {
+  std::vector<FoundFile> files;
+  std::vector<PlannedEntry> entries;
+  if (!CollectFiles(paths, output, &files, error) || !PlanEntries(files, &entries, error) ||
+      !planned(error)) {
+    return false;
+  }
+  std::vector<std::string> entryPaths;
+  std::vector<uint64_t> sizes;
+  for (const PlannedEntry& e : entries) {
+    entryPaths.push_back(e.path);
+    sizes.push_back(e.size);
+  }
+  return PackContents(entryPaths, sizes, !options.store,
+                      [&](size_t i, PackedContent packed, std::string* why) {
+                        ArchiveItem item;
+                        return MakeItem(entries[i], std::move(packed), options, &item, why) &&
+                               take(std::move(item), why);
+                      },
+                      error);
+}
+
+ArchiveOptions ArchiveOptionsOf(const PackOptions& options) {
+  ArchiveOptions archiveOptions;
+  archiveOptions.directory = kDirectoryForms.at(options.directory);
+  archiveOptions.compress = CompressWhole;
+  return archiveOptions;
 }
 
 }  // namespace
@@ -111,15 +136,40 @@ void AddPackOptions(CLI::App* command, PackOptions* options) {
   command->add_flag("-v,--verbose", options->verbose, "list each entry as it is packed");
 }
 
-bool PackPaths(const std::vector<std::string>& paths, const std::string& skip,
+bool PackPaths(const std::vector<std::string>& paths, const std::string& output,
                const PackOptions& options, std::vector<uint8_t>* archive, std::string* error) {
-  std::vector<FoundFile> files;
-  std::vector<PlannedEntry> entries;
   std::vector<ArchiveItem> items;
-  ArchiveOptions archiveOptions;
-  archiveOptions.directory = kDirectoryForms.at(options.directory);
-  archiveOptions.compress = CompressWhole;
-  return CollectFiles(paths, skip, &files, error) && PlanEntries(files, &entries, error) &&
-         PackEntries(entries, options, &items, error) &&
-         BuildArchive(items, archiveOptions, archive, error);
+  return PackItems(paths, output, options, [](std::string*) { return true; },
+                   [&](ArchiveItem item, std::string*) {
+                     items.push_back(std::move(item));
+                     return true;
+                   },
+                   error) &&
+         BuildArchive(std::move(items), ArchiveOptionsOf(options), archive, error);
+}
+
+bool PackPathsToFile(const std::vector<std::string>& paths, const std::string& output,
+                     const PackOptions& options, std::string* error) {
+  AtomicFile file;
+  ArchiveAssembler assembler(ArchiveOptionsOf(options));
+  std::vector<uint8_t> directory, header;
+  // Opened once the inputs are known (so that the file being written is
+  // never among them), with the header's place first: its value is known
+  // at the end.
+  return PackItems(paths, output, options,
+                   [&](std::string* why) {
+                     return file.Open(output, why) &&
+                            file.AppendZeros(sizeof(ArchiveHeader), why);
+                   },
+                   [&](ArchiveItem item, std::string* why) {
+                     std::vector<uint8_t> stored;
+                     size_t padding;
+                     return assembler.Add(std::move(item), &stored, &padding, why) &&
+                            file.Append(stored.data(), stored.size(), why) &&
+                            file.AppendZeros(padding, why);
+                   },
+                   error) &&
+         assembler.Finish(&directory, &header, error) &&
+         file.Append(directory.data(), directory.size(), error) &&
+         file.WriteAt(0, header, error) && file.Commit(nullptr, true, error);
 }

@@ -21,8 +21,13 @@ struct PackOptions {
 // Adds --store, --no-scramble, --directory and --verbose to a command.
 void AddPackOptions(CLI::App* command, PackOptions* options);
 
-// Packs `paths` into `archive`; `skip`, when it names a file among them, is
-// left out (the output being written). False with `error` set when a file
-// cannot be read or named, or two names would be the same to the updater.
-bool PackPaths(const std::vector<std::string>& paths, const std::string& skip,
+// Packs `paths` into `archive`. False with `error` set when a file cannot be
+// read or named, two names would be the same to the updater, or `output`
+// (the file to be written) is one of the inputs.
+bool PackPaths(const std::vector<std::string>& paths, const std::string& output,
                const PackOptions& options, std::vector<uint8_t>* archive, std::string* error);
+
+// The same archive written straight to `output` (an AtomicFile), entry by
+// entry as they are packed, so that it is never held whole in memory.
+bool PackPathsToFile(const std::vector<std::string>& paths, const std::string& output,
+                     const PackOptions& options, std::string* error);

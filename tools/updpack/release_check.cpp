@@ -56,7 +56,7 @@ class ReleaseChecker {
   int FindEntry(const char* name) const {
     for (size_t i = 0; i < listing_.entries.size(); ++i) {
       if (EntryNameIsTerminated(listing_.entries[i]) &&
-          PosixLstrcmpiA(listing_.entries[i].name, name) == 0) {
+          PosixlstrcmpiA(listing_.entries[i].name, name) == 0) {
         return int(i);
       }
     }
@@ -164,6 +164,6 @@ std::vector<std::string> CheckRelease(const uint8_t* image, size_t size) {
   // the platform table; the tool gives them the POSIX text functions.
   platform.CharNextA = PosixCharNextA;
   platform.IsDBCSLeadByte = PosixIsDBCSLeadByte;
-  platform.lstrcmpiA = PosixLstrcmpiA;
+  platform.lstrcmpiA = PosixlstrcmpiA;
   return ReleaseChecker(image, size).Run();
 }

@@ -10,5 +10,10 @@ constexpr int kUsageError = 2;  // the command line was wrong
 void ReportError(const std::string& message);
 void ReportWarning(const std::string& message);
 
-// A path or name as it appears in messages: in double quotes.
+// A path or name as it appears in human output: control characters (C0,
+// DEL, C1), backslashes and bytes that are not UTF-8 written as \xNN, so
+// that no name can move the cursor, forge a line or colour the terminal.
+std::string Printable(const std::string& text);
+
+// A path or name as it appears in messages: printable, in double quotes.
 std::string Quoted(const std::string& text);

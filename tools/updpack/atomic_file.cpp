@@ -1,0 +1,177 @@
+#include "tools/updpack/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "tools/updpack/host_files.h"
+#include "tools/updpack/tool_messages.h"
+
+namespace {
+
+std::string Describe(const std::string& what, const std::string& path) {
+  return what + " " + Quoted(path) + ": " + std::strerror(errno);
+}
+
+// The named temporary file being written, removed if the process is
+// interrupted.
+char gTemporaryPath[4096];
+
+void RemoveTemporaryAndStop(int signalNumber) {
+  if (gTemporaryPath[0] != '\0') unlink(gTemporaryPath);
+  std::signal(signalNumber, SIG_DFL);
+  std::raise(signalNumber);
+}
+
+void GuardTemporary(const std::string& path) {
+  std::snprintf(gTemporaryPath, sizeof gTemporaryPath, "%s", path.c_str());
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, RemoveTemporaryAndStop);
+}
+
+void ReleaseTemporary() {
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
+  gTemporaryPath[0] = '\0';
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= size_t(written);
+  }
+  return true;
+}
+
+std::string TemporaryName(const std::string& folder) {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::string name = folder + ".updpack-";
+  for (int i = 0; i < 8; ++i) name += kLetters[uint32_t(std::rand()) % (sizeof kLetters - 1)];
+  return name + ".tmp";
+}
+
+}  // namespace
+
+AtomicFile::~AtomicFile() { Abandon(); }
+
+void AtomicFile::Abandon() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  if (!named_.empty()) {
+    unlink(named_.c_str());
+    ReleaseTemporary();
+    named_.clear();
+  }
+}
+
+bool AtomicFile::Open(const std::string& path, std::string* error) {
+  Abandon();
+  path_ = path;
+  const size_t slash = path.rfind('/');
+  folder_ = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+#ifdef O_TMPFILE
+  // Unnamed, when the file system has such files and /proc/self/fd can
+  // give it a name at the end.
+  if (access("/proc/self/fd", X_OK) == 0) {
+    fd_ = open(folder_.empty() ? "." : folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ >= 0) return true;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+      *error = Describe("cannot create a file beside", path);
+      return false;
+    }
+  }
+#endif
+  std::string named = folder_ + ".updpack-XXXXXX";
+  fd_ = mkstemp(&named[0]);
+  if (fd_ < 0) {
+    *error = Describe("cannot create a file beside", path);
+    return false;
+  }
+  named_ = named;
+  GuardTemporary(named_);
+  return true;
+}
+
+bool AtomicFile::Append(const uint8_t* data, size_t size, std::string* error) {
+  if (fd_ >= 0 && WriteAll(fd_, data, size)) return true;
+  *error = Describe("cannot write", path_);
+  return false;
+}
+
+bool AtomicFile::AppendZeros(size_t count, std::string* error) {
+  static const uint8_t kZeros[16] = {};
+  while (count > 0) {
+    const size_t take = count < sizeof kZeros ? count : sizeof kZeros;
+    if (!Append(kZeros, take, error)) return false;
+    count -= take;
+  }
+  return true;
+}
+
+bool AtomicFile::WriteAt(uint64_t offset, const std::vector<uint8_t>& bytes, std::string* error) {
+  if (fd_ >= 0 && pwrite(fd_, bytes.data(), bytes.size(), off_t(offset)) == ssize_t(bytes.size())) {
+    return true;
+  }
+  *error = Describe("cannot write", path_);
+  return false;
+}
+
+bool AtomicFile::Commit(const win::FileTime* mtime, bool sync, std::string* error) {
+  const mode_t mask = umask(0);
+  umask(mask);
+  bool ok = fd_ >= 0 && fchmod(fd_, 0666 & ~mask) == 0;
+  if (ok && mtime != nullptr) {
+    const struct timespec times[2] = {TimespecFromFileTime(*mtime), TimespecFromFileTime(*mtime)};
+    ok = futimens(fd_, times) == 0;
+  }
+  if (ok && sync) ok = fsync(fd_) == 0;
+  if (!ok) {
+    *error = Describe("cannot write", path_);
+    Abandon();
+    return false;
+  }
+  if (named_.empty()) {
+    // Named now, beside the path, for the rename.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    std::string temporary;
+    int linked = -1;
+    for (int attempt = 0; attempt < 100 && linked != 0; ++attempt) {
+      temporary = TemporaryName(folder_);
+      linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW);
+      if (linked != 0 && errno != EEXIST) break;
+    }
+    if (linked != 0) {
+      *error = Describe("cannot create a file beside", path_);
+      Abandon();
+      return false;
+    }
+    named_ = temporary;
+    GuardTemporary(named_);
+  }
+  close(fd_);
+  fd_ = -1;
+  if (rename(named_.c_str(), path_.c_str()) != 0) {
+    *error = Describe("cannot put the new file in place at", path_);
+    Abandon();
+    return false;
+  }
+  ReleaseTemporary();
+  named_.clear();
+  return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
+                         const win::FileTime* mtime, std::string* error, bool sync) {
+  AtomicFile file;
+  return file.Open(path, error) && file.Append(bytes.data(), bytes.size(), error) &&
+         file.Commit(mtime, sync, error);
+}
