@@ -37,6 +37,8 @@ struct PlatformOperations {
                                     const win::FileTime* lastAccess,
                                     const win::FileTime* lastWrite);
   win::Bool(WINAPI_CC* MoveFileExA)(const char* from, const char* to, win::Dword flags);
+  win::Bool(WINAPI_CC* FlushFileBuffers)(win::Handle file);
+  win::Bool(WINAPI_CC* RemoveDirectoryA)(const char* path);
 
   // Settings files
   win::Dword(WINAPI_CC* GetPrivateProfileStringA)(const char* section, const char* key,

@@ -22,6 +22,8 @@ win::Dword WINAPI_CC PosixGetFileAttributesA(const char* path);
 win::Bool WINAPI_CC PosixDeleteFileA(const char* path);
 win::Bool WINAPI_CC PosixCreateDirectoryA(const char* path, void* security);
 win::Bool WINAPI_CC PosixMoveFileExA(const char* from, const char* to, win::Dword flags);
+win::Bool WINAPI_CC PosixFlushFileBuffers(win::Handle file);
+win::Bool WINAPI_CC PosixRemoveDirectoryA(const char* path);
 win::Bool WINAPI_CC PosixGetFileTime(win::Handle file, win::FileTime* creation,
                                      win::FileTime* lastAccess, win::FileTime* lastWrite);
 win::Bool WINAPI_CC PosixSetFileTime(win::Handle file, const win::FileTime* creation,

@@ -45,6 +45,8 @@ void InstallPosixPlatform() {
   t.GetFileTime = PosixGetFileTime;
   t.SetFileTime = PosixSetFileTime;
   t.MoveFileExA = PosixMoveFileExA;
+  t.FlushFileBuffers = PosixFlushFileBuffers;
+  t.RemoveDirectoryA = PosixRemoveDirectoryA;
   t.GetPrivateProfileStringA = PosixGetPrivateProfileStringA;
   t.CoInitialize = PosixCoInitialize;
   InstallPosixDesktop(t);

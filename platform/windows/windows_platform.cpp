@@ -42,6 +42,8 @@ void InstallWindowsPlatform() {
   Bind(t.GetFileTime, &::GetFileTime);
   Bind(t.SetFileTime, &::SetFileTime);
   Bind(t.MoveFileExA, &::MoveFileExA);
+  Bind(t.FlushFileBuffers, &::FlushFileBuffers);
+  Bind(t.RemoveDirectoryA, &::RemoveDirectoryA);
   Bind(t.GetPrivateProfileStringA, &::GetPrivateProfileStringA);
   Bind(t.CoInitialize, &::CoInitialize);
   Bind(t.MessageBoxA, &::MessageBoxA);
