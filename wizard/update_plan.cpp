@@ -28,13 +28,20 @@ bool UndoTarget(const TargetRecord& r) {
   const bool existed = r.attributes != win::kInvalidFileAttributes;
   bool sound = true;
   if (r.staged[0] != '\0') {
-    // The old file is either still at its place or under its kept name.
+    // The old file is either still at its place or under its kept name;
+    // until it is back, the target is not the old file and keeps its state.
     if (Exists(r.kept)) {
-      sound &= platform.MoveFileExA(r.kept, r.target,
-                                    win::kMoveFileReplaceExisting | win::kMoveFileWriteThrough) != 0;
-    } else if (!existed) {
-      sound &= RemoveIfThere(r.target);
+      // A pass cut short may have made the new file read-only already.
+      const win::Dword now = systemFunctions.GetFileAttributesA(r.target);
+      if (now != win::kInvalidFileAttributes && (now & win::kAttributeReadonly)) {
+        systemFunctions.SetFileAttributesA(r.target, win::kAttributeNormal);
+      }
+      if (!platform.MoveFileExA(r.kept, r.target,
+                                win::kMoveFileReplaceExisting | win::kMoveFileWriteThrough)) {
+        return false;
+      }
     }
+    if (!existed) sound &= RemoveIfThere(r.target);
     sound &= RemoveIfThere(r.staged);
     // A name that was removed a moment before can lend its times to the
     // file that takes it: all three are set again.
