@@ -70,11 +70,11 @@ bool ChooseFreeName(const UpdatePlan& plan, const char* beside, char* chosen) {
 bool MakeFolder(const Stage& stage, const char* folder) {
   if (systemFunctions.GetFileAttributesA(folder) != win::kInvalidFileAttributes) return true;
   UpdatePlan& plan = *stage.plan;
-  if (plan.folderCount < kMaxPlanFolders) {
-    if (!JournalFolder(stage.journal, folder)) return false;
+  if (plan.folderCount == kMaxPlanFolders || !JournalFolder(stage.journal, folder)) return false;
+  // Only a folder that this call made is the run's to remove.
+  if (platform.CreateDirectoryA(folder, nullptr)) {
     CopyText(plan.folders[plan.folderCount++], kPathSize, folder);
   }
-  platform.CreateDirectoryA(folder, nullptr);
   return true;
 }
 
@@ -144,10 +144,10 @@ bool DropStaged(TargetRecord* r) {
   return true;
 }
 
-// The target's record, made on first use.
-TargetRecord* RecordFor(const Stage& stage, const char* target) {
+// The target's record, made on first use with the attributes just read.
+TargetRecord* RecordFor(const Stage& stage, const char* target, win::Dword attributes) {
   TargetRecord* r = FindTarget(*stage.plan, target);
-  return r != nullptr ? r : AddTarget(stage, target, systemFunctions.GetFileAttributesA(target));
+  return r != nullptr ? r : AddTarget(stage, target, attributes);
 }
 
 // Mode "d": an existing target keeps its content, written again (with the
@@ -169,8 +169,10 @@ bool StageKeptContent(const Stage& stage, const char* target, const char* curren
   win::Dword read = 0;
   bool whole = block != nullptr && sys.ReadFile(file, block, size, &read, nullptr) && read == size;
   sys.CloseHandle(file);
-  if (whole && !(sys.GetFileAttributesA(current) & win::kAttributeReadonly)) {
-    TargetRecord* r = RecordFor(stage, target);
+  const win::Dword attributes = whole ? sys.GetFileAttributesA(current) : 0;
+  if (whole && attributes != win::kInvalidFileAttributes &&
+      !(attributes & win::kAttributeReadonly)) {
+    TargetRecord* r = RecordFor(stage, target, attributes);
     const bool fresh = r != nullptr && r->staged[0] == '\0';
     *sound = r != nullptr && WriteStaged(stage, r, block, size, nullptr);
     // A rewrite that fails leaves the file as it was, and the run goes on.
@@ -190,7 +192,7 @@ bool StageEntry(const Stage& stage, const UpdateItem& item, const char* target,
   const win::Dword attributes = systemFunctions.GetFileAttributesA(current);
   const bool exists = attributes != win::kInvalidFileAttributes;
   if (!exists || !(attributes & win::kAttributeDirectory)) {
-    TargetRecord* r = RecordFor(stage, target);
+    TargetRecord* r = RecordFor(stage, target, attributes);
     if (r != nullptr) {
       if (exists && (attributes & win::kAttributeReadonly)) {
         systemFunctions.SetFileAttributesA(current, win::kAttributeNormal);

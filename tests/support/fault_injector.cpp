@@ -16,6 +16,7 @@ struct HookedEntry {
   const char* name;
   void* slot;          // the table's field
   AnyFunction real;
+  AnyFunction wrapper;
   intptr_t failure;    // the entry's failure result
   int calls;
   int failAt;          // 0: none
@@ -60,7 +61,9 @@ struct Wrapper<N, R(WINAPI_CC*)(A...)> {
 template <int N, typename Function>
 void Hook(const char* name, Function* slot, intptr_t failure) {
   static_assert(N < kMaxEntries);
-  hooked[N] = HookedEntry{name, slot, reinterpret_cast<AnyFunction>(*slot), failure, 0, 0, false};
+  hooked[N] = HookedEntry{name,    slot, reinterpret_cast<AnyFunction>(*slot),
+                          reinterpret_cast<AnyFunction>(&Wrapper<N, Function>::Call),
+                          failure, 0,    0,     false};
   *slot = &Wrapper<N, Function>::Call;
   if (N + 1 > hookedCount) hookedCount = N + 1;
 }
@@ -74,6 +77,16 @@ HookedEntry* Find(const std::string& name) {
 
 SystemFunctionTable savedSystem;
 PlatformOperations savedPlatform;
+
+// The system function table is filled by name at start-up: a wrapped
+// function is handed out in place of the real one, which it then calls.
+void* WINAPI_CC InterceptingGetProcAddress(win::Hmodule module, const char* name) {
+  void* real = savedPlatform.GetProcAddress(module, name);
+  HookedEntry* e = real != nullptr ? Find(name) : nullptr;
+  if (e == nullptr) return real;
+  e->real = reinterpret_cast<AnyFunction>(real);
+  return reinterpret_cast<void*>(e->wrapper);
+}
 
 constexpr intptr_t kInvalid32 = intptr_t(0xFFFFFFFFu);
 constexpr intptr_t kRegistryFailure = 5;  // ERROR_ACCESS_DENIED
@@ -111,6 +124,7 @@ FaultInjector::FaultInjector() {
   Hook<23>("GetPrivateProfileStringA", &p.GetPrivateProfileStringA, 0);
   Hook<24>("MessageBoxA", &p.MessageBoxA, 0);
   Hook<25>("DialogBoxParamA", &p.DialogBoxParamA, -1);
+  p.GetProcAddress = InterceptingGetProcAddress;
   Reset();
 }
 
