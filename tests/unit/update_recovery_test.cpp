@@ -1,0 +1,132 @@
+// The next start after a killed update run: the journal that the run left
+// (written here through the run's own journal functions, then abandoned)
+// is read back and the installation put back, or finished when every
+// target had been replaced; a journal in use by another updater is left
+// alone, a read-only one is handled, a record cut short ends the journal.
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "tests/unit/update_run_fixture.h"
+#include "wizard/recover_update.h"
+#include "wizard/update_journal.h"
+
+namespace update_run_test {
+namespace {
+
+class Recovery : public UpdateRunTest {
+ protected:
+  // A killed run's state: a.dat (old, read-only, its own times) moved to its
+  // kept name and replaced by the new file; b.dat (new) staged but not yet
+  // in place; the folder data made by the run.
+  void LeaveKilledRun(bool replaced, bool cutLastRecord = false) {
+    Install({{"game/a.dat", "old a", kOldTime}, {"game/~upd1.tmp", "old a", kOldTime},
+             {"game/data/", "", 0}, {"game/~upd2.tmp", "new b", kEntryTime}});
+    WriteHostFile(DriveC() + "/game/a.dat", "new a");
+    SetTimes(DriveC() + "/game/a.dat", kEntryTime);
+    chmod((DriveC() + "/game/~upd1.tmp").c_str(), 0444);
+    win::Handle journal = CreateJournal();
+    ASSERT_NE(win::InvalidHandle(), journal);
+    TargetRecord a{};
+    CopyText(a.target, kPathSize, "C:\\game\\a.dat");
+    a.attributes = win::kAttributeReadonly;
+    a.timesKnown = true;
+    a.times[0] = a.times[1] = a.times[2] = win::ToFileTime(kOldTime);
+    a.times[1] = win::ToFileTime(kOldTime + 5);
+    TargetRecord b{};
+    CopyText(b.target, kPathSize, "C:\\game\\b.dat");
+    b.attributes = win::kInvalidFileAttributes;
+    ASSERT_TRUE(JournalFolder(journal, "C:\\game\\data"));
+    ASSERT_TRUE(JournalTarget(journal, 0, a));
+    ASSERT_TRUE(JournalStaged(journal, 0, "C:\\game\\~upd0.tmp"));
+    ASSERT_TRUE(JournalKept(journal, 0, "C:\\game\\~upd1.tmp"));
+    ASSERT_TRUE(JournalTarget(journal, 1, b));
+    ASSERT_TRUE(JournalStaged(journal, 1, "C:\\game\\~upd2.tmp"));
+    if (replaced) {
+      ASSERT_TRUE(JournalReplaced(journal));
+    }
+    systemFunctions.CloseHandle(journal);  // the run is killed here
+    if (cutLastRecord) {
+      std::string text = ReadHostFile(JournalHostPath());
+      WriteHostFile(JournalHostPath(), text.substr(0, text.size() - 3));
+    }
+  }
+
+  std::string JournalHostPath() const { return DriveC() + "/game/~UPD.JNL"; }
+
+  // Every file under C:\game with its content.
+  std::map<std::string, std::string> Files() const {
+    std::map<std::string, std::string> files;
+    for (const auto& [path, state] : Installation()) files[path] = state.content;
+    return files;
+  }
+};
+
+TEST_F(Recovery, UndoesARunKilledBeforeEveryTargetWasReplaced) {
+  LeaveKilledRun(false);
+  RecoverInterruptedUpdate();
+  struct stat st;  // before the contents are read
+  ASSERT_EQ(0, stat((DriveC() + "/game/a.dat").c_str(), &st));
+  EXPECT_EQ(0u, st.st_mode & 0222) << "read-only again";
+  EXPECT_EQ(kOldTime, Ticks(st.st_mtim));
+  EXPECT_EQ(kOldTime + 5, Ticks(st.st_atim));
+  EXPECT_EQ((std::map<std::string, std::string>{{"game/a.dat", "old a"}}), Files());
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Recovery, FinishesARunKilledAfterEveryTargetWasReplaced) {
+  LeaveKilledRun(true);
+  RemoveHostFile("game/~upd2.tmp");  // b.dat had taken its place
+  WriteHostFile(DriveC() + "/game/b.dat", "new b");
+  RecoverInterruptedUpdate();
+  EXPECT_EQ((std::map<std::string, std::string>{
+                {"game/a.dat", "new a"}, {"game/b.dat", "new b"}, {"game/data/", ""}}),
+            Files());
+}
+
+TEST_F(Recovery, ARecordCutShortEndsTheJournal) {
+  // The staged b.dat was never recorded whole, so it was never made either.
+  LeaveKilledRun(false, /*cutLastRecord=*/true);
+  RemoveHostFile("game/~upd2.tmp");
+  RecoverInterruptedUpdate();
+  EXPECT_EQ((std::map<std::string, std::string>{{"game/a.dat", "old a"}}), Files());
+}
+
+TEST_F(Recovery, AJournalInUseByAnotherUpdaterIsLeftAlone) {
+  LeaveKilledRun(false);
+  const auto before = Files();
+  win::Handle held = systemFunctions.CreateFileA("C:\\game\\~UPD.JNL", win::kGenericRead, 0,
+                                                 nullptr, win::kOpenExisting,
+                                                 win::kAttributeNormal, nullptr);
+  ASSERT_NE(win::InvalidHandle(), held);
+  RecoverInterruptedUpdate();
+  EXPECT_EQ(before, Files());
+  systemFunctions.CloseHandle(held);
+  RecoverInterruptedUpdate();
+  EXPECT_EQ((std::map<std::string, std::string>{{"game/a.dat", "old a"}}), Files());
+}
+
+TEST_F(Recovery, AReadOnlyJournalIsReadAndRemoved) {
+  LeaveKilledRun(false);
+  chmod(JournalHostPath().c_str(), 0444);
+  RecoverInterruptedUpdate();
+  EXPECT_EQ((std::map<std::string, std::string>{{"game/a.dat", "old a"}}), Files());
+}
+
+TEST_F(Recovery, WithoutAJournalNothingChanges) {
+  Install({{"game/a.dat", "old a", kOldTime}, {"game/~upd0.tmp", "someone's", kOldTime}});
+  RecoverInterruptedUpdate();
+  EXPECT_EQ((std::map<std::string, std::string>{{"game/a.dat", "old a"},
+                                                {"game/~upd0.tmp", "someone's"}}),
+            Files());
+}
+
+TEST_F(Recovery, AJournalWithoutItsHeaderIsOnlyRemoved) {
+  Install({{"game/a.dat", "old a", kOldTime}});
+  WriteHostFile(JournalHostPath(), "UPD");
+  RecoverInterruptedUpdate();
+  EXPECT_EQ((std::map<std::string, std::string>{{"game/a.dat", "old a"}}), Files());
+}
+
+}  // namespace
+}  // namespace update_run_test
