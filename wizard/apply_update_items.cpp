@@ -28,13 +28,15 @@ bool SetAllTimes(const char* path, const win::FileTime& time) {
 }
 
 // The second phase: each old file moves to its kept name and the staged
-// file takes its place. The journal records the end.
+// file takes its place, written through to the disk (the move aside is
+// journaled with it and need not be). The journal records the end.
 bool ReplaceTargets(win::Handle journal) {
+  if (!FlushStagedFiles(journal, plan)) return false;
   for (int i = 0; i < plan.targetCount; ++i) {
     const TargetRecord& r = plan.targets[i];
     if (r.staged[0] == '\0') continue;
     if (r.attributes != win::kInvalidFileAttributes &&
-        !platform.MoveFileExA(r.target, r.kept, win::kMoveFileWriteThrough)) {
+        !platform.MoveFileExA(r.target, r.kept, 0)) {
       return false;
     }
     if (!platform.MoveFileExA(r.staged, r.target, win::kMoveFileWriteThrough)) return false;

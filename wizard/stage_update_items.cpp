@@ -70,7 +70,10 @@ bool ChooseFreeName(const UpdatePlan& plan, const char* beside, char* chosen) {
 bool MakeFolder(const Stage& stage, const char* folder) {
   if (systemFunctions.GetFileAttributesA(folder) != win::kInvalidFileAttributes) return true;
   UpdatePlan& plan = *stage.plan;
-  if (plan.folderCount == kMaxPlanFolders || !JournalFolder(stage.journal, folder)) return false;
+  if (plan.folderCount == kMaxPlanFolders || !JournalFolder(stage.journal, folder) ||
+      !FlushJournal(stage.journal)) {
+    return false;
+  }
   // Only a folder that this call made is the run's to remove.
   if (platform.CreateDirectoryA(folder, nullptr)) {
     CopyText(plan.folders[plan.folderCount++], kPathSize, folder);
@@ -106,7 +109,8 @@ TargetRecord* AddTarget(const Stage& stage, const char* target, win::Dword attri
   return &r;
 }
 
-// Writes the new content of `r` beside it, with `time` when given, flushed.
+// Writes the new content of `r` beside it, with `time` when given. It is
+// flushed with the others before the replace (FlushStagedFiles).
 bool WriteStaged(const Stage& stage, TargetRecord* r, const void* bytes, uint32_t size,
                  const win::FileTime* time) {
   const SystemFunctionTable& sys = systemFunctions;
@@ -123,7 +127,6 @@ bool WriteStaged(const Stage& stage, TargetRecord* r, const void* bytes, uint32_
   win::Dword written = 0;
   bool sound = sys.WriteFile(file, bytes, size, &written, nullptr) && written == size;
   sound = sound && (time == nullptr || platform.SetFileTime(file, time, time, time));
-  sound = sound && platform.FlushFileBuffers(file);
   sys.CloseHandle(file);
   if (!sound) return false;
   r->hasNewTime = time != nullptr;
@@ -194,12 +197,18 @@ bool StageEntry(const Stage& stage, const UpdateItem& item, const char* target,
   if (!exists || !(attributes & win::kAttributeDirectory)) {
     TargetRecord* r = RecordFor(stage, target, attributes);
     if (r != nullptr) {
+      // The old attributes are on the disk before they change.
       if (exists && (attributes & win::kAttributeReadonly)) {
-        systemFunctions.SetFileAttributesA(current, win::kAttributeNormal);
+        if (FlushJournal(stage.journal)) {
+          systemFunctions.SetFileAttributesA(current, win::kAttributeNormal);
+        } else {
+          r = nullptr;
+        }
       }
-      sound = (item.modeCode == kModeNewer && exists &&
-               ExistingFileIsNewer(current, entry->fileTime)) ||
-              WriteStaged(stage, r, content.bytes, content.size, &entry->fileTime);
+      sound = r != nullptr &&
+              ((item.modeCode == kModeNewer && exists &&
+                ExistingFileIsNewer(current, entry->fileTime)) ||
+               WriteStaged(stage, r, content.bytes, content.size, &entry->fileTime));
     }
   }
   ReleaseEntryContent(&content);
@@ -227,6 +236,22 @@ bool StageItem(const Stage& stage, const UpdateItem& item) {
 }
 
 }  // namespace
+
+bool FlushStagedFiles(win::Handle journal, const UpdatePlan& plan) {
+  if (!FlushJournal(journal)) return false;
+  for (int i = 0; i < plan.targetCount; ++i) {
+    const char* staged = plan.targets[i].staged;
+    if (staged[0] == '\0') continue;
+    win::Handle file = systemFunctions.CreateFileA(staged, win::kGenericWrite, 0, nullptr,
+                                                   win::kOpenExisting, win::kAttributeNormal,
+                                                   nullptr);
+    if (file == win::InvalidHandle()) return false;
+    const bool flushed = platform.FlushFileBuffers(file) != 0;
+    systemFunctions.CloseHandle(file);
+    if (!flushed) return false;
+  }
+  return true;
+}
 
 bool StageUpdateItems(bool overwriteOnly, win::Handle journal, UpdatePlan* plan) {
   const Stage stage{overwriteOnly, journal, plan};

@@ -27,7 +27,7 @@ char* PutHex(char* out, uint64_t value, int digits) {
   return out + digits;
 }
 
-// Writes "<body>\t<checksum>\r\n" and flushes it to the disk.
+// Writes "<body>\t<checksum>\r\n".
 bool Append(win::Handle journal, const char* body) {
   char line[kLineSize + 16];
   size_t length = std::strlen(body);
@@ -39,8 +39,7 @@ bool Append(win::Handle journal, const char* body) {
   *end++ = '\n';
   win::Dword size = win::Dword(end - line);
   win::Dword written = 0;
-  return systemFunctions.WriteFile(journal, line, size, &written, nullptr) && written == size &&
-         platform.FlushFileBuffers(journal);
+  return systemFunctions.WriteFile(journal, line, size, &written, nullptr) && written == size;
 }
 
 bool AppendIndexed(win::Handle journal, char kind, int index, const char* path) {
@@ -143,7 +142,7 @@ win::Handle CreateJournal() {
       systemFunctions.CreateFileA(path, win::kGenericWrite, 0, nullptr, win::kCreateNew,
                                   win::kAttributeNormal, nullptr);
   if (journal == win::InvalidHandle()) return journal;
-  if (Append(journal, kHeader)) return journal;
+  if (Append(journal, kHeader) && FlushJournal(journal)) return journal;
   DeleteJournal(journal);
   return win::InvalidHandle();
 }
@@ -178,7 +177,11 @@ bool JournalKept(win::Handle journal, int index, const char* kept) {
   return AppendIndexed(journal, 'K', index, kept);
 }
 
-bool JournalReplaced(win::Handle journal) { return Append(journal, "R"); }
+bool JournalReplaced(win::Handle journal) {
+  return Append(journal, "R") && FlushJournal(journal);
+}
+
+bool FlushJournal(win::Handle journal) { return platform.FlushFileBuffers(journal) != 0; }
 
 bool DeleteJournal(win::Handle journal) {
   systemFunctions.CloseHandle(journal);

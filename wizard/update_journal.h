@@ -1,7 +1,8 @@
 // The update run's journal: "~UPD.JNL" in the install folder. Each step of
-// the run that changes the installation is written to it, and flushed,
-// before the step is made, so that the next start of an updater can undo or
-// finish a run that was killed (docs/update-run.md describes the format).
+// the run that changes the installation is written to it before the step is
+// made, so that the next start of an updater can undo or finish a run that
+// was killed; it is flushed before a step that the disk could keep without
+// its record (docs/update-run.md describes the format and the order).
 // While a run or a recovery works, it holds the journal open without sharing.
 #pragma once
 
@@ -15,12 +16,15 @@ void JournalPath(char* path);
 // cannot be written (nothing is left behind then).
 win::Handle CreateJournal();
 
-// Records, each written and flushed; false when that failed.
+// Records, written (not flushed); false when that failed.
 bool JournalFolder(win::Handle journal, const char* folder);
 bool JournalTarget(win::Handle journal, int index, const TargetRecord& record);
 bool JournalStaged(win::Handle journal, int index, const char* staged);
 bool JournalKept(win::Handle journal, int index, const char* kept);
+// The end of the replace, written and flushed.
 bool JournalReplaced(win::Handle journal);
+// Puts what was written on the disk.
+bool FlushJournal(win::Handle journal);
 
 // Closes the journal and deletes it (tried twice). False when it stays.
 bool DeleteJournal(win::Handle journal);
