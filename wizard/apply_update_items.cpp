@@ -2,9 +2,11 @@
 
 #include <cstring>
 
+#include "core/join_path.h"
 #include "core/platform.h"
 #include "core/show_error.h"
 #include "core/system_functions.h"
+#include "core/text_format.h"
 #include "core/updater_state.h"
 #include "texts.h"
 #include "wizard/stage_update_items.h"
@@ -27,9 +29,25 @@ bool SetAllTimes(const char* path, const win::FileTime& time) {
   return set;
 }
 
+// True when no later staged file goes into the folder of target `index`.
+bool LastInItsFolder(int index) {
+  char folder[kPathSize];
+  char other[kPathSize];
+  const char* target = plan.targets[index].target;
+  CopyText(folder, size_t(FileNameOffset(target)) + 1, target);
+  for (int i = index + 1; i < plan.targetCount; ++i) {
+    const TargetRecord& r = plan.targets[i];
+    if (r.staged[0] == '\0') continue;
+    CopyText(other, size_t(FileNameOffset(r.target)) + 1, r.target);
+    if (platform.lstrcmpiA(folder, other) == 0) return false;
+  }
+  return true;
+}
+
 // The second phase: each old file moves to its kept name and the staged
-// file takes its place, written through to the disk (the move aside is
-// journaled with it and need not be). The journal records the end.
+// file takes its place. The last rename into each folder is written
+// through, which puts the earlier ones of that folder on the disk too. The
+// journal records the end.
 bool ReplaceTargets(win::Handle journal) {
   if (!FlushStagedFiles(journal, plan)) return false;
   for (int i = 0; i < plan.targetCount; ++i) {
@@ -39,7 +57,8 @@ bool ReplaceTargets(win::Handle journal) {
         !platform.MoveFileExA(r.target, r.kept, 0)) {
       return false;
     }
-    if (!platform.MoveFileExA(r.staged, r.target, win::kMoveFileWriteThrough)) return false;
+    const win::Dword through = LastInItsFolder(i) ? win::kMoveFileWriteThrough : 0;
+    if (!platform.MoveFileExA(r.staged, r.target, through)) return false;
     if (r.hasNewTime && !SetAllTimes(r.target, r.newTime)) return false;
   }
   plan.replaced = true;
