@@ -70,14 +70,17 @@ bool ChooseFreeName(const UpdatePlan& plan, const char* beside, char* chosen) {
 bool MakeFolder(const Stage& stage, const char* folder) {
   if (systemFunctions.GetFileAttributesA(folder) != win::kInvalidFileAttributes) return true;
   UpdatePlan& plan = *stage.plan;
-  if (plan.folderCount == kMaxPlanFolders || !JournalFolder(stage.journal, folder) ||
-      !FlushJournal(stage.journal)) {
-    return false;
-  }
-  // Only a folder that this call made is the run's to remove.
-  if (platform.CreateDirectoryA(folder, nullptr)) {
+  int index = 0;
+  while (index < plan.folderCount && !SameName(plan.folders[index], folder)) ++index;
+  if (index == plan.folderCount) {
+    if (index == kMaxPlanFolders || !JournalFolder(stage.journal, folder) ||
+        !FlushJournal(stage.journal)) {
+      return false;
+    }
     CopyText(plan.folders[plan.folderCount++], kPathSize, folder);
   }
+  // Only a folder that the run made is the run's to remove.
+  if (platform.CreateDirectoryA(folder, nullptr)) plan.folderMade[index] = true;
   return true;
 }
 

@@ -99,12 +99,18 @@ bool ApplyRecord(const char* p, UpdatePlan* plan) {
   int index = 0;
   uint64_t value = 0;
   switch (kind) {
-    case 'F':
-      if (plan->folderCount == kMaxPlanFolders || !ReadPath(p, plan->folders[plan->folderCount])) {
-        return false;
+    case 'F': {
+      // A folder is recorded again when an earlier try to make it failed.
+      char folder[kPathSize];
+      if (!ReadPath(p, folder)) return false;
+      for (int i = 0; i < plan->folderCount; ++i) {
+        if (std::strcmp(plan->folders[i], folder) == 0) return true;
       }
-      ++plan->folderCount;
+      if (plan->folderCount == kMaxPlanFolders) return false;
+      std::memcpy(plan->folders[plan->folderCount], folder, sizeof folder);
+      plan->folderMade[plan->folderCount++] = true;
       return true;
+    }
     case 'T': {
       if (!ReadIndex(p, kMaxUpdateLines, &index) || index != plan->targetCount) return false;
       TargetRecord& r = plan->targets[index];

@@ -73,7 +73,7 @@ bool UndoPlan(const UpdatePlan& plan) {
   for (int i = plan.targetCount - 1; i >= 0; --i) sound &= UndoTarget(plan.targets[i]);
   for (int i = plan.folderCount - 1; i >= 0; --i) {
     const char* folder = plan.folders[i];
-    sound &= platform.RemoveDirectoryA(folder) || !Exists(folder);
+    if (plan.folderMade[i]) sound &= platform.RemoveDirectoryA(folder) || !Exists(folder);
   }
   return sound;
 }

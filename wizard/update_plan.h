@@ -28,7 +28,11 @@ constexpr int kMaxPlanFolders = 2;
 struct UpdatePlan {
   TargetRecord targets[kMaxUpdateLines];
   int targetCount;
-  char folders[kMaxPlanFolders][kPathSize];  // folders the run created
+  // Folders that the run found missing and made (or tried to: `folderMade`
+  // is false then; a journal read back counts every one as made, and only
+  // an empty folder can be removed).
+  char folders[kMaxPlanFolders][kPathSize];
+  bool folderMade[kMaxPlanFolders];
   int folderCount;
   bool replaced;  // every target was replaced: only the kept files remain to go
 };

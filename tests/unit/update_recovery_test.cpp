@@ -121,6 +121,25 @@ TEST_F(Recovery, WithoutAJournalNothingChanges) {
             Files());
 }
 
+TEST_F(Recovery, AFolderRecordedAgainAfterAFailedTryDoesNotEndTheJournal) {
+  Install({{"save/data/", "", 0}, {"game/data/", "", 0},
+           {"game/data/new.dat", "new", kEntryTime}});
+  win::Handle journal = CreateJournal();
+  ASSERT_NE(win::InvalidHandle(), journal);
+  for (const char* folder : {"C:\\save\\data", "C:\\save\\data", "C:\\game\\data"}) {
+    ASSERT_TRUE(JournalFolder(journal, folder));
+  }
+  TargetRecord made{};
+  CopyText(made.target, kPathSize, "C:\\game\\data\\new.dat");
+  made.attributes = win::kInvalidFileAttributes;
+  ASSERT_TRUE(JournalTarget(journal, 0, made));
+  ASSERT_TRUE(JournalStaged(journal, 0, "C:\\game\\data\\~upd0.tmp"));
+  systemFunctions.CloseHandle(journal);
+
+  RecoverInterruptedUpdate();
+  EXPECT_TRUE(Files().empty()) << Files().size();
+}
+
 TEST_F(Recovery, AJournalWithoutItsHeaderIsOnlyRemoved) {
   Install({{"game/a.dat", "old a", kOldTime}});
   WriteHostFile(JournalHostPath(), "UPD");
