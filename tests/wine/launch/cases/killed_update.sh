@@ -46,7 +46,7 @@ state() {
 
 mid_run=0
 trials=0
-for delay in 0 0.05 0.15 0.3 0.5 0.7 0.9 1.2; do
+for delay in 0 0.05 0.1 0.15 0.2 0.25 0.3 0.5; do
   say "== killed after ${delay} s of writing"
   ((trials++))
   rm -rf "$INSTALL"
