@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -82,6 +83,12 @@ void InstallOld(const std::string& game, const std::vector<File>& files) {
   sync();
 }
 
+// The wizard back on its confirmation page, for the next run.
+void ResetDialog(win::Hwnd dialog) {
+  for (int id : {kIdNext, kIdCancel}) FindStandinControl(dialog, id)->enabled = true;
+  FindStandinControl(dialog, kIdBack)->enabled = false;
+}
+
 double Seconds(const std::chrono::steady_clock::time_point& start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -106,7 +113,7 @@ int main() {
     std::perror("mkdtemp");
     return 1;
   }
-  const std::vector<File> files = UpdateFiles();
+  std::vector<File> files = UpdateFiles();
   size_t total = 0;
   for (const File& f : files) total += f.bytes.size();
 
@@ -160,20 +167,28 @@ int main() {
                                                    {kIdInfo, "static", ""}});
   s.ownerWindow = dialog;
 
-  InstallOld(root + "/game", files);
-  ResetPeakMemory();
-  auto start = std::chrono::steady_clock::now();
-  RunUpdate(dialog);
-  const double applySeconds = Seconds(start);
-  const double peakMb = PeakMemoryMb();
-  const bool applied = !StandinDialogEnded(dialog, nullptr) &&
-                       std::system(("cmp -s '" + root + "/source/movie.dat' '" + root +
-                                    "/game/movie.dat'").c_str()) == 0;
+  // Each is timed as the fastest of three, taken in turn, so that a moment
+  // when the machine is busy elsewhere does not decide the figure.
+  double applySeconds = 1e9, copySeconds = 1e9, peakMb = 0;
+  bool applied = true;
+  int copied = 0;
+  for (int round = 0; round < 3; ++round) {
+    InstallOld(root + "/game", files);
+    ResetDialog(dialog);
+    ResetPeakMemory();
+    auto start = std::chrono::steady_clock::now();
+    RunUpdate(dialog);
+    applySeconds = std::min(applySeconds, Seconds(start));
+    peakMb = std::max(peakMb, PeakMemoryMb());
+    applied = applied && !StandinDialogEnded(dialog, nullptr) &&
+              std::system(("cmp -s '" + root + "/source/movie.dat' '" + root +
+                           "/game/movie.dat'").c_str()) == 0;
 
-  InstallOld(root + "/game", files);
-  start = std::chrono::steady_clock::now();
-  const int copied = std::system(("cp -f '" + root + "/source/'* '" + root + "/game/' && sync").c_str());
-  const double copySeconds = Seconds(start);
+    InstallOld(root + "/game", files);
+    start = std::chrono::steady_clock::now();
+    copied |= std::system(("cp -f '" + root + "/source/'* '" + root + "/game/' && sync").c_str());
+    copySeconds = std::min(copySeconds, Seconds(start));
+  }
 
   std::system(("rm -rf '" + root + "'").c_str());
   if (!applied || copied != 0) {
@@ -182,8 +197,8 @@ int main() {
   }
   std::printf("update: %zu files, %.1f MiB (text, random, mixed), entries stored\n",
               files.size(), double(total) / kMiB);
-  std::printf("apply_seconds: %.3f\ncopy_seconds: %.3f (cp, then sync)\n", applySeconds,
-              copySeconds);
+  std::printf("apply_seconds: %.3f (fastest of 3)\ncopy_seconds: %.3f (cp, then sync; fastest of 3)\n",
+              applySeconds, copySeconds);
   std::printf("apply_vs_copy: %.2f\napply_peak_mb: %.1f\n", applySeconds / copySeconds, peakMb);
   return 0;
 }
