@@ -77,8 +77,11 @@ bool ReadFileTime(const char*& p, win::FileTime* time) {
 bool ReadIndex(const char*& p, int limit, int* index) {
   if (*p < '0' || *p > '9') return false;
   *index = 0;
-  while (*p >= '0' && *p <= '9') *index = *index * 10 + (*p++ - '0');
-  return *p++ == ' ' && *index < limit;
+  while (*p >= '0' && *p <= '9') {
+    *index = *index * 10 + (*p++ - '0');
+    if (*index >= limit) return false;
+  }
+  return *p++ == ' ';
 }
 
 bool ReadPath(const char* p, char* path) {

@@ -5,6 +5,7 @@
 // alone, a read-only one is handled, a record cut short ends the journal.
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "tests/unit/update_run_fixture.h"
@@ -138,6 +139,36 @@ TEST_F(Recovery, AFolderRecordedAgainAfterAFailedTryDoesNotEndTheJournal) {
 
   RecoverInterruptedUpdate();
   EXPECT_TRUE(Files().empty()) << Files().size();
+}
+
+// A journal line as the run writes it: the record, a tab, its FNV-1a sum.
+std::string JournalLine(const std::string& record) {
+  uint32_t sum = 2166136261u;
+  for (unsigned char c : record) sum = (sum ^ c) * 16777619u;
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%08x", sum);
+  return record + "\t" + hex + "\r\n";
+}
+
+TEST_F(Recovery, ARecordThatMakesNoSenseEndsTheJournal) {
+  LeaveKilledRun(false);
+  std::string text = ReadHostFile(JournalHostPath());
+  // Records after the first target; a staged file for no target, an index
+  // of too many digits, then one that would count if it were read.
+  const size_t cut = text.find("S 0 ");
+  text = text.substr(0, cut) + JournalLine("S 7 C:\\game\\~upd0.tmp") +
+         JournalLine("K 99999999999999999999 C:\\game\\a.dat") +
+         JournalLine("K 0 C:\\game\\~upd1.tmp");
+  WriteHostFile(JournalHostPath(), text);
+
+  RecoverInterruptedUpdate();
+  // Only the folder and a.dat's record were read: a.dat (the new file, as
+  // the run had not yet staged anything by that record) is left, the folder
+  // goes, the journal goes.
+  const auto files = Files();
+  EXPECT_EQ(0u, files.count("game/data/"));
+  EXPECT_EQ(1u, files.count("game/~upd1.tmp"));
+  EXPECT_FALSE(HostFileExists(JournalHostPath()));
 }
 
 TEST_F(Recovery, AJournalWithoutItsHeaderIsOnlyRemoved) {
