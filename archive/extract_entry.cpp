@@ -26,7 +26,8 @@ bool EnoughSpace(const char* destinationPath, uint32_t needed) {
   return false;
 }
 
-// True when the file at `path` has a last-write time later than `entryTime`.
+}  // namespace
+
 bool ExistingFileIsNewer(const char* path, win::FileTime entryTime) {
   const SystemFunctionTable& sys = systemFunctions;
   win::Handle file = sys.CreateFileA(path, win::kGenericRead, win::kFileShareRead, nullptr,
@@ -40,11 +41,13 @@ bool ExistingFileIsNewer(const char* path, win::FileTime entryTime) {
   return lastWrite.low > entryTime.low;
 }
 
+namespace {
+
 // Creates a new, empty file beside `path` for the replacement content and
 // puts its path in `temporaryPath`.
 win::Handle CreateTemporaryBeside(const char* path, char* temporaryPath) {
   const int folderLength = FileNameOffset(path);
-  for (unsigned attempt = 0; attempt < 64; ++attempt) {
+  for (unsigned attempt = 0; attempt < 0x10000; ++attempt) {
     char name[32];
     FormatText(name, sizeof name, "~upd%04x.tmp", attempt);
     if (size_t(folderLength) + std::strlen(name) + 1 > size_t(kPathSize)) {
@@ -74,6 +77,8 @@ int WriteWholeFile(const char* path, const void* buffer, uint32_t size,
   if (sound && fileTime != nullptr) {
     sound = platform.SetFileTime(file, fileTime, fileTime, fileTime) != 0;
   }
+  // The content is on the disk before the name points at it.
+  sound = sound && platform.FlushFileBuffers(file) != 0;
   sys.CloseHandle(file);
   // The installed file is replaced in one step, only by complete content.
   if (sound) {
@@ -84,21 +89,27 @@ int WriteWholeFile(const char* path, const void* buffer, uint32_t size,
   return sound ? 1 : 0;
 }
 
-int ExtractEntry(const char* name, const char* destinationPath, int onlyIfNewer) {
+const ArchiveEntry* PrepareEntry(const char* name, const char* destinationPath,
+                                 EntryContent* content) {
   const uint8_t* stored = nullptr;
   const ArchiveEntry* entry = FindEntry(name, &stored);
   if (entry == nullptr) {
     ShowError(kMsgEntryNotFound);
-    return 0;
+    return nullptr;
   }
-  if (!EnoughSpace(destinationPath, entry->unpackedSize)) return 0;
-
-  EntryContent content;
-  ContentStatus status = LoadEntryContent(*entry, stored, &content);
+  if (!EnoughSpace(destinationPath, entry->unpackedSize)) return nullptr;
+  ContentStatus status = LoadEntryContent(*entry, stored, content);
   if (status != ContentStatus::kOk) {
     ShowContentError(status, entry->name);
-    return 0;
+    return nullptr;
   }
+  return entry;
+}
+
+int ExtractEntry(const char* name, const char* destinationPath, int onlyIfNewer) {
+  EntryContent content;
+  const ArchiveEntry* entry = PrepareEntry(name, destinationPath, &content);
+  if (entry == nullptr) return 0;
 
   int result = 0;
   const win::Dword attributes = systemFunctions.GetFileAttributesA(destinationPath);

@@ -11,6 +11,19 @@
 // entry's stays in place. 1 when written or left in place, else 0.
 int ExtractEntry(const char* name, const char* destinationPath, int onlyIfNewer);
 
+struct ArchiveEntry;
+struct EntryContent;
+
+// The first steps of ExtractEntry: finds the entry, checks the free space on
+// the destination's drive and loads its content (released by the caller with
+// ReleaseEntryContent). nullptr after the step's message when one fails.
+const ArchiveEntry* PrepareEntry(const char* name, const char* destinationPath,
+                                 EntryContent* content);
+
+// True when the file at `path` has a last-write time later than `entryTime`
+// (false when it cannot be opened or its time cannot be read).
+bool ExistingFileIsNewer(const char* path, win::FileTime entryTime);
+
 // Writes `size` bytes to `path` so that the file is either wholly replaced or
 // left exactly as it was, and gives it `fileTime` (when not null) as creation,
 // last-access and last-write time. 1 on success, else 0. Shows no message.

@@ -16,6 +16,7 @@
 #include "settings/install_description.h"
 #include "settings/settings_reader.h"
 #include "texts.h"
+#include "wizard/recover_update.h"
 #include "wizard/wizard_controls.h"
 #include "wizard/wizard_dialog.h"
 
@@ -221,6 +222,7 @@ int DiscoverAndLaunch() {
     ShowErrorFormatted(kMsgNotInstalled, s.gameTitle);
     return 0;
   }
+  RecoverInterruptedUpdate();
   ShowNotice();
   if (!ReadInstallation()) return 0;
 

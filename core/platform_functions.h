@@ -53,6 +53,8 @@
   X(operations, kernel32, (), win::Bool, GetFileTime, (win::Handle file, win::FileTime* creation, win::FileTime* lastAccess, win::FileTime* lastWrite)) \
   X(operations, kernel32, (), win::Bool, SetFileTime, (win::Handle file, const win::FileTime* creation, const win::FileTime* lastAccess, const win::FileTime* lastWrite)) \
   X(operations, kernel32, (), win::Bool, MoveFileExA, (const char* from, const char* to, win::Dword flags)) \
+  X(operations, kernel32, (), win::Bool, FlushFileBuffers, (win::Handle file)) \
+  X(operations, kernel32, (), win::Bool, RemoveDirectoryA, (const char* path)) \
   /* Settings files */ \
   X(operations, kernel32, (), win::Dword, GetPrivateProfileStringA, (const char* section, const char* key, const char* defaultValue, char* out, win::Dword size, const char* file)) \
   /* COM */ \

@@ -74,7 +74,9 @@ inline bool IsIntResource(const char* p) { return (reinterpret_cast<uintptr_t>(p
 
 constexpr Dword kGenericRead = 0x80000000u;
 constexpr Dword kGenericWrite = 0x40000000u;
+constexpr Dword kFileWriteAttributes = 0x100;
 constexpr Dword kFileShareRead = 0x1;
+constexpr Dword kCreateNew = 1;
 constexpr Dword kCreateAlways = 2;
 constexpr Dword kOpenExisting = 3;
 constexpr Dword kFileBegin = 0;

@@ -1,7 +1,9 @@
 #pragma once
 
 // Writes the archive entry of each update item over its target in list
-// order (with the "o", overwrite-only and "d" rules). Returns false after
-// "ファイルの書き込みに失敗しました" when an entry cannot be written; the items
-// written before stay written.
+// order (with the "o", overwrite-only and "d" rules), all or nothing: every
+// new content is staged beside its target first, then the targets are
+// replaced. Any failure puts every target back as it was and removes what
+// the run made, then shows the failure's messages ending with
+// "ファイルの書き込みに失敗しました", and returns false.
 bool ApplyUpdateItems(bool overwriteOnly);

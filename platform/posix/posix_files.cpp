@@ -9,6 +9,7 @@
 // Times: last-access and last-write are the host's atime and mtime; the host
 // keeps no settable creation time, so the creation time reads as mtime.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -59,7 +60,7 @@ struct timespec ToTimespec(const win::FileTime& ft) {
 
 }  // namespace
 
-win::Handle WINAPI_CC PosixCreateFileA(const char* path, win::Dword access, win::Dword,
+win::Handle WINAPI_CC PosixCreateFileA(const char* path, win::Dword access, win::Dword share,
                                        void*, win::Dword disposition, win::Dword,
                                        win::Handle) {
   std::string host;
@@ -80,8 +81,16 @@ win::Handle WINAPI_CC PosixCreateFileA(const char* path, win::Dword access, win:
     if (S_ISDIR(st.st_mode)) return win::InvalidHandle();
     if (writing && IsReadOnly(st)) return win::InvalidHandle();
   }
-  int fd = open(host.c_str(), flags | O_CLOEXEC, 0666);
+  // Truncation waits for the lock below, so that a refused open changes nothing.
+  const bool truncate = flags & O_TRUNC;
+  int fd = open(host.c_str(), (flags & ~O_TRUNC) | O_CLOEXEC, 0666);
   if (fd < 0) return win::InvalidHandle();
+  // No sharing: a second such open of the same file fails while this one
+  // lasts, as on Windows (the lock ends with the handle or the process).
+  if ((share == 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) || (truncate && ftruncate(fd, 0) != 0)) {
+    close(fd);
+    return win::InvalidHandle();
+  }
   return new PosixFile{fd};
 }
 
@@ -204,6 +213,16 @@ win::Bool WINAPI_CC PosixMoveFileExA(const char* from, const char* to, win::Dwor
     }
   }
   return 1;
+}
+
+win::Bool WINAPI_CC PosixFlushFileBuffers(win::Handle handle) {
+  PosixFile* file = FileOf(handle);
+  return file != nullptr && fsync(file->fd) == 0 ? 1 : 0;
+}
+
+win::Bool WINAPI_CC PosixRemoveDirectoryA(const char* path) {
+  std::string host;
+  return HostPath(path, &host) && rmdir(host.c_str()) == 0 ? 1 : 0;
 }
 
 win::Bool WINAPI_CC PosixGetFileTime(win::Handle handle, win::FileTime* creation,

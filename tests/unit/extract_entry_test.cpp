@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "authoring/archive_writer.h"
+#include "tests/support/fault_injector.h"
 #include "tests/support/test_platform.h"
 #include "texts.h"
 
@@ -238,57 +239,50 @@ TEST_F(ExtractEntryTest, WriteWholeFileWithoutATimeKeepsTheSystemsTime) {
 
 // Every step of the write that can fail leaves the installed file exactly
 // as it was and no temporary file behind.
-enum class Fault { kCreate, kWrite, kShortWrite, kSetTime, kReplace };
+struct FaultPoint {
+  const char* entry;
+  int call;
+  bool lasting;  // a temporary file is tried under other names
+};
 
-Fault activeFault;
-SystemFunctionTable realSystem;
-PlatformOperations realPlatform;
-
-win::Handle WINAPI_CC FailingCreate(const char* path, win::Dword access, win::Dword share,
-                                    void* security, win::Dword disposition, win::Dword flags,
-                                    win::Handle templateFile) {
-  if (activeFault == Fault::kCreate && (access & win::kGenericWrite)) return win::InvalidHandle();
-  return realSystem.CreateFileA(path, access, share, security, disposition, flags, templateFile);
-}
-win::Bool WINAPI_CC FailingWrite(win::Handle file, const void* buffer, win::Dword size,
-                                 win::Dword* written, void* overlapped) {
-  if (activeFault == Fault::kWrite) return 0;
-  if (activeFault == Fault::kShortWrite) {
-    return realSystem.WriteFile(file, buffer, size - 1, written, overlapped);
-  }
-  return realSystem.WriteFile(file, buffer, size, written, overlapped);
-}
-win::Bool WINAPI_CC FailingSetTime(win::Handle file, const win::FileTime* c,
-                                   const win::FileTime* a, const win::FileTime* w) {
-  if (activeFault == Fault::kSetTime) return 0;
-  return realPlatform.SetFileTime(file, c, a, w);
-}
-win::Bool WINAPI_CC FailingReplace(const char* from, const char* to, win::Dword flags) {
-  if (activeFault == Fault::kReplace) return 0;
-  return realPlatform.MoveFileExA(from, to, flags);
-}
-
-class ExtractFaults : public ExtractEntryTest, public ::testing::WithParamInterface<Fault> {};
+class ExtractFaults : public ExtractEntryTest, public ::testing::WithParamInterface<FaultPoint> {};
 
 TEST_P(ExtractFaults, LeaveTheInstalledFileAsItWas) {
   Install("the installed version", kEntryTime - 5);
   const FileState before = StateOf(Target());
-  activeFault = GetParam();
-  realSystem = systemFunctions;
-  realPlatform = platform;
-  systemFunctions.CreateFileA = FailingCreate;
-  systemFunctions.WriteFile = FailingWrite;
-  platform.SetFileTime = FailingSetTime;
-  platform.MoveFileExA = FailingReplace;
+  FaultInjector injector;
+  injector.FailAt(GetParam().entry, GetParam().call, GetParam().lasting);
+
+  EXPECT_EQ(0, ExtractEntry("new.dat", "C:\\game\\new.dat", 0));
+
+  EXPECT_TRUE(injector.Fired());
+  EXPECT_TRUE(before == StateOf(Target()));
+  EXPECT_EQ(std::vector<std::string>{"new.dat"}, FolderEntries(DriveC() + "/game"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, ExtractFaults,
+                         ::testing::Values(FaultPoint{"CreateFileA", 1, true},
+                                           FaultPoint{"WriteFile", 1, false},
+                                           FaultPoint{"SetFileTime", 1, false},
+                                           FaultPoint{"FlushFileBuffers", 1, false},
+                                           FaultPoint{"MoveFileExA", 1, false}));
+
+decltype(SystemFunctionTable::WriteFile) realWrite;
+win::Bool WINAPI_CC ShortWrite(win::Handle file, const void* buffer, win::Dword size,
+                               win::Dword* written, void* overlapped) {
+  return realWrite(file, buffer, size - 1, written, overlapped);
+}
+
+TEST_F(ExtractEntryTest, AShortWriteLeavesTheInstalledFileAsItWas) {
+  Install("the installed version", kEntryTime - 5);
+  const FileState before = StateOf(Target());
+  realWrite = systemFunctions.WriteFile;
+  systemFunctions.WriteFile = ShortWrite;
 
   EXPECT_EQ(0, ExtractEntry("new.dat", "C:\\game\\new.dat", 0));
 
   EXPECT_TRUE(before == StateOf(Target()));
   EXPECT_EQ(std::vector<std::string>{"new.dat"}, FolderEntries(DriveC() + "/game"));
 }
-
-INSTANTIATE_TEST_SUITE_P(Steps, ExtractFaults,
-                         ::testing::Values(Fault::kCreate, Fault::kWrite, Fault::kShortWrite,
-                                           Fault::kSetTime, Fault::kReplace));
 
 }  // namespace

@@ -183,6 +183,10 @@ class UpdateRunTest : public UpdaterTest {
     ASSERT_EQ(0, utimensat(AT_FDCWD, host.c_str(), times, 0));
   }
 
+  void RemoveHostFile(const std::string& relative) {
+    ASSERT_EQ(0, unlink((DriveC() + "/" + relative).c_str())) << relative;
+  }
+
   // Writes section [UPDATE] (UTF-8 lines, converted to code page 932).
   void WriteUpdateIni(const std::string& lines) {
     WriteHostFile(DriveC() + "/temp/UPDATE.INI", Sjis("[UPDATE]\r\n" + lines));

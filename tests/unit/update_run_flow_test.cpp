@@ -120,21 +120,16 @@ int WINAPI_CC SnapshotThenCopy(win::ShFileOp* op) {
   return UpdateRunTest::WatchedShellCopy(op);
 }
 
-win::Handle WINAPI_CC SnapshotThenCreate(const char* path, win::Dword access, win::Dword share,
-                                         void* security, win::Dword disposition,
-                                         win::Dword flags, win::Handle templateFile);
-decltype(SystemFunctionTable::CreateFileA) realCreate;
-win::Handle WINAPI_CC SnapshotThenCreate(const char* path, win::Dword access, win::Dword share,
-                                         void* security, win::Dword disposition,
-                                         win::Dword flags, win::Handle templateFile) {
-  if (access & win::kGenericWrite) Snapshot();
-  return realCreate(path, access, share, security, disposition, flags, templateFile);
+decltype(PlatformOperations::MoveFileExA) realMove;
+win::Bool WINAPI_CC SnapshotThenMove(const char* from, const char* to, win::Dword flags) {
+  Snapshot();
+  return realMove(from, to, flags);
 }
 
 TEST_F(UpdateRunTest, WhileWorkingTheButtonsAreOffTheCursorWaitsAndTheInfoLineTells) {
   snapshots.clear();
-  realCreate = systemFunctions.CreateFileA;
-  systemFunctions.CreateFileA = SnapshotThenCreate;
+  realMove = platform.MoveFileExA;
+  platform.MoveFileExA = SnapshotThenMove;
   systemFunctions.SHFileOperationA = SnapshotThenCopy;
   WriteUpdateIni("UpdateFile00=new.dat\r\nCopyFile00=1:readme.txt\r\nCopyFile01=movie\r\n");
 

@@ -1,0 +1,37 @@
+// Fault injection over the platform tables: every entry of the
+// SystemFunctionTable and of PlatformOperations is wrapped so that its calls
+// are counted by name, and the Nth call of a chosen entry fails (once, or
+// from then on) with the entry's failure result, without reaching the real
+// function. An observer sees each call before it is made (a crash
+// simulation ends the process there). The tables are restored when the
+// injector goes.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class FaultInjector {
+ public:
+  // Wraps the entries of the tables as they are now.
+  FaultInjector();
+  ~FaultInjector();
+  FaultInjector(const FaultInjector&) = delete;
+  FaultInjector& operator=(const FaultInjector&) = delete;
+
+  // Call `n` (counted from 1 since the last Reset) of `entry` fails; with
+  // `lasting`, every later call fails too. An unknown name is a test error.
+  void FailAt(const std::string& entry, int n, bool lasting = false);
+  // No failure; every count back to 0.
+  void Reset();
+  int Calls(const std::string& entry) const;
+  // True once a planned failure has happened.
+  bool Fired() const;
+
+  // Called before each call of an entry, with its name and its count.
+  void Observe(std::function<void(const std::string& entry, int count)> observer);
+
+  // Entries that read, write, rename or delete files and folders or read or
+  // set their attributes or times.
+  static const std::vector<std::string>& FileEntries();
+};

@@ -1,0 +1,265 @@
+#include "wizard/stage_update_items.h"
+
+#include <cstring>
+
+#include "archive/archive_directory.h"
+#include "archive/extract_entry.h"
+#include "core/join_path.h"
+#include "core/platform.h"
+#include "core/system_functions.h"
+#include "core/text_format.h"
+#include "core/updater_state.h"
+#include "wizard/item_paths.h"
+#include "wizard/update_journal.h"
+#include "wizard/update_lines.h"
+
+namespace {
+
+struct Stage {
+  bool overwriteOnly;
+  win::Handle journal;
+  UpdatePlan* plan;
+};
+
+bool IsExistingFile(const char* path) {
+  win::Dword attributes = systemFunctions.GetFileAttributesA(path);
+  return attributes != win::kInvalidFileAttributes && !(attributes & win::kAttributeDirectory);
+}
+
+bool SameName(const char* a, const char* b) { return platform.lstrcmpiA(a, b) == 0; }
+
+// True when `path` is a name the run has given out or will write.
+bool NameInUse(const UpdatePlan& plan, const char* path) {
+  for (int i = 0; i < plan.targetCount; ++i) {
+    const TargetRecord& r = plan.targets[i];
+    if (SameName(path, r.target) || SameName(path, r.staged) || SameName(path, r.kept)) return true;
+  }
+  char target[kPathSize];
+  for (int i = 0; i < updaterState.updateItemCount; ++i) {
+    if (UpdateItemTarget(updaterState.updateItems[i], target) && SameName(path, target)) return true;
+  }
+  return false;
+}
+
+// A path in the folder of `beside` that no file and no name of the run has.
+// The name is as short as the folder leaves room for: "~upd<hex>.tmp", else
+// "~<hex>", else "<hex>", so that every target that fits has one.
+bool ChooseFreeName(const UpdatePlan& plan, const char* beside, char* chosen) {
+  char path[kPathSize];
+  const int folderLength = FileNameOffset(beside);
+  const int room = kPathSize - 1 - folderLength;
+  for (unsigned attempt = 0; attempt < 0x10000; ++attempt) {
+    char digits[8];
+    const int length = FormatText(digits, sizeof digits, "%x", attempt);
+    const char* format = room >= length + 8 ? "~upd%s.tmp" : room > length ? "~%s" : "%s";
+    if (room < length) return false;
+    std::memcpy(path, beside, size_t(folderLength));
+    FormatText(path + folderLength, size_t(room) + 1, format, digits);
+    if (!NameInUse(plan, path) &&
+        systemFunctions.GetFileAttributesA(path) == win::kInvalidFileAttributes) {
+      CopyText(chosen, kPathSize, path);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Creates the item's folder when it is missing (recorded first, so that it
+// is removed again on failure). Its result is not needed: a folder that
+// cannot be made shows when the item is written.
+bool MakeFolder(const Stage& stage, const char* folder) {
+  if (systemFunctions.GetFileAttributesA(folder) != win::kInvalidFileAttributes) return true;
+  UpdatePlan& plan = *stage.plan;
+  int index = 0;
+  while (index < plan.folderCount && !SameName(plan.folders[index], folder)) ++index;
+  if (index == plan.folderCount) {
+    if (index == kMaxPlanFolders || !JournalFolder(stage.journal, folder) ||
+        !FlushJournal(stage.journal)) {
+      return false;
+    }
+    CopyText(plan.folders[plan.folderCount++], kPathSize, folder);
+  }
+  // Only a folder that the run made is the run's to remove.
+  if (platform.CreateDirectoryA(folder, nullptr)) plan.folderMade[index] = true;
+  return true;
+}
+
+TargetRecord* FindTarget(UpdatePlan& plan, const char* target) {
+  for (int i = 0; i < plan.targetCount; ++i) {
+    if (SameName(plan.targets[i].target, target)) return &plan.targets[i];
+  }
+  return nullptr;
+}
+
+// Records a target before anything of it changes: its attributes and times.
+TargetRecord* AddTarget(const Stage& stage, const char* target, win::Dword attributes) {
+  UpdatePlan& plan = *stage.plan;
+  TargetRecord& r = plan.targets[plan.targetCount];
+  std::memset(&r, 0, sizeof r);
+  CopyText(r.target, kPathSize, target);
+  r.attributes = attributes;
+  if (attributes != win::kInvalidFileAttributes) {
+    win::Handle file = systemFunctions.CreateFileA(target, win::kGenericRead, win::kFileShareRead,
+                                                   nullptr, win::kOpenExisting,
+                                                   win::kAttributeNormal, nullptr);
+    if (file != win::InvalidHandle()) {
+      r.timesKnown = platform.GetFileTime(file, &r.times[0], &r.times[1], &r.times[2]) != 0;
+      systemFunctions.CloseHandle(file);
+    }
+  }
+  if (!JournalTarget(stage.journal, plan.targetCount, r)) return nullptr;
+  ++plan.targetCount;
+  return &r;
+}
+
+// Writes the new content of `r` beside it, with `time` when given. It is
+// flushed with the others before the replace (FlushStagedFiles).
+bool WriteStaged(const Stage& stage, TargetRecord* r, const void* bytes, uint32_t size,
+                 const win::FileTime* time) {
+  const SystemFunctionTable& sys = systemFunctions;
+  const int index = int(r - stage.plan->targets);
+  const bool fresh = r->staged[0] == '\0';
+  if (fresh && (!ChooseFreeName(*stage.plan, r->target, r->staged) ||
+                !JournalStaged(stage.journal, index, r->staged))) {
+    return false;
+  }
+  win::Handle file = sys.CreateFileA(r->staged, win::kGenericWrite, 0, nullptr,
+                                     fresh ? win::kCreateNew : win::kCreateAlways,
+                                     win::kAttributeNormal, nullptr);
+  if (file == win::InvalidHandle()) return false;
+  win::Dword written = 0;
+  bool sound = sys.WriteFile(file, bytes, size, &written, nullptr) && written == size;
+  sound = sound && (time == nullptr || platform.SetFileTime(file, time, time, time));
+  sys.CloseHandle(file);
+  if (!sound) return false;
+  r->hasNewTime = time != nullptr;
+  if (time != nullptr) r->newTime = *time;
+  // The old file's place while the targets are replaced.
+  if (r->attributes == win::kInvalidFileAttributes || r->kept[0] != '\0') return true;
+  return ChooseFreeName(*stage.plan, r->target, r->kept) &&
+         JournalKept(stage.journal, index, r->kept);
+}
+
+// Forgets a staged file that could not be written whole.
+bool DropStaged(TargetRecord* r) {
+  if (systemFunctions.GetFileAttributesA(r->staged) != win::kInvalidFileAttributes &&
+      !platform.DeleteFileA(r->staged)) {
+    return false;
+  }
+  r->staged[0] = '\0';
+  return true;
+}
+
+// The target's record, made on first use with the attributes just read.
+TargetRecord* RecordFor(const Stage& stage, const char* target, win::Dword attributes) {
+  TargetRecord* r = FindTarget(*stage.plan, target);
+  return r != nullptr ? r : AddTarget(stage, target, attributes);
+}
+
+// Mode "d": an existing target keeps its content, written again (with the
+// time of the rewrite). False when the file cannot be read whole; the
+// archive entry is written instead then. A read-only file, which the
+// rewrite could not replace, stays as it is.
+bool StageKeptContent(const Stage& stage, const char* target, const char* current,
+                      bool* sound) {
+  const SystemFunctionTable& sys = systemFunctions;
+  win::Handle file = sys.CreateFileA(current, win::kGenericRead, win::kFileShareRead, nullptr,
+                                     win::kOpenExisting, win::kAttributeNormal, nullptr);
+  if (file == win::InvalidHandle()) return false;
+  win::Dword sizeHigh = 0;
+  win::Dword size = sys.GetFileSize(file, &sizeHigh);
+  // A file of 4 GiB or more cannot be read in one block.
+  void* block = (size == win::kInvalidFileSize || sizeHigh != 0)
+                    ? nullptr
+                    : platform.GlobalAlloc(win::kGmemFixed, size);
+  win::Dword read = 0;
+  bool whole = block != nullptr && sys.ReadFile(file, block, size, &read, nullptr) && read == size;
+  sys.CloseHandle(file);
+  const win::Dword attributes = whole ? sys.GetFileAttributesA(current) : 0;
+  if (whole && attributes != win::kInvalidFileAttributes &&
+      !(attributes & win::kAttributeReadonly)) {
+    TargetRecord* r = RecordFor(stage, target, attributes);
+    const bool fresh = r != nullptr && r->staged[0] == '\0';
+    *sound = r != nullptr && WriteStaged(stage, r, block, size, nullptr);
+    // A rewrite that fails leaves the file as it was, and the run goes on.
+    if (!*sound && fresh) *sound = DropStaged(r);
+  }
+  if (block != nullptr) platform.GlobalFree(block);
+  return whole;
+}
+
+// The archive entry for the target, as ExtractEntry decides it.
+bool StageEntry(const Stage& stage, const UpdateItem& item, const char* target,
+                const char* current) {
+  EntryContent content;
+  const ArchiveEntry* entry = PrepareEntry(item.path + item.nameOffset, target, &content);
+  if (entry == nullptr) return false;
+  bool sound = false;
+  const win::Dword attributes = systemFunctions.GetFileAttributesA(current);
+  const bool exists = attributes != win::kInvalidFileAttributes;
+  if (!exists || !(attributes & win::kAttributeDirectory)) {
+    TargetRecord* r = RecordFor(stage, target, attributes);
+    if (r != nullptr) {
+      // The old attributes are on the disk before they change.
+      if (exists && (attributes & win::kAttributeReadonly)) {
+        if (FlushJournal(stage.journal)) {
+          systemFunctions.SetFileAttributesA(current, win::kAttributeNormal);
+        } else {
+          r = nullptr;
+        }
+      }
+      sound = r != nullptr &&
+              ((item.modeCode == kModeNewer && exists &&
+                ExistingFileIsNewer(current, entry->fileTime)) ||
+               WriteStaged(stage, r, content.bytes, content.size, &entry->fileTime));
+    }
+  }
+  ReleaseEntryContent(&content);
+  return sound;
+}
+
+bool StageItem(const Stage& stage, const UpdateItem& item) {
+  // The paths fit: CheckItemPaths has built them all before.
+  char target[kPathSize];
+  UpdateItemFolder(item, target);
+  if (!MakeFolder(stage, target)) return false;
+  JoinPath(target, sizeof target, item.path);
+
+  // An earlier item of the same target decides through what it staged.
+  const TargetRecord* earlier = FindTarget(*stage.plan, target);
+  const char* current = earlier != nullptr && earlier->staged[0] != '\0' ? earlier->staged : target;
+  if ((stage.overwriteOnly || item.modeCode == kModeOverwrite) && !IsExistingFile(current)) {
+    return true;
+  }
+  bool sound = true;
+  if (item.modeCode == kModeData && StageKeptContent(stage, target, current, &sound)) {
+    return sound;
+  }
+  return StageEntry(stage, item, target, current);
+}
+
+}  // namespace
+
+bool FlushStagedFiles(win::Handle journal, const UpdatePlan& plan) {
+  if (!FlushJournal(journal)) return false;
+  for (int i = 0; i < plan.targetCount; ++i) {
+    const char* staged = plan.targets[i].staged;
+    if (staged[0] == '\0') continue;
+    win::Handle file = systemFunctions.CreateFileA(staged, win::kGenericWrite, 0, nullptr,
+                                                   win::kOpenExisting, win::kAttributeNormal,
+                                                   nullptr);
+    if (file == win::InvalidHandle()) return false;
+    const bool flushed = platform.FlushFileBuffers(file) != 0;
+    systemFunctions.CloseHandle(file);
+    if (!flushed) return false;
+  }
+  return true;
+}
+
+bool StageUpdateItems(bool overwriteOnly, win::Handle journal, UpdatePlan* plan) {
+  const Stage stage{overwriteOnly, journal, plan};
+  for (int i = 0; i < updaterState.updateItemCount; ++i) {
+    if (!StageItem(stage, updaterState.updateItems[i])) return false;
+  }
+  return true;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "core/win_types.h"
+#include "wizard/update_plan.h"
+
+// The first phase of writing the update items: decides each item in list
+// order as a direct write would (the "o", overwrite-only, "d" and "u" rules,
+// the free-space check and the read-only reset) and writes the new content
+// of each target into a file beside it. The installed files keep
+// their content; every step is recorded in `plan` and, before it is made, in
+// the journal. False when an item cannot be staged (its messages are shown
+// through ShowError).
+bool StageUpdateItems(bool overwriteOnly, win::Handle journal, UpdatePlan* plan);
+
+// Puts the journal and every staged file on the disk, so that no replace
+// can point a name at content that a power cut would lose.
+bool FlushStagedFiles(win::Handle journal, const UpdatePlan& plan);

@@ -1,0 +1,231 @@
+#include "wizard/update_journal.h"
+
+#include <cstring>
+
+#include "core/join_path.h"
+#include "core/platform.h"
+#include "core/system_functions.h"
+#include "core/text_format.h"
+#include "core/updater_state.h"
+
+namespace {
+
+const char kJournalName[] = "~UPD.JNL";
+const char kHeader[] = "UPDJ 1";
+constexpr uint32_t kMaxJournalSize = 0x10000;
+constexpr int kLineSize = kLongTextSize;
+
+// FNV-1a over the record's bytes.
+uint32_t Checksum(const char* text, size_t length) {
+  uint32_t sum = 2166136261u;
+  for (size_t i = 0; i < length; ++i) sum = (sum ^ uint8_t(text[i])) * 16777619u;
+  return sum;
+}
+
+char* PutHex(char* out, uint64_t value, int digits) {
+  for (int i = digits - 1; i >= 0; --i) out[i] = "0123456789abcdef"[(value >> (4 * (digits - 1 - i))) & 15];
+  return out + digits;
+}
+
+// Writes "<body>\t<checksum>\r\n".
+bool Append(win::Handle journal, const char* body) {
+  char line[kLineSize + 16];
+  size_t length = std::strlen(body);
+  std::memcpy(line, body, length);
+  char* end = line + length;
+  *end++ = '\t';
+  end = PutHex(end, Checksum(body, length), 8);
+  *end++ = '\r';
+  *end++ = '\n';
+  win::Dword size = win::Dword(end - line);
+  win::Dword written = 0;
+  return systemFunctions.WriteFile(journal, line, size, &written, nullptr) && written == size;
+}
+
+bool AppendIndexed(win::Handle journal, char kind, int index, const char* path) {
+  char body[kLineSize];
+  FormatText(body, sizeof body, "%c %d %s", kind, index, path);
+  return Append(journal, body);
+}
+
+bool ParseHex(const char* p, int digits, uint64_t* value) {
+  *value = 0;
+  for (int i = 0; i < digits; ++i) {
+    const char c = p[i];
+    const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    if (digit < 0) return false;
+    *value = (*value << 4) | uint64_t(digit);
+  }
+  return true;
+}
+
+// `digits` hex digits and a space.
+bool ReadHex(const char*& p, int digits, uint64_t* value) {
+  if (!ParseHex(p, digits, value) || p[digits] != ' ') return false;
+  p += digits + 1;
+  return true;
+}
+
+bool ReadFileTime(const char*& p, win::FileTime* time) {
+  uint64_t value = 0;
+  if (!ReadHex(p, 16, &value)) return false;
+  *time = win::ToFileTime(value);
+  return true;
+}
+
+// "<index> " of a record, below `limit`.
+bool ReadIndex(const char*& p, int limit, int* index) {
+  if (*p < '0' || *p > '9') return false;
+  *index = 0;
+  while (*p >= '0' && *p <= '9') {
+    *index = *index * 10 + (*p++ - '0');
+    if (*index >= limit) return false;
+  }
+  return *p++ == ' ';
+}
+
+bool ReadPath(const char* p, char* path) {
+  size_t length = std::strlen(p);
+  if (length == 0 || length >= size_t(kPathSize)) return false;
+  std::memcpy(path, p, length + 1);
+  return true;
+}
+
+// Applies one record's body to the plan; false when it makes no sense.
+bool ApplyRecord(const char* p, UpdatePlan* plan) {
+  const char kind = *p++;
+  if (kind == 'R') {
+    plan->replaced = *p == '\0';
+    return plan->replaced;
+  }
+  if (*p++ != ' ') return false;
+  int index = 0;
+  uint64_t value = 0;
+  switch (kind) {
+    case 'F': {
+      // A folder is recorded again when an earlier try to make it failed.
+      char folder[kPathSize];
+      if (!ReadPath(p, folder)) return false;
+      for (int i = 0; i < plan->folderCount; ++i) {
+        if (std::strcmp(plan->folders[i], folder) == 0) return true;
+      }
+      if (plan->folderCount == kMaxPlanFolders) return false;
+      std::memcpy(plan->folders[plan->folderCount], folder, sizeof folder);
+      plan->folderMade[plan->folderCount++] = true;
+      return true;
+    }
+    case 'T': {
+      if (!ReadIndex(p, kMaxUpdateLines, &index) || index != plan->targetCount) return false;
+      TargetRecord& r = plan->targets[index];
+      if (!ReadHex(p, 8, &value)) return false;
+      r.attributes = win::Dword(value);
+      if (!ReadHex(p, 1, &value)) return false;
+      r.timesKnown = value != 0;
+      if (!ReadFileTime(p, &r.times[0]) || !ReadFileTime(p, &r.times[1]) ||
+          !ReadFileTime(p, &r.times[2]) || !ReadPath(p, r.target)) {
+        return false;
+      }
+      ++plan->targetCount;
+      return true;
+    }
+    case 'S':
+      return ReadIndex(p, plan->targetCount, &index) && ReadPath(p, plan->targets[index].staged);
+    case 'K':
+      return ReadIndex(p, plan->targetCount, &index) && ReadPath(p, plan->targets[index].kept);
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void JournalPath(char* path) {
+  CopyText(path, kPathSize, updaterState.instPath);
+  JoinPath(path, kPathSize, kJournalName);
+}
+
+win::Handle CreateJournal() {
+  char path[kPathSize];
+  JournalPath(path);
+  win::Handle journal =
+      systemFunctions.CreateFileA(path, win::kGenericWrite, 0, nullptr, win::kCreateNew,
+                                  win::kAttributeNormal, nullptr);
+  if (journal == win::InvalidHandle()) return journal;
+  if (Append(journal, kHeader) && FlushJournal(journal)) return journal;
+  DeleteJournal(journal);
+  return win::InvalidHandle();
+}
+
+bool JournalFolder(win::Handle journal, const char* folder) {
+  char body[kLineSize];
+  FormatText(body, sizeof body, "F %s", folder);
+  return Append(journal, body);
+}
+
+bool JournalTarget(win::Handle journal, int index, const TargetRecord& record) {
+  char body[kLineSize];
+  char* p = body;
+  p += FormatText(p, 8, "T %d ", index);
+  p = PutHex(p, record.attributes, 8);
+  *p++ = ' ';
+  *p++ = record.timesKnown ? '1' : '0';
+  for (const win::FileTime& time : record.times) {
+    *p++ = ' ';
+    p = PutHex(p, win::ToUint64(time), 16);
+  }
+  *p++ = ' ';
+  CopyText(p, kPathSize, record.target);
+  return Append(journal, body);
+}
+
+bool JournalStaged(win::Handle journal, int index, const char* staged) {
+  return AppendIndexed(journal, 'S', index, staged);
+}
+
+bool JournalKept(win::Handle journal, int index, const char* kept) {
+  return AppendIndexed(journal, 'K', index, kept);
+}
+
+bool JournalReplaced(win::Handle journal) {
+  return Append(journal, "R") && FlushJournal(journal);
+}
+
+bool FlushJournal(win::Handle journal) { return platform.FlushFileBuffers(journal) != 0; }
+
+bool DeleteJournal(win::Handle journal) {
+  systemFunctions.CloseHandle(journal);
+  char path[kPathSize];
+  JournalPath(path);
+  return platform.DeleteFileA(path) || platform.DeleteFileA(path) ||
+         systemFunctions.GetFileAttributesA(path) == win::kInvalidFileAttributes;
+}
+
+bool ReadJournal(win::Handle journal, UpdatePlan* plan) {
+  std::memset(plan, 0, sizeof *plan);
+  win::Dword sizeHigh = 0;
+  const win::Dword size = systemFunctions.GetFileSize(journal, &sizeHigh);
+  if (size == win::kInvalidFileSize || sizeHigh != 0 || size > kMaxJournalSize) return false;
+  auto* text = static_cast<char*>(platform.GlobalAlloc(win::kGmemFixed, size + 1));
+  if (text == nullptr) return false;
+  win::Dword read = 0;
+  const bool whole = systemFunctions.ReadFile(journal, text, size, &read, nullptr) && read == size;
+  text[whole ? size : 0] = '\0';
+  bool headerSeen = false;
+  for (char* line = text; whole;) {
+    char* end = std::strstr(line, "\r\n");
+    if (end == nullptr) break;  // cut short
+    *end = '\0';
+    char* tab = std::strrchr(line, '\t');
+    uint64_t sum = 0;
+    if (tab == nullptr || end - tab != 9 || !ParseHex(tab + 1, 8, &sum) ||
+        uint32_t(sum) != Checksum(line, size_t(tab - line))) {
+      break;
+    }
+    *tab = '\0';
+    if (!headerSeen ? std::strcmp(line, kHeader) != 0 : !ApplyRecord(line, plan)) break;
+    headerSeen = true;
+    line = end + 2;
+  }
+  platform.GlobalFree(text);
+  return whole;
+}
