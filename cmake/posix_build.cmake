@@ -1,7 +1,22 @@
 # The POSIX build: the platform layer, the updater, its tests and tools.
-file(GLOB POSIX_PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/posix/*.cpp)
-list(REMOVE_ITEM POSIX_PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/posix/main.cpp)
-add_library(updater_posix STATIC ${POSIX_PLATFORM_SOURCES})
+add_library(updater_posix STATIC
+  ${CMAKE_SOURCE_DIR}/platform/posix/codepage.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/desktop_standin.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/drive_map.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/ini_reader.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/posix_bcrypt.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/posix_desktop.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/posix_files.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/posix_ini.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/posix_loader.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/posix_platform.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/posix_registry.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/posix_resource.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/posix_shell_copy.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/posix_text.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/reg_file.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/terminal_dialog.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/window_search.cpp)
 # libcrypto gives the POSIX layer the SHA-256 that Windows has in CNG.
 find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 target_link_libraries(updater_posix PUBLIC updater_logic OpenSSL::Crypto)
@@ -12,8 +27,21 @@ add_executable(updater ${CMAKE_SOURCE_DIR}/platform/posix/main.cpp)
 target_link_libraries(updater PRIVATE updater_posix)
 
 # The archive writer that tests and the packing tool share.
-file(GLOB AUTHORING_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/authoring/*.cpp)
-add_library(updater_authoring STATIC ${AUTHORING_SOURCES})
+add_library(updater_authoring STATIC
+  ${CMAKE_SOURCE_DIR}/authoring/archive_reader.cpp
+  ${CMAKE_SOURCE_DIR}/authoring/archive_writer.cpp
+  ${CMAKE_SOURCE_DIR}/authoring/compressor.cpp
+  ${CMAKE_SOURCE_DIR}/authoring/detour_arena.cpp
+  ${CMAKE_SOURCE_DIR}/authoring/entry_file_name.cpp
+  ${CMAKE_SOURCE_DIR}/authoring/exact_pass.cpp
+  ${CMAKE_SOURCE_DIR}/authoring/exact_pass_worker.cpp
+  ${CMAKE_SOURCE_DIR}/authoring/least_cost_pass.cpp
+  ${CMAKE_SOURCE_DIR}/authoring/match_finder.cpp
+  ${CMAKE_SOURCE_DIR}/authoring/match_stream.cpp
+  ${CMAKE_SOURCE_DIR}/authoring/name_fold_keys.cpp
+  ${CMAKE_SOURCE_DIR}/authoring/pe_resources.cpp
+  ${CMAKE_SOURCE_DIR}/authoring/pe_version_info.cpp
+  ${CMAKE_SOURCE_DIR}/authoring/token_writer.cpp)
 target_include_directories(updater_authoring PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(updater_authoring PUBLIC updater_posix)
 

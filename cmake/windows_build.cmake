@@ -10,9 +10,9 @@ endif()
 configure_file(${CMAKE_SOURCE_DIR}/resources/updater.manifest.in
                ${GENERATED_DIR}/updater.manifest @ONLY)
 
-file(GLOB WINDOWS_PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/windows/*.cpp)
-list(REMOVE_ITEM WINDOWS_PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/windows/winmain.cpp)
-add_library(updater_windows STATIC ${WINDOWS_PLATFORM_SOURCES})
+add_library(updater_windows STATIC
+  ${CMAKE_SOURCE_DIR}/platform/windows/sdk_layout_checks.cpp
+  ${CMAKE_SOURCE_DIR}/platform/windows/windows_platform.cpp)
 target_link_libraries(updater_windows PUBLIC updater_logic)
 
 # The entry on its own, so that the kit can link it without recompiling.
