@@ -2,21 +2,7 @@
 
 #include <cerrno>
 
-namespace {
-
-// The folding of the updater's POSIX comparison (platform/posix): ASCII,
-// full-width Latin, Greek, Cyrillic letters and the Roman numerals.
-char16_t Fold(char16_t c) {
-  if (c >= u'A' && c <= u'Z') return char16_t(c + 0x20);
-  if (c >= 0xFF21 && c <= 0xFF3A) return char16_t(c + 0x20);                 // Ａ-Ｚ
-  if (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2) return char16_t(c + 0x20);  // Α-Ω
-  if (c >= 0x0410 && c <= 0x042F) return char16_t(c + 0x20);                 // А-Я
-  if (c >= 0x0400 && c <= 0x040F) return char16_t(c + 0x50);                 // Ѐ-Џ
-  if (c >= 0x2160 && c <= 0x216F) return char16_t(c + 0x10);                 // Ⅰ-Ⅿ
-  return c;
-}
-
-}  // namespace
+#include "platform/posix/codepage.h"
 
 NameFoldKeys::NameFoldKeys() : converter_(iconv_open("UTF-16LE", "CP932")) {}
 
@@ -48,7 +34,7 @@ std::u16string NameFoldKeys::Key(std::string_view cp932) {
   if (end != std::string_view::npos) cp932 = cp932.substr(0, end);
   std::u16string key;
   if (ToUtf16(cp932, &key)) {
-    for (char16_t& c : key) c = Fold(c);
+    for (char16_t& c : key) c = FoldCp932Case(c);
     key.insert(key.begin(), u'U');
     return key;
   }

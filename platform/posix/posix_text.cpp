@@ -8,23 +8,11 @@
 
 namespace {
 
-// Case folding as the Japanese locale's case-insensitive comparison does it:
-// the cased letters that code page 932 holds are ASCII, the full-width Latin
-// letters, Greek, Cyrillic and the Roman numerals.
-char16_t Fold(char16_t c) {
-  if (c >= u'A' && c <= u'Z') return char16_t(c + 0x20);
-  if (c >= 0xFF21 && c <= 0xFF3A) return char16_t(c + 0x20);                 // Ａ-Ｚ
-  if (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2) return char16_t(c + 0x20);  // Α-Ω
-  if (c >= 0x0410 && c <= 0x042F) return char16_t(c + 0x20);                 // А-Я
-  if (c >= 0x0400 && c <= 0x040F) return char16_t(c + 0x50);                 // Ѐ-Џ
-  if (c >= 0x2160 && c <= 0x216F) return char16_t(c + 0x10);                 // Ⅰ-Ⅿ
-  return c;
-}
 
 int CompareFolded(const std::u16string& a, const std::u16string& b) {
   size_t n = a.size() < b.size() ? a.size() : b.size();
   for (size_t i = 0; i < n; ++i) {
-    char16_t x = Fold(a[i]), y = Fold(b[i]);
+    char16_t x = FoldCp932Case(a[i]), y = FoldCp932Case(b[i]);
     if (x != y) return x < y ? -1 : 1;
   }
   if (a.size() == b.size()) return 0;
