@@ -8,7 +8,6 @@
 
 namespace {
 
-
 int CompareFolded(const std::u16string& a, const std::u16string& b) {
   size_t n = a.size() < b.size() ? a.size() : b.size();
   for (size_t i = 0; i < n; ++i) {
