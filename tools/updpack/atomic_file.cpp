@@ -140,8 +140,15 @@ bool AtomicFile::Commit(const win::FileTime* mtime, bool sync, std::string* erro
     return false;
   }
   if (named_.empty()) {
-    // Named now, beside the path, for the rename.
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    // Where nothing is in the way, the unnamed file takes its name in one
+    // step, so that no moment leaves a temporary name behind.
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      close(fd_);
+      fd_ = -1;
+      return true;
+    }
+    // Otherwise named beside the path, for the rename over what is there.
     std::string temporary;
     int linked = -1;
     for (int attempt = 0; attempt < 100 && linked != 0; ++attempt) {
