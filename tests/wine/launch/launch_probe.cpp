@@ -13,8 +13,8 @@
 //                                    unchecked, or text=TEXT
 // Arguments are read as UTF-16 and used as code page 932 bytes, whatever the
 // locale: the game's window is made and found through the ANSI functions
-// with those bytes, as a Japanese game does, and the wizard's texts are
-// compared through the Unicode functions. Output is in code page 932.
+// with those bytes, as a Japanese game does, and the wizard is found and its
+// texts are compared through the Unicode functions. Output is in code page 932.
 // Exit status: 0 passed, 1 a check failed,
 // 2 a wait timed out, 3 bad usage.
 #define WIN32_LEAN_AND_MEAN
@@ -100,8 +100,18 @@ bool WaitUntil(Test test, DWORD timeoutMs) {
   return true;
 }
 
+// A dialog (an updater's wizard, a Unicode window) by its title through
+// the Unicode functions; any other window (the game's) through the ANSI
+// ones, as it was made.
+HWND FindByClassAndTitle(const char* className, const char* title) {
+  if (std::strcmp(className, "#32770") == 0) {
+    return FindWindowW(L"#32770", FromCp932(title).c_str());
+  }
+  return FindWindowA(className, title);
+}
+
 int CloseWindow(const char* className, const char* title, DWORD timeoutMs) {
-  HWND window = FindWindowA(className, title);
+  HWND window = FindByClassAndTitle(className, title);
   if (window == nullptr) {
     std::printf("no window %s: %s\n", className, title);
     return kCheckFailed;
@@ -113,7 +123,7 @@ int CloseWindow(const char* className, const char* title, DWORD timeoutMs) {
 }
 
 int WaitForeground(const char* className, const char* title, DWORD timeoutMs) {
-  HWND window = FindWindowA(className, title);
+  HWND window = FindByClassAndTitle(className, title);
   if (window == nullptr) {
     std::printf("no window %s: %s\n", className, title);
     return kCheckFailed;
