@@ -10,9 +10,11 @@
 #   PREFIX       the Wine prefix, made on first use and shared by the cases
 #
 # Everything runs under one virtual X server (xvfb-run) with one wineserver
-# kept alive from the first step to the last, in a Japanese locale so that
-# the ANSI code page is 932. The driver's output is converted from code page
-# 932 to UTF-8. Every step has a timeout; nothing waits for a person.
+# kept alive from the first step to the last, in the locale WINE_TEST_LOCALE
+# (default ja_JP.UTF-8, ANSI code page 932; en_US.UTF-8 gives 1252 and
+# zh_CN.UTF-8 936, the systems on which the updater's code page 932 texts
+# would not show through the ANSI functions). The driver reads and prints
+# UTF-8. Every step has a timeout; nothing waits for a person.
 # With WINE_TEST_ON_DISPLAY=1 and a DISPLAY, the case runs on that display
 # instead of xvfb (the demo, where a person watches or takes part), and
 # WINE_STEP_SECONDS lengthens the steps' timeout.
@@ -57,8 +59,17 @@ fi
 export WINEPREFIX="$PREFIX"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no prompts to install Mono or Gecko
-export LANG=ja_JP.UTF-8
-export LC_ALL=ja_JP.UTF-8
+LOCALE="${WINE_TEST_LOCALE:-ja_JP.UTF-8}"
+# The ANSI code page that Wine derives from the locale, checked first.
+case "$LOCALE" in
+  ja_JP.*) ANSI_CODE_PAGE=932 ;;
+  zh_CN.*) ANSI_CODE_PAGE=936 ;;
+  ko_KR.*) ANSI_CODE_PAGE=949 ;;
+  en_US.* | de_DE.* | fr_FR.*) ANSI_CODE_PAGE=1252 ;;
+  *) echo "run-wine-test.sh: no code page known for the locale $LOCALE" >&2; exit 2 ;;
+esac
+export LANG="$LOCALE"
+export LC_ALL="$LOCALE"
 
 say() { printf '%s\n' "$*"; }
 
@@ -68,13 +79,13 @@ screenshot() {
   fi
 }
 
-# Runs the driver with a timeout and prints its output in UTF-8. The output
+# Runs the driver with a timeout and prints its output (UTF-8). The output
 # goes through a file, not a pipe: a process that Wine starts in the
 # background could hold a pipe open and make the reader wait forever.
 run_driver() {
   timeout -k 5 "$STEP_SECONDS" wine "$DRIVER" "$@" >"$WORK/driver.out" 2>&1
   local status=$?
-  iconv -f CP932 -t UTF-8 -c "$WORK/driver.out"
+  cat "$WORK/driver.out"
   return "$status"
 }
 
@@ -146,6 +157,24 @@ finish() {
   timeout 20 wineserver -w 2>/dev/null
 }
 
+# A Western Windows has Japanese fonts and links them to its dialog fonts,
+# so Japanese texts show; Wine in a Western locale links to none. The host's
+# Japanese font stands in for them in a prefix of code page 1252 (for the
+# pictures only: the checks read the texts, not the glyphs).
+link_japanese_font() {
+  ((ANSI_CODE_PAGE == 1252)) || return 0
+  command -v fc-match >/dev/null 2>&1 || return 0
+  local font ui_font
+  font="$(fc-match -f '%{file}|%{family[0]}' ':lang=ja')" || return 0
+  for ui_font in Tahoma 'MS Shell Dlg' 'Microsoft Sans Serif'; do
+    timeout -k 5 "$STEP_SECONDS" wine reg add \
+      'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$ui_font" \
+      /t REG_MULTI_SZ /d "$(basename "${font%%|*}"),${font#*|}" /f || return 1
+  done
+  timeout -k 5 "$STEP_SECONDS" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+    /v 'ＭＳ Ｐゴシック' /d "${font#*|}" /f
+}
+
 rm -rf "$WORK"
 mkdir -p "$WORK" "$(dirname "$PREFIX")"
 
@@ -162,7 +191,8 @@ if [[ ! -f "$PREFIX/.ready" ]]; then
       # A virtual desktop: Wine draws the window frames, so screenshots show
       # the captions.
       timeout -k 5 "$STEP_SECONDS" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f &&
-      timeout -k 5 "$STEP_SECONDS" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f
+      timeout -k 5 "$STEP_SECONDS" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f &&
+      link_japanese_font
   } >"$WORK/wineboot.out" 2>&1 </dev/null ||
     fail "making the prefix failed or took over $BOOT_SECONDS s (see $WORK/wineboot.out)"
   timeout "$BOOT_SECONDS" wineserver -w
@@ -175,7 +205,8 @@ timeout 20 wineserver -p || fail "wineserver did not start"
 timeout -k 5 "$STEP_SECONDS" wine cmd /c exit >"$WORK/wine-start.out" 2>&1 </dev/null ||
   fail "Wine did not start within $STEP_SECONDS s (see $WORK/wine-start.out)"
 
-drive expect-acp 932
+say "locale $LOCALE"
+drive expect-acp "$ANSI_CODE_PAGE"
 
 say "== $(basename "$CASE" .sh)"
 # shellcheck source=/dev/null

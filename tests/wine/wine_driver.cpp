@@ -3,14 +3,19 @@
 // buttons and checks files. A test script passes a sequence of verbs on the
 // command line; they run in order and the first that fails ends the run.
 //
-// Texts are printed and compared in the ANSI code page (932 under a
-// Japanese locale). Every wait has a timeout in milliseconds.
+// Texts are read from the windows with the Unicode functions, so that they
+// come out the same in every locale; arguments are read as UTF-16 and texts
+// are printed and compared in UTF-8. Every wait has a timeout in
+// milliseconds.
 //
 // Exit status: 0 every verb passed, 1 a check failed, 2 a wait timed out,
 // 3 bad usage.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +45,24 @@ void Say(const char* format, ...) {
   std::fflush(stdout);
 }
 
+std::string Utf8(const wchar_t* wide) {
+  const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 1) return std::string();
+  std::string text(size_t(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, &text[0], length, nullptr, nullptr);
+  text.resize(size_t(length - 1));
+  return text;
+}
+
+std::wstring Wide(const std::string& utf8) {
+  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  if (length <= 1) return std::wstring();
+  std::wstring text(size_t(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &text[0], length);
+  text.resize(size_t(length - 1));
+  return text;
+}
+
 std::string ClassOf(HWND window) {
   char name[256] = "";
   GetClassNameA(window, name, sizeof name);
@@ -49,14 +72,15 @@ std::string ClassOf(HWND window) {
 // A window's text, asked for with a timeout so that a hung window cannot
 // hang the driver.
 std::string TextOf(HWND window) {
-  char text[4096] = "";
+  wchar_t text[4096] = L"";
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                           SMTO_ABORTIFHUNG, kTextTimeoutMs, &length)) {
-    GetWindowTextA(window, text, sizeof text);
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, sizeof text / sizeof text[0],
+                           reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, kTextTimeoutMs,
+                           &length)) {
+    GetWindowTextW(window, text, sizeof text / sizeof text[0]);
   }
-  text[sizeof text - 1] = '\0';
-  return text;
+  text[sizeof text / sizeof text[0] - 1] = L'\0';
+  return Utf8(text);
 }
 
 BOOL CALLBACK Collect(HWND window, LPARAM list) {
@@ -88,9 +112,9 @@ HWND FindMessageBox() {
 }
 
 // The wizard: a top-level window of the dialog class (atom 0x8002) with
-// this caption.
+// this caption (UTF-8).
 HWND FindWizard(const char* caption) {
-  return FindWindowA(MAKEINTATOM(0x8002), caption);
+  return FindWindowW(reinterpret_cast<LPCWSTR>(MAKEINTATOM(0x8002)), Wide(caption).c_str());
 }
 
 template <typename Find>
@@ -143,13 +167,13 @@ void Press(HWND dialog, int id) {
 }
 
 bool FileExists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string TempFolder() {
-  char path[MAX_PATH + 1] = "";
-  GetTempPathA(sizeof path, path);
-  return path;
+  wchar_t path[MAX_PATH + 1] = L"";
+  GetTempPathW(MAX_PATH + 1, path);
+  return Utf8(path);
 }
 
 DWORD Milliseconds(const char* text) { return DWORD(std::strtoul(text, nullptr, 10)); }
@@ -211,7 +235,7 @@ int CaptureWindow(HWND window, const char* path) {
   header.bfType = 0x4D42;  // "BM"
   header.bfOffBits = sizeof header + sizeof info.bmiHeader;
   header.bfSize = DWORD(header.bfOffBits + pixels.size());
-  FILE* file = std::fopen(path, "wb");
+  FILE* file = _wfopen(Wide(path).c_str(), L"wb");
   const bool written = file != nullptr && std::fwrite(&header, sizeof header, 1, file) == 1 &&
                        std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file) == 1 &&
                        std::fwrite(pixels.data(), 1, pixels.size(), file) == pixels.size();
@@ -334,6 +358,33 @@ const Verb kVerbs[] = {
            TextOf(control).c_str(), a[2], a[3]);
        return kTimedOut;
      }},
+    {"expect-control-file", 3,
+     "expect-control-file CAPTION ID FILE: the wizard's control ID shows FILE's UTF-8 text "
+     "(line ends compared without carriage returns)",
+     [](char** a) {
+       HWND wizard = FindWizard(a[0]);
+       HWND control = wizard != nullptr ? GetDlgItem(wizard, std::atoi(a[1])) : nullptr;
+       if (control == nullptr) {
+         Say("no wizard \"%s\" with a control %s", a[0], a[1]);
+         return kCheckFailed;
+       }
+       FILE* file = _wfopen(Wide(a[2]).c_str(), L"rb");
+       if (file == nullptr) {
+         Say("cannot read %s", a[2]);
+         return kUsage;
+       }
+       std::string expected;
+       for (int c; (c = std::fgetc(file)) != EOF;) expected += char(c);
+       std::fclose(file);
+       auto withoutReturns = [](std::string text) {
+         text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+         return text;
+       };
+       const int result = CompareText("control text", withoutReturns(TextOf(control)),
+                                      withoutReturns(expected).c_str());
+       if (result == kPassed) Say("control %s shows the text of %s", a[1], a[2]);
+       return result;
+     }},
     {"click", 2, "click CAPTION ID: press the wizard's control ID",
      [](char** a) {
        HWND wizard = FindWizard(a[0]);
@@ -377,7 +428,16 @@ int Usage() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
+  // The arguments as UTF-16, whatever the ANSI code page, kept as UTF-8.
+  int argc = 0;
+  wchar_t** wideArguments = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (wideArguments == nullptr) return kUsage;
+  std::vector<std::string> texts;
+  for (int i = 0; i < argc; ++i) texts.push_back(Utf8(wideArguments[i]));
+  LocalFree(wideArguments);
+  std::vector<char*> argv;
+  for (std::string& text : texts) argv.push_back(&text[0]);
   if (argc < 2) return Usage();
   for (int i = 1; i < argc;) {
     const Verb* verb = nullptr;
@@ -392,7 +452,7 @@ int main(int argc, char** argv) {
       std::printf("%s takes %d arguments\n", verb->name, verb->argumentCount);
       return Usage();
     }
-    const int result = verb->run(argv + i + 1);
+    const int result = verb->run(argv.data() + i + 1);
     if (result != kPassed) return result;
     i += 1 + verb->argumentCount;
   }

@@ -9,7 +9,7 @@
 #include "core/platform.h"
 #include "core/updater_state.h"
 #include "platform/posix/codepage.h"
-#include "platform/posix/ini_reader.h"
+#include "settings/ini_file.h"
 #include "platform/posix/posix_functions.h"
 #include "wizard/update_lines.h"
 

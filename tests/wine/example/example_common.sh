@@ -11,6 +11,8 @@ UPDPACK="${UPDPACK:-$TOOLS/../../tools/updpack/updpack}"
 
 GAME="$WINEPREFIX/drive_c/Games/StarJourney"
 CAPTION="星の旅路 アップデータ Ver1.01"
+# UPDATE.INI's UpdateMessage, its "\n" shown as a line break.
+NOTICE=$'星の旅路 Ver1.01 アップデータです。\rゲームを終了してから実行して下さい。'
 RELEASE_TIME='2026-12-01 12:00 UTC'   # the update's files (stage-release.sh)
 INSTALL_TIME='2025-04-01 12:00 UTC'   # the installed Ver1.00
 SHOTS="$WORK/screenshots"

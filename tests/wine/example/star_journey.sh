@@ -3,7 +3,9 @@
 # its installer left it (files, SETUP.INI, registry key), the real updater
 # runs through its notice, agreement, confirmation and completion pages, and
 # the installation is checked file by file afterwards. Pictures of the
-# pages are saved in $WORK/screenshots.
+# pages are saved in $WORK/screenshots. Every text is read back through the
+# Unicode functions, so that the case checks what the player reads in any
+# locale (it runs on a Japanese, an English and a Chinese system).
 #
 # Under xvfb the case presses the buttons itself. With WINE_TEST_ON_DISPLAY=1
 # on a real display (the demo) a person presses them, and every wait lasts up
@@ -20,17 +22,22 @@ snapshot >"$WORK/before.txt"
 
 start_updater "$WORK/STARUPD.EXE"
 [[ -n "$BY_HAND" ]] && say "The updater is open on your display: read each page and press its buttons."
-drive wait-box "$WAIT_MS"
+drive wait-box "$WAIT_MS" expect-box-caption UPDATE expect-box-text "$NOTICE"
 capture capture-box 1-notice
 if [[ -n "$BY_HAND" ]]; then drive wait-box-gone "$WAIT_MS"; else drive answer-box ok 10000; fi
 
 drive wait-wizard "$CAPTION" "$WAIT_MS"
+drive expect-control-file "$CAPTION" 1000 "$(winepath -w "$EXAMPLE/update/AGREE.TXT" 2>/dev/null)" \
+  wait-control-text "$CAPTION" 1002 "同意する" 2000 wait-control-text "$CAPTION" 1003 "同意しない" 2000 \
+  wait-control-text "$CAPTION" 1 "次へ" 2000 wait-control-text "$CAPTION" 2 "中止" 2000 \
+  wait-control-text "$CAPTION" 4 "戻る" 2000
 capture capture-wizard 2-agreement "$CAPTION"
 [[ -z "$BY_HAND" ]] && drive click "$CAPTION" 1002 sleep 300 click "$CAPTION" 1
 drive wait-control-text "$CAPTION" 1001 "アップデートを実行します" "$WAIT_MS"
 capture capture-wizard 3-confirmation "$CAPTION"
 [[ -z "$BY_HAND" ]] && drive click "$CAPTION" 1
-drive wait-control-text "$CAPTION" 1001 "アップデートは完了しました" "$WAIT_MS"
+drive wait-control-text "$CAPTION" 1001 "アップデートは完了しました" "$WAIT_MS" \
+  wait-control-text "$CAPTION" 1 "完了" 2000
 capture capture-wizard 4-complete "$CAPTION"
 [[ -z "$BY_HAND" ]] && drive click "$CAPTION" 1
 drive wait-gone "$CAPTION" "$WAIT_MS"

@@ -7,6 +7,8 @@
 //   ini_cases make CASES FOLDER            files and FOLDER/questions.txt
 //   ini_cases answer FOLDER ANSWERS        the Linux reader's answers
 //   ini_cases compare CASES LINUX WINDOWS   0 when every answer is as expected
+//   ini_cases same CASES LINUX LAYER        0 when the Windows layer's answers
+//                                          are the Linux reader's
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -298,6 +300,31 @@ int Compare(const std::string& casesPath, const std::string& linuxPath, const st
   return failures == 0 ? 0 : 1;
 }
 
+// Every answer of OTHER (the updater's Windows layer) equals the Linux
+// reader's, byte for byte, including where Wine answers otherwise.
+int Same(const std::string& casesPath, const std::string& linuxPath, const std::string& otherPath) {
+  Table table;
+  if (!ReadTable(casesPath, &table)) return 2;
+  std::vector<std::string> linux = Lines(linuxPath), other = Lines(otherPath);
+  if (linux.size() != table.cases.size() || other.size() != table.cases.size()) {
+    std::cerr << "ini_cases: " << table.cases.size() << " questions, " << linux.size()
+              << " Linux answers, " << other.size() << " answers of the Windows layer\n";
+    return 1;
+  }
+  int failures = 0;
+  for (size_t i = 0; i < table.cases.size(); ++i) {
+    if (linux[i] == other[i]) continue;
+    ++failures;
+    std::cout << "DIFFERS  cases.txt:" << table.cases[i].line << " " << table.cases[i].about
+              << "\n  Linux:         " << Readable(linux[i])
+              << "\n  Windows layer: " << Readable(other[i]) << "\n";
+  }
+  std::cout << table.cases.size() << " questions: the Windows layer answers "
+            << table.cases.size() - failures << " as the Linux reader, " << failures
+            << " otherwise\n";
+  return failures == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -305,7 +332,8 @@ int main(int argc, char** argv) {
   if (args.size() == 3 && args[0] == "make") return Make(args[1], args[2]);
   if (args.size() == 3 && args[0] == "answer") return Answer(args[1], args[2]);
   if (args.size() == 4 && args[0] == "compare") return Compare(args[1], args[2], args[3]);
+  if (args.size() == 4 && args[0] == "same") return Same(args[1], args[2], args[3]);
   std::cerr << "usage: ini_cases make CASES FOLDER | answer FOLDER ANSWERS |"
-               " compare CASES LINUX WINDOWS\n";
+               " compare CASES LINUX WINDOWS | same CASES LINUX LAYER\n";
   return 2;
 }

@@ -70,6 +70,9 @@ probe() {
 GAME_PID=""
 game_window() {
   say "> game window $1"
+  # The output of an earlier game window must not count as this one's: the
+  # background job may truncate the file only after the wait below looked.
+  rm -f "$WORK/game.out"
   wine "$PROBE" game-window StarJourneyWnd "$1" 300 >"$WORK/game.out" 2>&1 &
   GAME_PID=$!
   local waited=0

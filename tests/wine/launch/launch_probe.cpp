@@ -11,15 +11,21 @@
 //   control CAPTION ID STATE...      the wizard's control ID is in every STATE:
 //                                    enabled, disabled, shown, hidden, checked,
 //                                    unchecked, or text=TEXT
-// Texts are in the ANSI code page. Exit status: 0 passed, 1 a check failed,
+// Arguments are read as UTF-16 and used as code page 932 bytes, whatever the
+// locale: the game's window is made and found through the ANSI functions
+// with those bytes, as a Japanese game does, and the wizard is found and its
+// texts are compared through the Unicode functions. Output is in code page 932.
+// Exit status: 0 passed, 1 a check failed,
 // 2 a wait timed out, 3 bad usage.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -28,6 +34,26 @@ constexpr int kCheckFailed = 1;
 constexpr int kTimedOut = 2;
 constexpr int kUsage = 3;
 constexpr DWORD kPollMs = 50;
+
+constexpr UINT kCodePage932 = 932;
+
+std::string ToCp932(const wchar_t* wide) {
+  const int length = WideCharToMultiByte(kCodePage932, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 1) return std::string();
+  std::string text(size_t(length), '\0');
+  WideCharToMultiByte(kCodePage932, 0, wide, -1, &text[0], length, nullptr, nullptr);
+  text.resize(size_t(length - 1));
+  return text;
+}
+
+std::wstring FromCp932(const char* text) {
+  const int length = MultiByteToWideChar(kCodePage932, 0, text, -1, nullptr, 0);
+  if (length <= 1) return std::wstring();
+  std::wstring wide(size_t(length), L'\0');
+  MultiByteToWideChar(kCodePage932, 0, text, -1, &wide[0], length);
+  wide.resize(size_t(length - 1));
+  return wide;
+}
 
 int Usage() {
   std::printf(
@@ -74,8 +100,18 @@ bool WaitUntil(Test test, DWORD timeoutMs) {
   return true;
 }
 
+// A dialog (an updater's wizard, a Unicode window) by its title through
+// the Unicode functions; any other window (the game's) through the ANSI
+// ones, as it was made.
+HWND FindByClassAndTitle(const char* className, const char* title) {
+  if (std::strcmp(className, "#32770") == 0) {
+    return FindWindowW(L"#32770", FromCp932(title).c_str());
+  }
+  return FindWindowA(className, title);
+}
+
 int CloseWindow(const char* className, const char* title, DWORD timeoutMs) {
-  HWND window = FindWindowA(className, title);
+  HWND window = FindByClassAndTitle(className, title);
   if (window == nullptr) {
     std::printf("no window %s: %s\n", className, title);
     return kCheckFailed;
@@ -87,7 +123,7 @@ int CloseWindow(const char* className, const char* title, DWORD timeoutMs) {
 }
 
 int WaitForeground(const char* className, const char* title, DWORD timeoutMs) {
-  HWND window = FindWindowA(className, title);
+  HWND window = FindByClassAndTitle(className, title);
   if (window == nullptr) {
     std::printf("no window %s: %s\n", className, title);
     return kCheckFailed;
@@ -110,13 +146,14 @@ bool HasState(HWND control, const char* state) {
   const LRESULT check = SendMessageA(control, BM_GETCHECK, 0, 0);
   if (std::strcmp(state, "checked") == 0) return check == BST_CHECKED;
   if (std::strcmp(state, "unchecked") == 0) return check == BST_UNCHECKED;
-  char text[4096] = "";
-  GetWindowTextA(control, text, sizeof text);
-  return std::string(text) == state + 5;  // "text=..."
+  wchar_t text[4096] = L"";
+  GetWindowTextW(control, text, sizeof text / sizeof text[0]);
+  return std::wstring(text) == FromCp932(state + 5);  // "text=..."
 }
 
 int Control(const char* caption, int id, char** states, int count) {
-  HWND wizard = FindWindowA(MAKEINTATOM(0x8002), caption);
+  HWND wizard = FindWindowW(reinterpret_cast<LPCWSTR>(MAKEINTATOM(0x8002)),
+                            FromCp932(caption).c_str());
   HWND control = wizard != nullptr ? GetDlgItem(wizard, id) : nullptr;
   if (control == nullptr) {
     std::printf("no control %d in a wizard \"%s\"\n", id, caption);
@@ -138,7 +175,16 @@ int Control(const char* caption, int id, char** states, int count) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
+  int argc = 0;
+  wchar_t** wideArguments = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (wideArguments == nullptr) return kUsage;
+  std::vector<std::string> texts;
+  for (int i = 0; i < argc; ++i) texts.push_back(ToCp932(wideArguments[i]));
+  LocalFree(wideArguments);
+  std::vector<char*> arguments;
+  for (std::string& text : texts) arguments.push_back(&text[0]);
+  char** argv = arguments.data();
   if (argc < 2) return Usage();
   const std::string verb = argv[1];
   if (verb == "game-window" && argc == 5) return GameWindow(argv[2], argv[3], std::atoi(argv[4]));

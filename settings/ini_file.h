@@ -1,5 +1,6 @@
-// Settings (INI) files read as GetPrivateProfileStringA reads them: the
-// file's bytes are code page 932 text, walked character by character, so
+// Settings (INI) files read as GetPrivateProfileStringA reads them on a
+// Japanese system, whatever the system's code page: the file's bytes are
+// code page 932 text, walked character by character, so
 // that second bytes such as 0x5C or 0x5D never count as ASCII characters.
 //
 // - Lines end at line feeds and carriage returns. Blanks (tab to carriage
@@ -33,3 +34,11 @@ bool FindProfileValue(std::string_view text, std::string_view section, std::stri
 // byte earlier when the cut would split a two-byte character. Returns the
 // number of bytes placed before the terminating NUL.
 uint32_t CopyProfileValue(std::string_view value, char* out, uint32_t size);
+
+// GetPrivateProfileStringA over a file's `text` (null: the file could not be
+// read, which reads as a file without the key). Only the form that the
+// updater uses is answered, a section and a key: with no section or no key
+// (the listing forms of Windows) the result is an empty list and 0. A key
+// that is not there gives `defaultValue` without its trailing spaces.
+uint32_t AnswerProfileQuery(const std::string_view* text, const char* section, const char* key,
+                            const char* defaultValue, char* out, uint32_t size);

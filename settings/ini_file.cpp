@@ -1,17 +1,18 @@
-#include "platform/posix/ini_reader.h"
+#include "settings/ini_file.h"
 
 #include <cstring>
-
-#include "platform/posix/codepage.h"
 
 namespace {
 
 constexpr size_t kNone = std::string_view::npos;
 
+// A code page 932 lead byte: 0x81-0x9F or 0xE0-0xFC.
+bool IsLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
 // Length of the character at `i` of `text`: 2 for a lead byte with a byte
 // other than NUL behind it, else 1.
 size_t CharLength(std::string_view text, size_t i) {
-  return IsCp932LeadByte(uint8_t(text[i])) && i + 1 < text.size() && text[i + 1] != '\0' ? 2 : 1;
+  return IsLeadByte(uint8_t(text[i])) && i + 1 < text.size() && text[i + 1] != '\0' ? 2 : 1;
 }
 
 // Names and values are texts: a NUL byte in the file ends them.
@@ -130,4 +131,34 @@ uint32_t CopyProfileValue(std::string_view value, char* out, uint32_t size) {
   if (length > 0) std::memcpy(out, value.data(), length);
   out[length] = '\0';
   return uint32_t(length);
+}
+
+namespace {
+
+// The default without its trailing spaces, as Windows takes it.
+std::string_view DefaultValue(const char* defaultValue) {
+  std::string_view value = defaultValue != nullptr ? defaultValue : "";
+  while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
+  return value;
+}
+
+}  // namespace
+
+uint32_t AnswerProfileQuery(const std::string_view* text, const char* section, const char* key,
+                            const char* defaultValue, char* out, uint32_t size) {
+  if (out == nullptr || size == 0) return 0;
+  if (section == nullptr || key == nullptr) {
+    out[0] = '\0';
+    if (size > 1) out[1] = '\0';
+    return 0;
+  }
+  if (key[0] == '\0') {
+    out[0] = '\0';
+    return 0;
+  }
+  std::string_view value;
+  if (text == nullptr || !FindProfileValue(*text, section, key, &value)) {
+    value = DefaultValue(defaultValue);
+  }
+  return CopyProfileValue(value, out, size);
 }
