@@ -3,7 +3,6 @@ add_library(updater_posix STATIC
   ${CMAKE_SOURCE_DIR}/platform/posix/codepage.cpp
   ${CMAKE_SOURCE_DIR}/platform/posix/desktop_standin.cpp
   ${CMAKE_SOURCE_DIR}/platform/posix/drive_map.cpp
-  ${CMAKE_SOURCE_DIR}/platform/posix/ini_reader.cpp
   ${CMAKE_SOURCE_DIR}/platform/posix/posix_bcrypt.cpp
   ${CMAKE_SOURCE_DIR}/platform/posix/posix_desktop.cpp
   ${CMAKE_SOURCE_DIR}/platform/posix/posix_files.cpp

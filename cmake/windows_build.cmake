@@ -11,6 +11,8 @@ configure_file(${CMAKE_SOURCE_DIR}/resources/updater.manifest.in
                ${GENERATED_DIR}/updater.manifest @ONLY)
 
 add_library(updater_windows STATIC
+  ${CMAKE_SOURCE_DIR}/platform/windows/cp932_desktop.cpp
+  ${CMAKE_SOURCE_DIR}/platform/windows/cp932_profile.cpp
   ${CMAKE_SOURCE_DIR}/platform/windows/sdk_layout_checks.cpp
   ${CMAKE_SOURCE_DIR}/platform/windows/windows_platform.cpp)
 target_link_libraries(updater_windows PUBLIC updater_logic)
