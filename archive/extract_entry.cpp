@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "archive/archive_directory.h"
+#include "core/free_space.h"
 #include "core/join_path.h"
 #include "core/platform.h"
 #include "core/show_error.h"
@@ -17,12 +18,10 @@ namespace {
 // free bytes than `needed`. A drive whose free space cannot be asked passes:
 // the write itself then fails without touching the installed file.
 bool EnoughSpace(const char* destinationPath, uint32_t needed) {
-  char drive[kPathSize];
-  CopyText(drive, 3, destinationPath);
-  uint64_t freeBytes = 0;
-  if (!platform.GetDiskFreeSpaceExA(drive, &freeBytes, nullptr, nullptr)) return true;
-  if (uint64_t(needed) <= freeBytes) return true;
-  ShowErrorFormatted(kMsgDiskSpace, drive, unsigned(needed - uint32_t(freeBytes)));
+  char drive[3];
+  uint32_t missing = 0;
+  if (!DriveLacksSpace(destinationPath, needed, drive, &missing)) return true;
+  ShowErrorFormatted(kMsgDiskSpace, drive, unsigned(missing));
   return false;
 }
 

@@ -13,7 +13,6 @@
 
 namespace {
 
-const char kSection[] = "UPDATE";
 
 // The "e" test: the file must exist under `instPath` (no `dataFolder`). A
 // bare folder (attributes exactly FILE_ATTRIBUTE_DIRECTORY) does not count.
@@ -42,7 +41,7 @@ bool ReadUpdateItems(bool* anyLine) {
     char key[32];
     FormatText(key, sizeof key, "UpdateFile%02i", i);
     char line[kLongTextSize];
-    if (!ReadUpdateKey(kSection, key, line, sizeof line)) break;
+    if (!ReadUpdateKey(kUpdateSection, key, line, sizeof line)) break;
     *anyLine = true;
     UpdateLine parsed;
     ParseUpdateLine(line, &parsed);
@@ -74,7 +73,7 @@ bool ReadCopyItems(bool* anyLine) {
     FormatText(key, sizeof key, "CopyFile%02i", i);
     // Read whole so that a value too long for its item is seen, not cut.
     char value[kLongTextSize];
-    if (!ReadUpdateKey(kSection, key, value, sizeof value)) break;
+    if (!ReadUpdateKey(kUpdateSection, key, value, sizeof value)) break;
     *anyLine = true;
     CopyLine parsed;
     ParseCopyLine(value, &parsed);

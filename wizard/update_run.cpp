@@ -2,6 +2,7 @@
 // update and copy items, and the wizard's states around them.
 #include "wizard/update_run.h"
 
+#include "core/free_space.h"
 #include "core/platform.h"
 #include "core/show_error.h"
 #include "core/text_format.h"
@@ -10,6 +11,7 @@
 #include "texts.h"
 #include "wizard/apply_update_items.h"
 #include "wizard/copy_from_disc.h"
+#include "wizard/dialog_controls.h"
 #include "wizard/item_paths.h"
 #include "wizard/set_info_text.h"
 #include "wizard/update_items.h"
@@ -17,20 +19,11 @@
 
 namespace {
 
-const char kSection[] = "UPDATE";
-
-void Enable(win::Hwnd window, int id, bool enable) {
-  platform.EnableWindow(platform.GetDlgItem(window, id), enable ? 1 : 0);
-}
-
-void UseSystemCursor(unsigned id) {
-  platform.SetCursor(platform.LoadCursorA(nullptr, win::IntResource(id)));
-}
 
 // A key of [UPDATE] as a number; 0 when absent.
 int32_t ReadNumber(const char* key) {
   char value[kPathSize];
-  return ReadUpdateKey(kSection, key, value, sizeof value) ? ParseDecimal(value) : 0;
+  return ReadUpdateKey(kUpdateSection, key, value, sizeof value) ? ParseDecimal(value) : 0;
 }
 
 // The free-space test: true when the run stopped for want of space (with
@@ -40,29 +33,27 @@ bool StoppedForFreeSpace(win::Hwnd window) {
   const uint32_t required = uint32_t(ReadNumber("RequiredDiskSpace"));
   if (required == 0) return false;
   char drive[3];
-  CopyText(drive, sizeof drive, updaterState.instPath);
-  uint64_t freeBytes = 0;
-  if (!platform.GetDiskFreeSpaceExA(drive, &freeBytes, nullptr, nullptr)) return false;
-  if (uint64_t(required) <= freeBytes) return false;
-  SetInfoText(window, kInfoDiskSpace, drive, unsigned(required - uint32_t(freeBytes)));
-  Enable(window, kIdBack, true);
-  Enable(window, kIdNext, false);
-  Enable(window, kIdCancel, true);
+  uint32_t missing = 0;
+  if (!DriveLacksSpace(updaterState.instPath, required, drive, &missing)) return false;
+  SetInfoText(window, kInfoDiskSpace, drive, unsigned(missing));
+  EnableControl(window, kIdBack, true);
+  EnableControl(window, kIdNext, false);
+  EnableControl(window, kIdCancel, true);
   return true;
 }
 
 void EnterBusyState(win::Hwnd window) {
   SetInfoText(window, kInfoRunning, updaterState.modeWord);
-  Enable(window, kIdBack, false);
-  Enable(window, kIdNext, false);
-  Enable(window, kIdCancel, false);
+  EnableControl(window, kIdBack, false);
+  EnableControl(window, kIdNext, false);
+  EnableControl(window, kIdCancel, false);
   UseSystemCursor(win::kIdcWait);
 }
 
 void EnterCompletion(win::Hwnd window) {
   SetInfoText(window, kInfoComplete, updaterState.modeWord);
   platform.SetDlgItemTextA(window, kIdNext, kButtonFinish);
-  Enable(window, kIdNext, true);
+  EnableControl(window, kIdNext, true);
   platform.SetFocus(platform.GetDlgItem(window, kIdNext));
   UseSystemCursor(win::kIdcArrow);
 }

@@ -10,15 +10,12 @@
 #include "texts.h"
 #include "wizard/set_info_text.h"
 #include "wizard/update_run.h"
+#include "wizard/dialog_controls.h"
 #include "wizard/wizard_controls.h"
 
 namespace {
 
 const int kAgreementControls[] = {kIdAgreementText, kIdAgree, kIdDisagree};
-
-void Enable(win::Hwnd window, int id, bool enable) {
-  platform.EnableWindow(platform.GetDlgItem(window, id), enable ? 1 : 0);
-}
 
 // Template 100 has none of these controls: the calls then do nothing.
 void ShowAgreementControls(win::Hwnd window, bool show) {
@@ -35,25 +32,25 @@ void ShowWelcomePage(win::Hwnd window) {
     SetInfoText(window, kInfoWelcome, s.modeIsInstall == 1 ? s.updaterTitle : s.gameTitle,
                 s.modeWord);
   }
-  Enable(window, kIdBack, false);
-  Enable(window, kIdCancel, true);
+  EnableControl(window, kIdBack, false);
+  EnableControl(window, kIdCancel, true);
   if (s.agreementText != nullptr) {
-    Enable(window, kIdNext, false);
+    EnableControl(window, kIdNext, false);
     platform.SetDlgItemTextA(window, kIdAgreementText, s.agreementText);
-    for (int id : kAgreementControls) Enable(window, id, true);
+    for (int id : kAgreementControls) EnableControl(window, id, true);
     platform.CheckRadioButton(window, kIdAgree, kIdDisagree, kIdDisagree);
     ShowAgreementControls(window, true);
   } else {
-    Enable(window, kIdNext, true);
+    EnableControl(window, kIdNext, true);
     ShowAgreementControls(window, false);
   }
 }
 
 void ShowConfirmationPage(win::Hwnd window) {
   SetInfoText(window, kInfoConfirm, updaterState.modeWord);
-  Enable(window, kIdBack, false);
-  Enable(window, kIdNext, true);
-  Enable(window, kIdCancel, true);
+  EnableControl(window, kIdBack, false);
+  EnableControl(window, kIdNext, true);
+  EnableControl(window, kIdCancel, true);
   ShowAgreementControls(window, false);
 }
 
@@ -100,11 +97,11 @@ void Command(win::Hwnd window, int id) {
       if (!busy) platform.EndDialog(window, -1);
       break;
     case kIdAgree:
-      Enable(window, kIdNext, true);
+      EnableControl(window, kIdNext, true);
       platform.CheckRadioButton(window, kIdAgree, kIdDisagree, kIdAgree);
       break;
     case kIdDisagree:
-      Enable(window, kIdNext, false);
+      EnableControl(window, kIdNext, false);
       platform.CheckRadioButton(window, kIdAgree, kIdDisagree, kIdDisagree);
       break;
     default:
@@ -126,7 +123,7 @@ win::IntPtr WINAPI_CC WizardDialogProc(win::Hwnd window, win::Uint message, win:
       return 0;
     case win::kWmSetCursor:
       if (updaterState.wizardBusy == 0) return 0;
-      platform.SetCursor(platform.LoadCursorA(nullptr, win::IntResource(win::kIdcWait)));
+      UseSystemCursor(win::kIdcWait);
       return 1;
     default:
       return 0;

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "platform/posix/drive_map.h"
+#include "platform/posix/file_time.h"
 #include "platform/posix/posix_functions.h"
 
 namespace {
@@ -27,8 +28,6 @@ namespace {
 struct PosixFile {
   int fd;
 };
-
-constexpr int64_t kUnixEpochTicks = 116444736000000000LL;  // 1970-01-01 in FILETIME ticks
 
 PosixFile* FileOf(win::Handle handle) {
   if (handle == nullptr || handle == win::InvalidHandle()) return nullptr;
@@ -39,24 +38,6 @@ bool HostPath(const char* dosPath, std::string* host) { return DosToHostPath(dos
 
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
-win::FileTime ToFileTime(const struct timespec& ts) {
-  int64_t ticks = int64_t(ts.tv_sec) * 10000000 + ts.tv_nsec / 100 + kUnixEpochTicks;
-  return win::ToFileTime(uint64_t(ticks));
-}
-
-struct timespec ToTimespec(const win::FileTime& ft) {
-  int64_t ticks = int64_t(win::ToUint64(ft)) - kUnixEpochTicks;
-  int64_t seconds = ticks / 10000000;
-  int64_t rest = ticks % 10000000;
-  if (rest < 0) {
-    rest += 10000000;
-    --seconds;
-  }
-  struct timespec ts;
-  ts.tv_sec = time_t(seconds);
-  ts.tv_nsec = long(rest * 100);
-  return ts;
-}
 
 }  // namespace
 
@@ -230,9 +211,9 @@ win::Bool WINAPI_CC PosixGetFileTime(win::Handle handle, win::FileTime* creation
   PosixFile* file = FileOf(handle);
   struct stat st;
   if (file == nullptr || fstat(file->fd, &st) != 0) return 0;
-  if (creation != nullptr) *creation = ToFileTime(st.st_mtim);
-  if (lastAccess != nullptr) *lastAccess = ToFileTime(st.st_atim);
-  if (lastWrite != nullptr) *lastWrite = ToFileTime(st.st_mtim);
+  if (creation != nullptr) *creation = FileTimeFromTimespec(st.st_mtim);
+  if (lastAccess != nullptr) *lastAccess = FileTimeFromTimespec(st.st_atim);
+  if (lastWrite != nullptr) *lastWrite = FileTimeFromTimespec(st.st_mtim);
   return 1;
 }
 
@@ -244,8 +225,8 @@ win::Bool WINAPI_CC PosixSetFileTime(win::Handle handle, const win::FileTime*,
   struct timespec times[2];
   times[0].tv_nsec = UTIME_OMIT;
   times[1].tv_nsec = UTIME_OMIT;
-  if (lastAccess != nullptr) times[0] = ToTimespec(*lastAccess);
-  if (lastWrite != nullptr) times[1] = ToTimespec(*lastWrite);
+  if (lastAccess != nullptr) times[0] = TimespecFromFileTime(*lastAccess);
+  if (lastWrite != nullptr) times[1] = TimespecFromFileTime(*lastWrite);
   return futimens(file->fd, times) == 0 ? 1 : 0;
 }
 

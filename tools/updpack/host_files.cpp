@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int64_t kTicksPerSecond = 10000000;
 constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
 
 std::string Describe(const std::string& what, const std::string& path) {
@@ -181,13 +180,6 @@ bool FileTimeFromStat(const struct stat& info, win::FileTime* time) {
   return true;
 }
 
-struct timespec TimespecFromFileTime(win::FileTime time) {
-  const uint64_t ticks = win::ToUint64(time);
-  struct timespec t {};
-  t.tv_sec = time_t(int64_t(ticks / kTicksPerSecond) - kSecondsFrom1601To1970);
-  t.tv_nsec = long(ticks % kTicksPerSecond) * 100;
-  return t;
-}
 
 std::string IsoDateFromFileTime(win::FileTime time) {
   const uint64_t ticks = win::ToUint64(time);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/win_types.h"
+#include "platform/posix/file_time.h"
 #include "tools/updpack/atomic_file.h"
 
 // Reads a whole file. With `limit`, a file larger than that is refused by
@@ -42,6 +43,5 @@ bool CollectFiles(const std::vector<std::string>& paths, const std::string& outp
 
 // FILETIME (100 ns since 1601-01-01 UTC) and the host's times.
 bool FileTimeFromStat(const struct stat& info, win::FileTime* time);
-struct timespec TimespecFromFileTime(win::FileTime time);
 // "2024-05-01T12:30:00.1234567Z"
 std::string IsoDateFromFileTime(win::FileTime time);
