@@ -9,12 +9,12 @@
 #include "core/updater_state.h"
 #include "settings/settings_reader.h"
 #include "texts.h"
-#include "wizard/apply_update_items.h"
-#include "wizard/copy_from_disc.h"
+#include "update/apply_update_items.h"
+#include "update/copy_from_disc.h"
 #include "wizard/dialog_controls.h"
-#include "wizard/item_paths.h"
+#include "update/item_paths.h"
 #include "wizard/set_info_text.h"
-#include "wizard/update_items.h"
+#include "update/update_items.h"
 #include "wizard/wizard_controls.h"
 
 namespace {

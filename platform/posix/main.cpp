@@ -2,7 +2,7 @@
 // executable (see appended_resource.h).
 #include <clocale>
 
-#include "core/updater_main.h"
+#include "entry/updater_main.h"
 #include "platform/posix/posix_functions.h"
 
 int main() {

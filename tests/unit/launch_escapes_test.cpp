@@ -6,7 +6,7 @@
 #include <cctype>
 #include <string>
 
-#include "core/launch.h"
+#include "entry/launch.h"
 #include "tests/support/test_platform.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "authoring/archive_writer.h"
-#include "core/updater_main.h"
+#include "entry/updater_main.h"
 #include "platform/posix/appended_resource.h"
 #include "platform/posix/desktop_standin.h"
 #include "platform/posix/posix_functions.h"

@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "authoring/archive_writer.h"
-#include "core/updater_main.h"
+#include "entry/updater_main.h"
 #include "platform/posix/appended_resource.h"
 #include "platform/posix/posix_functions.h"
 #include "tests/support/test_platform.h"

@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "tests/unit/update_run_fixture.h"
-#include "wizard/recover_update.h"
-#include "wizard/update_journal.h"
+#include "update/recover_update.h"
+#include "update/update_journal.h"
 
 namespace update_run_test {
 namespace {

@@ -11,7 +11,7 @@
 #include "platform/posix/codepage.h"
 #include "settings/ini_file.h"
 #include "platform/posix/posix_functions.h"
-#include "wizard/update_lines.h"
+#include "update/update_lines.h"
 
 namespace {
 

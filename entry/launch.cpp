@@ -2,7 +2,7 @@
 // texts, the installation's registry key, the notice, the installation's
 // SETUP.INI, the caption, the refusals (a second updater, a running game) and
 // the wizard.
-#include "core/launch.h"
+#include "entry/launch.h"
 
 #include <cstring>
 
@@ -16,7 +16,7 @@
 #include "settings/install_description.h"
 #include "settings/settings_reader.h"
 #include "texts.h"
-#include "wizard/recover_update.h"
+#include "update/recover_update.h"
 #include "wizard/wizard_controls.h"
 #include "wizard/wizard_dialog.h"
 

@@ -1,4 +1,4 @@
-#include "wizard/item_paths.h"
+#include "update/item_paths.h"
 
 #include <cstring>
 
@@ -6,7 +6,7 @@
 #include "core/show_error.h"
 #include "core/text_format.h"
 #include "texts.h"
-#include "wizard/update_lines.h"
+#include "update/update_lines.h"
 
 namespace {
 

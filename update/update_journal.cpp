@@ -1,4 +1,4 @@
-#include "wizard/update_journal.h"
+#include "update/update_journal.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "wizard/update_items.h"
+#include "update/update_items.h"
 
 #include <cstring>
 
@@ -9,7 +9,7 @@
 #include "core/updater_state.h"
 #include "settings/settings_reader.h"
 #include "texts.h"
-#include "wizard/update_lines.h"
+#include "update/update_lines.h"
 
 namespace {
 

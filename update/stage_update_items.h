@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/win_types.h"
-#include "wizard/update_plan.h"
+#include "update/update_plan.h"
 
 // The first phase of writing the update items: decides each item in list
 // order as a direct write would (the "o", overwrite-only, "d" and "u" rules,

@@ -1,9 +1,9 @@
-#include "wizard/recover_update.h"
+#include "update/recover_update.h"
 
 #include "core/system_functions.h"
 #include "core/updater_state.h"
-#include "wizard/update_journal.h"
-#include "wizard/update_plan.h"
+#include "update/update_journal.h"
+#include "update/update_plan.h"
 
 namespace {
 UpdatePlan plan;

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "core/win_types.h"
-#include "wizard/update_plan.h"
+#include "update/update_plan.h"
 
 // "<instPath>\~UPD.JNL" (it fits: the install folder takes "SETUP.INI").
 void JournalPath(char* path);

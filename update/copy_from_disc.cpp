@@ -1,11 +1,11 @@
-#include "wizard/copy_from_disc.h"
+#include "update/copy_from_disc.h"
 
 #include "core/platform.h"
 #include "core/system_functions.h"
 #include "core/text_format.h"
 #include "core/updater_state.h"
 #include "texts.h"
-#include "wizard/item_paths.h"
+#include "update/item_paths.h"
 #include "wizard/set_info_text.h"
 
 namespace {

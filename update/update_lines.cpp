@@ -1,4 +1,4 @@
-#include "wizard/update_lines.h"
+#include "update/update_lines.h"
 
 #include <cstring>
 

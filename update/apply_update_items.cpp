@@ -1,4 +1,4 @@
-#include "wizard/apply_update_items.h"
+#include "update/apply_update_items.h"
 
 #include <cstring>
 
@@ -9,9 +9,9 @@
 #include "core/text_format.h"
 #include "core/updater_state.h"
 #include "texts.h"
-#include "wizard/stage_update_items.h"
-#include "wizard/update_journal.h"
-#include "wizard/update_plan.h"
+#include "update/stage_update_items.h"
+#include "update/update_journal.h"
+#include "update/update_plan.h"
 
 namespace {
 

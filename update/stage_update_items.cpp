@@ -1,4 +1,4 @@
-#include "wizard/stage_update_items.h"
+#include "update/stage_update_items.h"
 
 #include <cstring>
 
@@ -9,9 +9,9 @@
 #include "core/system_functions.h"
 #include "core/text_format.h"
 #include "core/updater_state.h"
-#include "wizard/item_paths.h"
-#include "wizard/update_journal.h"
-#include "wizard/update_lines.h"
+#include "update/item_paths.h"
+#include "update/update_journal.h"
+#include "update/update_lines.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "core/updater_main.h"
+#include "entry/updater_main.h"
 
 #include "archive/archive_directory.h"
 #include "archive/extract_entry.h"
 #include "core/archive_digest.h"
 #include "core/join_path.h"
-#include "core/launch.h"
+#include "entry/launch.h"
 #include "core/platform.h"
 #include "core/show_error.h"
 #include "core/system_functions.h"

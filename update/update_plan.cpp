@@ -1,4 +1,4 @@
-#include "wizard/update_plan.h"
+#include "update/update_plan.h"
 
 #include "core/platform.h"
 #include "core/system_functions.h"
