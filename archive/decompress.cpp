@@ -5,6 +5,7 @@
 
 #include "archive/decompress_copy.h"
 #include "archive/decompress_split.h"
+#include "archive/token_format.h"
 
 // The stream mixes 32-bit control words with whole data bytes. A control
 // word is read exactly when a bit is wanted and the current word is used up.
@@ -25,8 +26,6 @@ namespace {
 
 using namespace decompress_copy;
 
-constexpr unsigned kEndMarker = 2303;
-
 // kGoOn: the block decoder has more to do.
 enum class Step { kEnded, kMalformed, kNearEnd, kGoOn };
 
@@ -40,20 +39,6 @@ struct DecoderState {
   uint64_t bits;   // untaken control bits, most significant first; zero behind them
   unsigned count;  // how many bits of `bits` are untaken
 };
-
-// Distance codes of a long match, by the number of zero bits before the
-// code's one bit (four zeros: the last code, which has no one bit).
-struct Code {
-  unsigned selectorBits;
-  unsigned extraBits;
-  unsigned base;
-};
-constexpr Code kDistanceCodes[5] = {{1, 1, 0}, {2, 1, 512}, {3, 2, 1024}, {4, 3, 2048},
-                                    {4, 4, 4096}};
-// Length codes by the same count; five zeros: a data byte follows.
-constexpr Code kLengthCodes[6] = {{1, 0, 3}, {2, 0, 4}, {3, 1, 5},
-                                  {4, 2, 7}, {5, 4, 11}, {5, 0, 27}};
-constexpr unsigned kLengthByteCode = 5;
 
 // Tables of the block decoder. A head entry, indexed by the 9 bits after a
 // match's first bit: bits 0-4 the bits of the token up to its length code
@@ -79,22 +64,24 @@ constexpr unsigned ZerosBefore(unsigned value, unsigned width, unsigned limit) {
 
 constexpr MatchTables MakeMatchTables() {
   MatchTables t{};
+  constexpr unsigned kWideExtraMask = (1u << kWideShortExtraBits) - 1;
   for (unsigned i = 0; i < 512; ++i) {
-    if (i & 256) {  // 1: short match; then the wide bit and its three extra bits
-      const unsigned wide = (i >> 7) & 1, extra = (i >> 4) & 7;
-      t.head[i] = wide ? (257 + extra) << 16 | (extra == 7 ? kEndCandidate : 0) | kShortMatch |
-                             3 << 5 | 6
+    if (i & 256) {  // 1: short match; then the wide bit and its extra bits
+      const unsigned wide = (i >> 7) & 1, extra = (i >> (7 - kWideShortExtraBits)) & kWideExtraMask;
+      t.head[i] = wide ? (kNarrowShortValues + 1 + extra) << 16 |
+                             (extra == kWideExtraMask ? kEndCandidate : 0) | kShortMatch |
+                             kWideShortExtraBits << 5 | (3 + kWideShortExtraBits)
                        : 1u << 16 | kShortMatch | 3;
       continue;
     }
     const unsigned code = i & 255;  // 0: long match; the distance code follows
-    const Code& c = kDistanceCodes[ZerosBefore(code, 8, 4)];
+    const TokenCode& c = kDistanceCodes[ZerosBefore(code, 8, kDistanceCodeCount - 1)];
     const unsigned extra = (code >> (8 - c.selectorBits - c.extraBits)) & ((1u << c.extraBits) - 1);
     t.head[i] = (c.base + extra + 1) << 16 | c.extraBits << 5 | (2 + c.selectorBits + c.extraBits);
   }
   for (unsigned i = 0; i < 512; ++i) {
-    const unsigned zeros = ZerosBefore(i, 9, 5);
-    const Code& c = kLengthCodes[zeros];
+    const unsigned zeros = ZerosBefore(i, 9, kLengthByteCode);
+    const TokenCode& c = kLengthCodes[zeros];
     const unsigned extra = (i >> (9 - c.selectorBits - c.extraBits)) & ((1u << c.extraBits) - 1);
     t.length[i] = uint16_t((c.base + extra) << 8 | (zeros == kLengthByteCode ? 0x80 : 0) |
                            (c.selectorBits + c.extraBits));
@@ -124,10 +111,9 @@ constexpr size_t kWordReach = 4 + 32;
 // Matches of a word whose places are stored without a branch; more take a
 // loop, which hardly ever runs.
 constexpr unsigned kStartsStored = 6;
-// Room the decode keeps behind a literal run: the match after it (282
-// bytes), the copies' overrun, and the guard's look at the kOverrun bytes
-// past that.
-constexpr size_t kDestinationMargin = 282 + 2 * kOverrun;
+// Room the decode keeps behind a literal run: the match after it, the
+// copies' overrun, and the guard's look at the kOverrun bytes past that.
+constexpr size_t kDestinationMargin = kMaxLongLength + 2 * kOverrun;
 
 struct Block {
   // Control words of the block, most significant bit first, and 8 bytes for
@@ -193,105 +179,72 @@ void Resume(const uint8_t* word, unsigned bit, unsigned dataUsed, DecoderState& 
   s.count = 32 - bit;
 }
 
-Step DecodeBlocks(DecoderState& s) {
-  Block b;
-  const uint8_t* word = s.in;
-  unsigned index = decompress_split::kTokenStartIndex;
-  unsigned bitFrom = 0, dataFrom = 0;  // of the block's first word, decoded before
-  uint8_t* out = s.out;
-  uint8_t* const outEnd = s.outEnd;
-  uint8_t* const outStart = s.outStart;
-  if (size_t(outEnd - out) < kDestinationMargin) return Step::kNearEnd;
-  OverrunGuard guard(out);
+// The split's findings in one block.
+struct BlockSplit {
+  unsigned words;              // control words split
+  unsigned matchesBeforeLast;  // matches that start before the last word
+};
 
-  unsigned prevEnd = 0, dp = 0, next = 0;  // end of the last token, data read, next match
-  // Leaves the fast stage with the output at `out`.
-  auto leave = [&](Step step) {
-    s.out = out;
-    guard.Restore(out);
-    return step;
-  };
-  // Copies the literals that fit before the margin and hands off at the
-  // boundary after them.
-  auto nearEnd = [&](unsigned run) {
-    const size_t room = size_t(outEnd - out);
-    const unsigned fit =
-        room > kDestinationMargin ? unsigned(std::min<size_t>(run, room - kDestinationMargin)) : 0;
-    guard.BeforeStep(out, fit);
-    CopyLiteralsOver(out, b.data + dp, fit);
-    out += fit;
-    dp += fit;
-    const unsigned at = prevEnd + fit;
-    const unsigned k = at / 32;
-    Resume(b.wordAt[k], at % 32, dp - b.dataAt[k], s);
-    return leave(Step::kNearEnd);
-  };
-  // Decodes the matches before match `end` with the literals before each;
-  // kGoOn when all were decoded.
-  auto decodeTo = [&](unsigned end) {
-    for (; next < end; ++next) {
-      const unsigned m = b.starts[next];
-      const unsigned run = m - prevEnd;
-      if (__builtin_expect(size_t(outEnd - out) < run + kDestinationMargin, 0)) {
-        return nearEnd(run);
+// The fast stage, block by block: split the block's words, decode the
+// matches that start before its last word with the literals before each,
+// copy the literals up to that word, and start the next block there. Only
+// the output, data and bit positions carry from one match to the next.
+class BlockDecoder {
+ public:
+  // The destination has kDestinationMargin bytes behind s.out.
+  explicit BlockDecoder(DecoderState& s)
+      : s_(s), word_(s.in), out_(s.out), outEnd_(s.outEnd), outStart_(s.outStart), guard_(s.out) {}
+
+  Step Run() {
+    for (;;) {
+      const BlockSplit split = SplitBlock();
+      if (split.words < 2) {
+        Resume(word_, prevEnd_, dp_, s_);
+        return Leave(Step::kNearEnd);
       }
-      const uint64_t peek = LoadBig64(b.control + (m >> 3)) << (m & 7);
-      const uint32_t head = kMatch.head[(peek >> 54) & 511];
-      const uint32_t lengthCode = kMatch.length[(peek << (head & 31)) >> 55];
-      const uint32_t byte = b.data[dp + run];
-      const size_t distance = (head >> 16) + (byte << ((head >> 5) & 7));
-      // A short match's length code entry is read from bits past it and
-      // masked off: no branch between the two kinds.
-      const uint32_t longMask = ((head >> 8) & 1) - 1;  // all ones for a long match
-      const uint32_t code = lengthCode & longMask;
-      const unsigned lengthByte = (code >> 7) & 1;
-      size_t length = (code >> 8) + (2 & ~longMask);
-      if (__builtin_expect(lengthByte, 0)) length += b.data[dp + run + 1];
-      const unsigned width = (head & 31) + (code & 15);
-      // The end marker, or a match from before the destination's start: the
-      // literals before it are the last bytes written.
-      const bool ended = ((head & kEndCandidate) | byte) == (kEndCandidate | 0xFF);
-      if (__builtin_expect(ended || distance > size_t(out - outStart) + run, 0)) {
-        guard.BeforeStep(out, run);
-        CopyLiteralsOver(out, b.data + dp, run);
-        out += run;
-        return leave(ended ? Step::kEnded : Step::kMalformed);
-      }
-      guard.BeforeStep(out, run + length);
-      CopyLiteralsOver(out, b.data + dp, run);
-      out += run;
-      CopyMatchOver(out, distance, length);
-      out += length;
-      dp += run + 1 + lengthByte;
-      prevEnd = m + width;
+      const unsigned last = split.words - 1;
+      Step step = DecodeMatches(split.matchesBeforeLast);
+      if (step == Step::kGoOn) step = CopyLiteralsTo(last * 32);
+      if (step != Step::kGoOn) return step;
+      StartAtWord(last);
     }
-    return Step::kGoOn;
+  }
+
+ private:
+  // One match read at its place `m` in the control bits, `run` literals
+  // after the last token's end.
+  struct Match {
+    size_t distance;
+    size_t length;
+    unsigned width;       // control bits
+    unsigned lengthByte;  // 1 when a length byte follows the distance byte
+    bool ended;           // the end marker
   };
 
-  for (;;) {
-    // Split the block's words.
+  // Splits the words from word_ on while the source has kWordReach bytes
+  // for each, at most kBlockWords.
+  BlockSplit SplitBlock() {
     unsigned words = 0, dataLength = 0, count = 0, beforeLast = 0;
-    prevEnd = bitFrom, dp = dataFrom, next = 0;
-    for (const uint8_t* at = word; words < kBlockWords && size_t(s.inEnd - at) >= kWordReach;
+    for (const uint8_t* at = word_; words < kBlockWords && size_t(s_.inEnd - at) >= kWordReach;
          ++words) {
       const uint32_t value = LoadLittle32(at);
-      StoreBig32(b.control + 4 * words, value);
-      std::memcpy(b.data + dataLength, at + 4, 32);
-      b.wordAt[words] = at;
-      b.dataAt[words] = uint16_t(dataLength);
-      b.stateAt[words] = uint16_t(index);
-      const decompress_split::WordSplit split = decompress_split::SplitWord(value, &index);
+      StoreBig32(b_.control + 4 * words, value);
+      std::memcpy(b_.data + dataLength, at + 4, 32);
+      b_.wordAt[words] = at;
+      b_.dataAt[words] = uint16_t(dataLength);
+      b_.stateAt[words] = uint16_t(index_);
+      const decompress_split::WordSplit split = decompress_split::SplitWord(value, &index_);
       // The places, the first kStartsStored without a branch: as many bits
       // above the word's keep the search from running out past its last
       // match (the places found there are not counted).
       uint64_t starts = split.starts | ((uint64_t(1) << kStartsStored) - 1) << 32;
       const unsigned base = words * 32;
       for (unsigned i = 0; i < kStartsStored; ++i) {
-        b.starts[count + i] = uint16_t(base + unsigned(__builtin_ctzll(starts)));
+        b_.starts[count + i] = uint16_t(base + unsigned(__builtin_ctzll(starts)));
         starts &= starts - 1;
       }
       for (unsigned i = kStartsStored; i < split.matches; ++i) {
-        b.starts[count + i] = uint16_t(base + unsigned(__builtin_ctzll(starts)));
+        b_.starts[count + i] = uint16_t(base + unsigned(__builtin_ctzll(starts)));
         starts &= starts - 1;
       }
       beforeLast = count;
@@ -301,131 +254,223 @@ Step DecodeBlocks(DecoderState& s) {
     }
     // The look-ahead of a match in the last word's bits and a literal copy's
     // overrun read these; they must hold no stale values.
-    std::memset(b.control + 4 * words, 0, 8);
-    std::memset(b.data + dataLength, 0, kOverrun);
-    if (words < 2) {
-      Resume(word, bitFrom, dataFrom, s);
-      return leave(Step::kNearEnd);
-    }
-    // The tokens that start before the last word, and the literals up to it.
-    const unsigned last = words - 1;
-    const Step step = decodeTo(beforeLast);
-    if (step != Step::kGoOn) return step;
-    const unsigned limit = last * 32;
-    if (prevEnd < limit) {
-      const unsigned run = limit - prevEnd;
-      if (__builtin_expect(size_t(outEnd - out) < run + kDestinationMargin, 0)) {
-        return nearEnd(run);
-      }
-      guard.BeforeStep(out, run);
-      CopyLiteralsOver(out, b.data + dp, run);
-      out += run;
-      dp += run;
-      prevEnd = limit;
-    }
-
-    // The next block starts at this block's last word.
-    word = b.wordAt[last];
-    index = b.stateAt[last];
-    bitFrom = prevEnd - limit;
-    dataFrom = dp - b.dataAt[last];
+    std::memset(b_.control + 4 * words, 0, 8);
+    std::memset(b_.data + dataLength, 0, kOverrun);
+    return {words, beforeLast};
   }
+
+  // Decodes the matches before match `end` with the literals before each;
+  // kGoOn when all were decoded.
+  Step DecodeMatches(unsigned end) {
+    for (; next_ < end; ++next_) {
+      const unsigned m = b_.starts[next_];
+      const unsigned run = m - prevEnd_;
+      if (__builtin_expect(!HasRoomFor(run), 0)) return HandOff(run);
+      const Match match = ReadMatch(m, run);
+      // The end marker, or a match from before the destination's start: the
+      // literals before it are the last bytes written.
+      if (__builtin_expect(match.ended || match.distance > size_t(out_ - outStart_) + run, 0)) {
+        guard_.BeforeStep(out_, run);
+        AppendLiterals(run);
+        return Leave(match.ended ? Step::kEnded : Step::kMalformed);
+      }
+      guard_.BeforeStep(out_, run + match.length);
+      AppendLiterals(run);
+      CopyMatchOver(out_, match.distance, match.length);
+      out_ += match.length;
+      dp_ += 1 + match.lengthByte;
+      prevEnd_ = m + match.width;
+    }
+    return Step::kGoOn;
+  }
+
+  Match ReadMatch(unsigned m, unsigned run) const {
+    const uint64_t peek = LoadBig64(b_.control + (m >> 3)) << (m & 7);
+    const uint32_t head = kMatch.head[(peek >> 54) & 511];
+    const uint32_t lengthCode = kMatch.length[(peek << (head & 31)) >> 55];
+    const uint32_t byte = b_.data[dp_ + run];
+    const size_t distance = (head >> 16) + (byte << ((head >> 5) & 7));
+    // A short match's length code entry is read from bits past it and
+    // masked off: no branch between the two kinds.
+    const uint32_t longMask = ((head >> 8) & 1) - 1;  // all ones for a long match
+    const uint32_t code = lengthCode & longMask;
+    const unsigned lengthByte = (code >> 7) & 1;
+    size_t length = (code >> 8) + (kShortMatchLength & ~longMask);
+    if (__builtin_expect(lengthByte, 0)) length += b_.data[dp_ + run + 1];
+    const bool ended = ((head & kEndCandidate) | byte) == (kEndCandidate | 0xFF);
+    return {distance, length, (head & 31) + (code & 15), lengthByte, ended};
+  }
+
+  // Copies the literals from the last token's end up to bit `limit`.
+  Step CopyLiteralsTo(unsigned limit) {
+    if (prevEnd_ >= limit) return Step::kGoOn;
+    const unsigned run = limit - prevEnd_;
+    if (__builtin_expect(!HasRoomFor(run), 0)) return HandOff(run);
+    guard_.BeforeStep(out_, run);
+    AppendLiterals(run);
+    prevEnd_ = limit;
+    return Step::kGoOn;
+  }
+
+  // The next block starts at word `last` of this one, with the bits and
+  // data bytes of it already decoded.
+  void StartAtWord(unsigned last) {
+    word_ = b_.wordAt[last];
+    index_ = b_.stateAt[last];
+    prevEnd_ -= last * 32;
+    dp_ -= b_.dataAt[last];
+    next_ = 0;
+  }
+
+  // Room for `run` literals and the margin behind them.
+  bool HasRoomFor(unsigned run) const {
+    return size_t(outEnd_ - out_) >= run + kDestinationMargin;
+  }
+
+  // Appends the next `n` literals; the guard has saved what they overrun.
+  void AppendLiterals(unsigned n) {
+    CopyLiteralsOver(out_, b_.data + dp_, n);
+    out_ += n;
+    dp_ += n;
+  }
+
+  // Copies the literals of `run` that fit before the margin and hands the
+  // place after them to the checked decoder.
+  Step HandOff(unsigned run) {
+    const size_t room = size_t(outEnd_ - out_);
+    const unsigned fit =
+        room > kDestinationMargin ? unsigned(std::min<size_t>(run, room - kDestinationMargin)) : 0;
+    guard_.BeforeStep(out_, fit);
+    AppendLiterals(fit);
+    const unsigned at = prevEnd_ + fit;
+    const unsigned k = at / 32;
+    Resume(b_.wordAt[k], at % 32, dp_ - b_.dataAt[k], s_);
+    return Leave(Step::kNearEnd);
+  }
+
+  // Leaves the fast stage with the output at out_.
+  Step Leave(Step step) {
+    s_.out = out_;
+    guard_.Restore(out_);
+    return step;
+  }
+
+  DecoderState& s_;
+  const uint8_t* word_;  // the block's first control word
+  unsigned index_ = decompress_split::kTokenStartIndex;  // the split's state there
+  uint8_t* out_;
+  uint8_t* const outEnd_;
+  uint8_t* const outStart_;
+  // Decoded so far in the block: bits up to the last token's end, data
+  // bytes read, matches.
+  unsigned prevEnd_ = 0, dp_ = 0, next_ = 0;
+  OverrunGuard guard_;
+  Block b_;
+};
+
+Step DecodeBlocks(DecoderState& s) {
+  if (size_t(s.outEnd - s.out) < kDestinationMargin) return Step::kNearEnd;
+  BlockDecoder decoder(s);
+  return decoder.Run();
 }
 
 // ---- Checked mode: every bit and byte taken singly and bounded.
 
+// A read past the source gives zeros and marks the reader failed; the
+// decoder looks at that once per token, before the token takes effect.
 class CheckedReader {
  public:
   explicit CheckedReader(DecoderState& s) : s_(s) {}
 
-  bool Bit(uint32_t* bit) {
+  bool Failed() const { return failed_; }
+
+  uint32_t Bit() {
     if (s_.count == 0) {
-      if (s_.inEnd - s_.in < 4) return false;
+      if (s_.inEnd - s_.in < 4) return Fail();
       s_.bits = uint64_t(LoadLittle32(s_.in)) << 32;
       s_.count = 32;
       s_.in += 4;
     }
-    *bit = uint32_t(s_.bits >> 63);
+    const uint32_t bit = uint32_t(s_.bits >> 63);
     s_.bits <<= 1;
     --s_.count;
-    return true;
+    return bit;
   }
 
-  bool Bits(unsigned n, uint32_t* value) {
-    *value = 0;
-    for (unsigned i = 0; i < n; ++i) {
-      uint32_t bit;
-      if (!Bit(&bit)) return false;
-      *value = *value << 1 | bit;
-    }
-    return true;
+  uint32_t Bits(unsigned n) {
+    uint32_t value = 0;
+    for (unsigned i = 0; i < n; ++i) value = value << 1 | Bit();
+    return value;
   }
 
   // The number of zero bits before a one bit, at most `limit` (then the one
   // bit is not taken).
-  bool Zeros(unsigned limit, unsigned* zeros) {
-    for (*zeros = 0; *zeros < limit; ++*zeros) {
-      uint32_t bit;
-      if (!Bit(&bit)) return false;
-      if (bit) break;
-    }
-    return true;
+  unsigned Zeros(unsigned limit) {
+    unsigned zeros = 0;
+    while (zeros < limit && !Bit()) ++zeros;
+    return zeros;
   }
 
-  bool Byte(uint32_t* value) {
-    if (s_.in >= s_.inEnd) return false;
-    *value = *s_.in++;
-    return true;
-  }
+  uint32_t Byte() { return s_.in < s_.inEnd ? *s_.in++ : Fail(); }
 
  private:
+  uint32_t Fail() {
+    failed_ = true;
+    return 0;
+  }
+
   DecoderState& s_;
+  bool failed_ = false;
 };
+
+// One token as the checked decoder reads it: a literal (distance 0, length
+// 1), a match, or the end marker.
+struct CheckedToken {
+  bool ended;
+  uint32_t literal;
+  size_t distance;
+  size_t length;
+};
+
+CheckedToken ReadToken(CheckedReader& read) {
+  if (read.Bit()) return {false, read.Byte(), 0, 1};
+  if (read.Bit()) {
+    const uint32_t wide = read.Bit();
+    uint32_t v = read.Byte();
+    if (wide) {
+      v = kNarrowShortValues + (v << kWideShortExtraBits) + read.Bits(kWideShortExtraBits);
+      if (v >= kEndMarkerValue) return {true, 0, 0, 0};
+    }
+    return {false, 0, size_t(v) + 1, kShortMatchLength};
+  }
+  const TokenCode& d = kDistanceCodes[read.Zeros(kDistanceCodeCount - 1)];
+  const uint32_t byte = read.Byte();
+  const size_t distance = d.base + (byte << d.extraBits) + read.Bits(d.extraBits) + 1;
+  const unsigned zeros = read.Zeros(kLengthByteCode);
+  const TokenCode& l = kLengthCodes[zeros];
+  const uint32_t extra = zeros == kLengthByteCode ? read.Byte() : read.Bits(l.extraBits);
+  return {false, 0, distance, l.base + extra};
+}
 
 Step DecodeChecked(DecoderState& s) {
   CheckedReader read(s);
   for (;;) {
-    uint32_t bit, byte, extra;
-    if (!read.Bit(&bit)) return Step::kMalformed;
-    if (bit) {
-      if (!read.Byte(&byte) || s.out == s.outEnd) return Step::kMalformed;
-      *s.out++ = uint8_t(byte);
-      continue;
+    const CheckedToken token = ReadToken(read);
+    if (read.Failed()) break;
+    if (token.ended) return Step::kEnded;
+    if (token.distance > size_t(s.out - s.outStart) || token.length > size_t(s.outEnd - s.out)) {
+      break;
     }
-    size_t distance, length;
-    if (!read.Bit(&bit)) return Step::kMalformed;
-    if (bit) {
-      uint32_t wide;
-      if (!read.Bit(&wide) || !read.Byte(&byte)) return Step::kMalformed;
-      uint32_t v = byte;
-      if (wide) {
-        if (!read.Bits(3, &extra)) return Step::kMalformed;
-        v = 256 + byte * 8 + extra;
-        if (v >= kEndMarker) return Step::kEnded;
-      }
-      distance = v + 1;
-      length = 2;
+    if (token.distance == 0) {
+      *s.out = uint8_t(token.literal);
     } else {
-      unsigned zeros;
-      if (!read.Zeros(4, &zeros)) return Step::kMalformed;
-      const Code& d = kDistanceCodes[zeros];
-      if (!read.Byte(&byte) || !read.Bits(d.extraBits, &extra)) return Step::kMalformed;
-      distance = d.base + (byte << d.extraBits) + extra + 1;
-      if (!read.Zeros(5, &zeros)) return Step::kMalformed;
-      const Code& l = kLengthCodes[zeros];
-      if (zeros == kLengthByteCode) {
-        if (!read.Byte(&extra)) return Step::kMalformed;
-      } else if (!read.Bits(l.extraBits, &extra)) {
-        return Step::kMalformed;
-      }
-      length = l.base + extra;
+      CopyMatchExact(s.out, token.distance, token.length);
     }
-    if (distance > size_t(s.out - s.outStart) || length > size_t(s.outEnd - s.out)) {
-      return Step::kMalformed;
-    }
-    CopyMatchExact(s.out, distance, length);
-    s.out += length;
+    s.out += token.length;
   }
+  // The one exit of a malformed stream: a read past the source, a match
+  // from before the destination's start, or a write past its end.
+  return Step::kMalformed;
 }
 
 }  // namespace
