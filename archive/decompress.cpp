@@ -191,9 +191,11 @@ struct BlockSplit {
 // the output, data and bit positions carry from one match to the next.
 class BlockDecoder {
  public:
-  // The destination has kDestinationMargin bytes behind s.out.
-  explicit BlockDecoder(DecoderState& s)
-      : s_(s), word_(s.in), out_(s.out), outEnd_(s.outEnd), outStart_(s.outStart), guard_(s.out) {}
+  // The destination has kDestinationMargin bytes behind s.out; the guard
+  // has saved the bytes there.
+  BlockDecoder(DecoderState& s, Block& block, OverrunGuard& guard)
+      : s_(s), b_(block), guard_(guard), word_(s.in), out_(s.out), outEnd_(s.outEnd),
+        outStart_(s.outStart) {}
 
   Step Run() {
     for (;;) {
@@ -356,6 +358,8 @@ class BlockDecoder {
   }
 
   DecoderState& s_;
+  Block& b_;
+  OverrunGuard& guard_;
   const uint8_t* word_;  // the block's first control word
   unsigned index_ = decompress_split::kTokenStartIndex;  // the split's state there
   uint8_t* out_;
@@ -364,14 +368,13 @@ class BlockDecoder {
   // Decoded so far in the block: bits up to the last token's end, data
   // bytes read, matches.
   unsigned prevEnd_ = 0, dp_ = 0, next_ = 0;
-  OverrunGuard guard_;
-  Block b_;
 };
 
 Step DecodeBlocks(DecoderState& s) {
   if (size_t(s.outEnd - s.out) < kDestinationMargin) return Step::kNearEnd;
-  BlockDecoder decoder(s);
-  return decoder.Run();
+  OverrunGuard guard(s.out);
+  Block block;
+  return BlockDecoder(s, block, guard).Run();
 }
 
 // ---- Checked mode: every bit and byte taken singly and bounded.

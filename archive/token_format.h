@@ -17,13 +17,13 @@
 //   end marker         0 1 1  FF 111             the v = 2303 of a wide short match
 //   long match         0 0  <distance code>  <length code>
 //
-//   distance code (v)                  length code
-//   1       B x      2B+x       0..    1              3
-//   0 1     B x      512+2B+x          0 1            4
-//   0 0 1   B xx     1024+4B+x         0 0 1 x        5+x        (5..6)
-//   0 0 0 1 B xxx    2048+8B+x         0 0 0 1 xx     7+x        (7..10)
-//   0 0 0 0 B xxxx   4096+16B+x ..8191 0 0 0 0 1 xxxx 11+x       (11..26)
-//                                      0 0 0 0 0 B    27+B       (27..282)
+//   distance code            v                   length code         length
+//   1       B x              2B+x      0..511    1                   3
+//   0 1     B x              512+2B+x  ..1023    0 1                 4
+//   0 0 1   B xx             1024+4B+x ..2047    0 0 1 x             5+x   5..6
+//   0 0 0 1 B xxx            2048+8B+x ..4095    0 0 0 1 xx          7+x   7..10
+//   0 0 0 0 B xxxx           4096+16B+x ..8191   0 0 0 0 1 xxxx      11+x  11..26
+//                                                0 0 0 0 0 B         27+B  27..282
 //
 // A match copies from `distance` bytes back in the output, byte by byte
 // forward, so a distance below the length repeats a pattern.
