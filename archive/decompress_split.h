@@ -111,6 +111,23 @@ constexpr unsigned kReadsShift = 13;
 constexpr unsigned kStartsCountShift = 19;
 constexpr uint32_t kCountsMask = 0x00FFE000;
 
+// TakeBit for every state and bit, so that the byte tables below are made in
+// few enough steps for every compiler's constant evaluation.
+struct BitSteps {
+  BitStep step[kStateCount][2];
+};
+
+constexpr BitSteps MakeBitSteps() {
+  BitSteps t{};
+  for (unsigned s = 0; s < kStateCount; ++s) {
+    t.step[s][0] = TakeBit(State(s), 0);
+    t.step[s][1] = TakeBit(State(s), 1);
+  }
+  return t;
+}
+
+inline constexpr BitSteps kBitSteps = MakeBitSteps();
+
 struct Tables {
   uint32_t entry[kStateCount * 256];
   uint16_t next[kStateCount * 256];  // bits 0-12 of the entry alone
@@ -123,7 +140,7 @@ constexpr Tables MakeTables() {
       State state = State(s);
       unsigned reads = 0, starts = 0, count = 0;
       for (unsigned i = 0; i < 8; ++i) {
-        const BitStep step = TakeBit(state, (byte >> (7 - i)) & 1);
+        const BitStep& step = kBitSteps.step[state][(byte >> (7 - i)) & 1];
         reads += step.readsByte;
         count += step.startsMatch;
         starts |= unsigned(step.startsMatch) << i;
