@@ -179,74 +179,105 @@ void Resume(const uint8_t* word, unsigned bit, unsigned dataUsed, DecoderState& 
   s.count = 32 - bit;
 }
 
-// The split's findings in one block.
-struct BlockSplit {
-  unsigned words;              // control words split
-  unsigned matchesBeforeLast;  // matches that start before the last word
-};
+Step DecodeBlocks(DecoderState& s) {
+  Block b;
+  const uint8_t* word = s.in;
+  unsigned index = decompress_split::kTokenStartIndex;
+  unsigned bitFrom = 0, dataFrom = 0;  // of the block's first word, decoded before
+  uint8_t* out = s.out;
+  uint8_t* const outEnd = s.outEnd;
+  uint8_t* const outStart = s.outStart;
+  if (size_t(outEnd - out) < kDestinationMargin) return Step::kNearEnd;
+  OverrunGuard guard(out);
 
-// The fast stage, block by block: split the block's words, decode the
-// matches that start before its last word with the literals before each,
-// copy the literals up to that word, and start the next block there. Only
-// the output, data and bit positions carry from one match to the next.
-class BlockDecoder {
- public:
-  // The destination has kDestinationMargin bytes behind s.out; the guard
-  // has saved the bytes there.
-  BlockDecoder(DecoderState& s, Block& block, OverrunGuard& guard)
-      : s_(s), b_(block), guard_(guard), word_(s.in), out_(s.out), outEnd_(s.outEnd),
-        outStart_(s.outStart) {}
-
-  Step Run() {
-    for (;;) {
-      const BlockSplit split = SplitBlock();
-      if (split.words < 2) {
-        Resume(word_, prevEnd_, dp_, s_);
-        return Leave(Step::kNearEnd);
+  unsigned prevEnd = 0, dp = 0, next = 0;  // end of the last token, data read, next match
+  // Leaves the fast stage with the output at `out`.
+  auto leave = [&](Step step) {
+    s.out = out;
+    guard.Restore(out);
+    return step;
+  };
+  // Copies the literals that fit before the margin and hands off at the
+  // boundary after them.
+  auto nearEnd = [&](unsigned run) {
+    const size_t room = size_t(outEnd - out);
+    const unsigned fit =
+        room > kDestinationMargin ? unsigned(std::min<size_t>(run, room - kDestinationMargin)) : 0;
+    guard.BeforeStep(out, fit);
+    CopyLiteralsOver(out, b.data + dp, fit);
+    out += fit;
+    dp += fit;
+    const unsigned at = prevEnd + fit;
+    const unsigned k = at / 32;
+    Resume(b.wordAt[k], at % 32, dp - b.dataAt[k], s);
+    return leave(Step::kNearEnd);
+  };
+  // Decodes the matches before match `end` with the literals before each;
+  // kGoOn when all were decoded.
+  auto decodeTo = [&](unsigned end) {
+    for (; next < end; ++next) {
+      const unsigned m = b.starts[next];
+      const unsigned run = m - prevEnd;
+      if (__builtin_expect(size_t(outEnd - out) < run + kDestinationMargin, 0)) {
+        return nearEnd(run);
       }
-      const unsigned last = split.words - 1;
-      Step step = DecodeMatches(split.matchesBeforeLast);
-      if (step == Step::kGoOn) step = CopyLiteralsTo(last * 32);
-      if (step != Step::kGoOn) return step;
-      StartAtWord(last);
+      const uint64_t peek = LoadBig64(b.control + (m >> 3)) << (m & 7);
+      const uint32_t head = kMatch.head[(peek >> 54) & 511];
+      const uint32_t lengthCode = kMatch.length[(peek << (head & 31)) >> 55];
+      const uint32_t byte = b.data[dp + run];
+      const size_t distance = (head >> 16) + (byte << ((head >> 5) & 7));
+      // A short match's length code entry is read from bits past it and
+      // masked off: no branch between the two kinds.
+      const uint32_t longMask = ((head >> 8) & 1) - 1;  // all ones for a long match
+      const uint32_t code = lengthCode & longMask;
+      const unsigned lengthByte = (code >> 7) & 1;
+      size_t length = (code >> 8) + (2 & ~longMask);
+      if (__builtin_expect(lengthByte, 0)) length += b.data[dp + run + 1];
+      const unsigned width = (head & 31) + (code & 15);
+      // The end marker, or a match from before the destination's start: the
+      // literals before it are the last bytes written.
+      const bool ended = ((head & kEndCandidate) | byte) == (kEndCandidate | 0xFF);
+      if (__builtin_expect(ended || distance > size_t(out - outStart) + run, 0)) {
+        guard.BeforeStep(out, run);
+        CopyLiteralsOver(out, b.data + dp, run);
+        out += run;
+        return leave(ended ? Step::kEnded : Step::kMalformed);
+      }
+      guard.BeforeStep(out, run + length);
+      CopyLiteralsOver(out, b.data + dp, run);
+      out += run;
+      CopyMatchOver(out, distance, length);
+      out += length;
+      dp += run + 1 + lengthByte;
+      prevEnd = m + width;
     }
-  }
-
- private:
-  // One match read at its place `m` in the control bits, `run` literals
-  // after the last token's end.
-  struct Match {
-    size_t distance;
-    size_t length;
-    unsigned width;       // control bits
-    unsigned lengthByte;  // 1 when a length byte follows the distance byte
-    bool ended;           // the end marker
+    return Step::kGoOn;
   };
 
-  // Splits the words from word_ on while the source has kWordReach bytes
-  // for each, at most kBlockWords.
-  BlockSplit SplitBlock() {
+  for (;;) {
+    // Split the block's words.
     unsigned words = 0, dataLength = 0, count = 0, beforeLast = 0;
-    for (const uint8_t* at = word_; words < kBlockWords && size_t(s_.inEnd - at) >= kWordReach;
+    prevEnd = bitFrom, dp = dataFrom, next = 0;
+    for (const uint8_t* at = word; words < kBlockWords && size_t(s.inEnd - at) >= kWordReach;
          ++words) {
       const uint32_t value = LoadLittle32(at);
-      StoreBig32(b_.control + 4 * words, value);
-      std::memcpy(b_.data + dataLength, at + 4, 32);
-      b_.wordAt[words] = at;
-      b_.dataAt[words] = uint16_t(dataLength);
-      b_.stateAt[words] = uint16_t(index_);
-      const decompress_split::WordSplit split = decompress_split::SplitWord(value, &index_);
+      StoreBig32(b.control + 4 * words, value);
+      std::memcpy(b.data + dataLength, at + 4, 32);
+      b.wordAt[words] = at;
+      b.dataAt[words] = uint16_t(dataLength);
+      b.stateAt[words] = uint16_t(index);
+      const decompress_split::WordSplit split = decompress_split::SplitWord(value, &index);
       // The places, the first kStartsStored without a branch: as many bits
       // above the word's keep the search from running out past its last
       // match (the places found there are not counted).
       uint64_t starts = split.starts | ((uint64_t(1) << kStartsStored) - 1) << 32;
       const unsigned base = words * 32;
       for (unsigned i = 0; i < kStartsStored; ++i) {
-        b_.starts[count + i] = uint16_t(base + unsigned(__builtin_ctzll(starts)));
+        b.starts[count + i] = uint16_t(base + unsigned(__builtin_ctzll(starts)));
         starts &= starts - 1;
       }
       for (unsigned i = kStartsStored; i < split.matches; ++i) {
-        b_.starts[count + i] = uint16_t(base + unsigned(__builtin_ctzll(starts)));
+        b.starts[count + i] = uint16_t(base + unsigned(__builtin_ctzll(starts)));
         starts &= starts - 1;
       }
       beforeLast = count;
@@ -256,125 +287,35 @@ class BlockDecoder {
     }
     // The look-ahead of a match in the last word's bits and a literal copy's
     // overrun read these; they must hold no stale values.
-    std::memset(b_.control + 4 * words, 0, 8);
-    std::memset(b_.data + dataLength, 0, kOverrun);
-    return {words, beforeLast};
-  }
-
-  // Decodes the matches before match `end` with the literals before each;
-  // kGoOn when all were decoded.
-  Step DecodeMatches(unsigned end) {
-    for (; next_ < end; ++next_) {
-      const unsigned m = b_.starts[next_];
-      const unsigned run = m - prevEnd_;
-      if (__builtin_expect(!HasRoomFor(run), 0)) return HandOff(run);
-      const Match match = ReadMatch(m, run);
-      // The end marker, or a match from before the destination's start: the
-      // literals before it are the last bytes written.
-      if (__builtin_expect(match.ended || match.distance > size_t(out_ - outStart_) + run, 0)) {
-        guard_.BeforeStep(out_, run);
-        AppendLiterals(run);
-        return Leave(match.ended ? Step::kEnded : Step::kMalformed);
-      }
-      guard_.BeforeStep(out_, run + match.length);
-      AppendLiterals(run);
-      CopyMatchOver(out_, match.distance, match.length);
-      out_ += match.length;
-      dp_ += 1 + match.lengthByte;
-      prevEnd_ = m + match.width;
+    std::memset(b.control + 4 * words, 0, 8);
+    std::memset(b.data + dataLength, 0, kOverrun);
+    if (words < 2) {
+      Resume(word, bitFrom, dataFrom, s);
+      return leave(Step::kNearEnd);
     }
-    return Step::kGoOn;
+    // The tokens that start before the last word, and the literals up to it.
+    const unsigned last = words - 1;
+    const Step step = decodeTo(beforeLast);
+    if (step != Step::kGoOn) return step;
+    const unsigned limit = last * 32;
+    if (prevEnd < limit) {
+      const unsigned run = limit - prevEnd;
+      if (__builtin_expect(size_t(outEnd - out) < run + kDestinationMargin, 0)) {
+        return nearEnd(run);
+      }
+      guard.BeforeStep(out, run);
+      CopyLiteralsOver(out, b.data + dp, run);
+      out += run;
+      dp += run;
+      prevEnd = limit;
+    }
+
+    // The next block starts at this block's last word.
+    word = b.wordAt[last];
+    index = b.stateAt[last];
+    bitFrom = prevEnd - limit;
+    dataFrom = dp - b.dataAt[last];
   }
-
-  Match ReadMatch(unsigned m, unsigned run) const {
-    const uint64_t peek = LoadBig64(b_.control + (m >> 3)) << (m & 7);
-    const uint32_t head = kMatch.head[(peek >> 54) & 511];
-    const uint32_t lengthCode = kMatch.length[(peek << (head & 31)) >> 55];
-    const uint32_t byte = b_.data[dp_ + run];
-    const size_t distance = (head >> 16) + (byte << ((head >> 5) & 7));
-    // A short match's length code entry is read from bits past it and
-    // masked off: no branch between the two kinds.
-    const uint32_t longMask = ((head >> 8) & 1) - 1;  // all ones for a long match
-    const uint32_t code = lengthCode & longMask;
-    const unsigned lengthByte = (code >> 7) & 1;
-    size_t length = (code >> 8) + (kShortMatchLength & ~longMask);
-    if (__builtin_expect(lengthByte, 0)) length += b_.data[dp_ + run + 1];
-    const bool ended = ((head & kEndCandidate) | byte) == (kEndCandidate | 0xFF);
-    return {distance, length, (head & 31) + (code & 15), lengthByte, ended};
-  }
-
-  // Copies the literals from the last token's end up to bit `limit`.
-  Step CopyLiteralsTo(unsigned limit) {
-    if (prevEnd_ >= limit) return Step::kGoOn;
-    const unsigned run = limit - prevEnd_;
-    if (__builtin_expect(!HasRoomFor(run), 0)) return HandOff(run);
-    guard_.BeforeStep(out_, run);
-    AppendLiterals(run);
-    prevEnd_ = limit;
-    return Step::kGoOn;
-  }
-
-  // The next block starts at word `last` of this one, with the bits and
-  // data bytes of it already decoded.
-  void StartAtWord(unsigned last) {
-    word_ = b_.wordAt[last];
-    index_ = b_.stateAt[last];
-    prevEnd_ -= last * 32;
-    dp_ -= b_.dataAt[last];
-    next_ = 0;
-  }
-
-  // Room for `run` literals and the margin behind them.
-  bool HasRoomFor(unsigned run) const {
-    return size_t(outEnd_ - out_) >= run + kDestinationMargin;
-  }
-
-  // Appends the next `n` literals; the guard has saved what they overrun.
-  void AppendLiterals(unsigned n) {
-    CopyLiteralsOver(out_, b_.data + dp_, n);
-    out_ += n;
-    dp_ += n;
-  }
-
-  // Copies the literals of `run` that fit before the margin and hands the
-  // place after them to the checked decoder.
-  Step HandOff(unsigned run) {
-    const size_t room = size_t(outEnd_ - out_);
-    const unsigned fit =
-        room > kDestinationMargin ? unsigned(std::min<size_t>(run, room - kDestinationMargin)) : 0;
-    guard_.BeforeStep(out_, fit);
-    AppendLiterals(fit);
-    const unsigned at = prevEnd_ + fit;
-    const unsigned k = at / 32;
-    Resume(b_.wordAt[k], at % 32, dp_ - b_.dataAt[k], s_);
-    return Leave(Step::kNearEnd);
-  }
-
-  // Leaves the fast stage with the output at out_.
-  Step Leave(Step step) {
-    s_.out = out_;
-    guard_.Restore(out_);
-    return step;
-  }
-
-  DecoderState& s_;
-  Block& b_;
-  OverrunGuard& guard_;
-  const uint8_t* word_;  // the block's first control word
-  unsigned index_ = decompress_split::kTokenStartIndex;  // the split's state there
-  uint8_t* out_;
-  uint8_t* const outEnd_;
-  uint8_t* const outStart_;
-  // Decoded so far in the block: bits up to the last token's end, data
-  // bytes read, matches.
-  unsigned prevEnd_ = 0, dp_ = 0, next_ = 0;
-};
-
-Step DecodeBlocks(DecoderState& s) {
-  if (size_t(s.outEnd - s.out) < kDestinationMargin) return Step::kNearEnd;
-  OverrunGuard guard(s.out);
-  Block block;
-  return BlockDecoder(s, block, guard).Run();
 }
 
 // ---- Checked mode: every bit and byte taken singly and bounded.
