@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "archive/decompress.h"
+#include "archive/token_format.h"
 #include "archive/unscramble.h"
 #include "core/platform.h"
 #include "core/show_error.h"
@@ -10,13 +11,6 @@
 #include "texts.h"
 
 namespace {
-
-constexpr uint64_t kEntrySize = sizeof(ArchiveEntry);
-
-// No token of the format yields more than 282 bytes for 9 control bits and
-// 2 data bytes, so a stream never expands by more than about 91 times. A
-// recorded size beyond this bound cannot be produced by its stream.
-uint64_t MaxExpansion(uint64_t streamSize) { return streamSize * 96 + 512; }
 
 bool NameIsTerminated(const ArchiveEntry& entry) {
   return std::memchr(entry.name, '\0', sizeof entry.name) != nullptr;

@@ -1,5 +1,31 @@
 // The archive container's records, byte for byte. All integers are
 // little-endian; the records are read in place, so the host must be too.
+//
+//   offset 0                16                          directoryOffset     end
+//   +--------------------+---------------------------+-------------------+
+//   | header (16 bytes)  | data area                 | directory block   |
+//   +--------------------+---------------------------+-------------------+
+//
+//   header:     magic "VQ2\0" | flags u32 | directoryOffset u32 | entryCount u32
+//               flags: 0x1 directory compressed, 0x2 directory scrambled
+//
+//   data area:  | entry 0's stored bytes | pad | entry 1's ... | pad | ...
+//               each entry's storedSize rounded up to 16 (32-bit arithmetic),
+//               in directory order; the padding is never read
+//
+//   directory:  entryCount records of 280 bytes; when compressed, one stream
+//               (archive/token_format.h) running to the end of the archive,
+//               scrambled after compression when both flags are set
+//
+//   entry record (280 bytes):
+//     0   name[260]     Shift-JIS, NUL-terminated, matched ignoring case
+//     260 flags         0x02: the stored bytes are a compressed stream
+//     261 (not read)
+//     262 scrambled     exactly 1: the stored bytes are scrambled
+//     263 (not read)
+//     264 fileTime      FILETIME, low then high 32 bits
+//     272 unpackedSize  the content's size
+//     276 storedSize    bytes taken in the data area, before padding
 #pragma once
 
 #include <cstdint>
@@ -11,6 +37,7 @@ constexpr uint32_t kDirectoryCompressed = 0x1;
 constexpr uint32_t kDirectoryScrambled = 0x2;
 constexpr uint8_t kEntryCompressed = 0x02;
 constexpr uint8_t kEntryScrambledMark = 1;
+constexpr uint32_t kDataAlignment = 16;
 
 struct ArchiveHeader {
   uint32_t magic;
@@ -30,7 +57,8 @@ struct ArchiveEntry {
   uint32_t unpackedSize;
   uint32_t storedSize;
 };
-static_assert(sizeof(ArchiveEntry) == 280, "entry record is 280 bytes");
+constexpr uint64_t kEntrySize = 280;
+static_assert(sizeof(ArchiveEntry) == kEntrySize, "entry record is 280 bytes");
 
 // In memory: the header as read, followed by entryCount plain records.
 struct ArchiveDirectory {
@@ -39,4 +67,6 @@ struct ArchiveDirectory {
 };
 
 // Room taken in the data area: storedSize rounded up to 16 (32-bit).
-inline uint32_t PaddedSize(uint32_t storedSize) { return (storedSize + 15u) & ~15u; }
+inline uint32_t PaddedSize(uint32_t storedSize) {
+  return (storedSize + (kDataAlignment - 1)) & ~(kDataAlignment - 1);
+}

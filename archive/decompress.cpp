@@ -5,6 +5,7 @@
 
 #include "archive/decompress_copy.h"
 #include "archive/decompress_split.h"
+#include "archive/token_format.h"
 
 // The stream mixes 32-bit control words with whole data bytes. A control
 // word is read exactly when a bit is wanted and the current word is used up.
@@ -25,8 +26,6 @@ namespace {
 
 using namespace decompress_copy;
 
-constexpr unsigned kEndMarker = 2303;
-
 // kGoOn: the block decoder has more to do.
 enum class Step { kEnded, kMalformed, kNearEnd, kGoOn };
 
@@ -40,20 +39,6 @@ struct DecoderState {
   uint64_t bits;   // untaken control bits, most significant first; zero behind them
   unsigned count;  // how many bits of `bits` are untaken
 };
-
-// Distance codes of a long match, by the number of zero bits before the
-// code's one bit (four zeros: the last code, which has no one bit).
-struct Code {
-  unsigned selectorBits;
-  unsigned extraBits;
-  unsigned base;
-};
-constexpr Code kDistanceCodes[5] = {{1, 1, 0}, {2, 1, 512}, {3, 2, 1024}, {4, 3, 2048},
-                                    {4, 4, 4096}};
-// Length codes by the same count; five zeros: a data byte follows.
-constexpr Code kLengthCodes[6] = {{1, 0, 3}, {2, 0, 4}, {3, 1, 5},
-                                  {4, 2, 7}, {5, 4, 11}, {5, 0, 27}};
-constexpr unsigned kLengthByteCode = 5;
 
 // Tables of the block decoder. A head entry, indexed by the 9 bits after a
 // match's first bit: bits 0-4 the bits of the token up to its length code
@@ -79,22 +64,24 @@ constexpr unsigned ZerosBefore(unsigned value, unsigned width, unsigned limit) {
 
 constexpr MatchTables MakeMatchTables() {
   MatchTables t{};
+  constexpr unsigned kWideExtraMask = (1u << kWideShortExtraBits) - 1;
   for (unsigned i = 0; i < 512; ++i) {
-    if (i & 256) {  // 1: short match; then the wide bit and its three extra bits
-      const unsigned wide = (i >> 7) & 1, extra = (i >> 4) & 7;
-      t.head[i] = wide ? (257 + extra) << 16 | (extra == 7 ? kEndCandidate : 0) | kShortMatch |
-                             3 << 5 | 6
+    if (i & 256) {  // 1: short match; then the wide bit and its extra bits
+      const unsigned wide = (i >> 7) & 1, extra = (i >> (7 - kWideShortExtraBits)) & kWideExtraMask;
+      t.head[i] = wide ? (kNarrowShortValues + 1 + extra) << 16 |
+                             (extra == kWideExtraMask ? kEndCandidate : 0) | kShortMatch |
+                             kWideShortExtraBits << 5 | (3 + kWideShortExtraBits)
                        : 1u << 16 | kShortMatch | 3;
       continue;
     }
     const unsigned code = i & 255;  // 0: long match; the distance code follows
-    const Code& c = kDistanceCodes[ZerosBefore(code, 8, 4)];
+    const TokenCode& c = kDistanceCodes[ZerosBefore(code, 8, kDistanceCodeCount - 1)];
     const unsigned extra = (code >> (8 - c.selectorBits - c.extraBits)) & ((1u << c.extraBits) - 1);
     t.head[i] = (c.base + extra + 1) << 16 | c.extraBits << 5 | (2 + c.selectorBits + c.extraBits);
   }
   for (unsigned i = 0; i < 512; ++i) {
-    const unsigned zeros = ZerosBefore(i, 9, 5);
-    const Code& c = kLengthCodes[zeros];
+    const unsigned zeros = ZerosBefore(i, 9, kLengthByteCode);
+    const TokenCode& c = kLengthCodes[zeros];
     const unsigned extra = (i >> (9 - c.selectorBits - c.extraBits)) & ((1u << c.extraBits) - 1);
     t.length[i] = uint16_t((c.base + extra) << 8 | (zeros == kLengthByteCode ? 0x80 : 0) |
                            (c.selectorBits + c.extraBits));
@@ -124,10 +111,9 @@ constexpr size_t kWordReach = 4 + 32;
 // Matches of a word whose places are stored without a branch; more take a
 // loop, which hardly ever runs.
 constexpr unsigned kStartsStored = 6;
-// Room the decode keeps behind a literal run: the match after it (282
-// bytes), the copies' overrun, and the guard's look at the kOverrun bytes
-// past that.
-constexpr size_t kDestinationMargin = 282 + 2 * kOverrun;
+// Room the decode keeps behind a literal run: the match after it, the
+// copies' overrun, and the guard's look at the kOverrun bytes past that.
+constexpr size_t kDestinationMargin = kMaxLongLength + 2 * kOverrun;
 
 struct Block {
   // Control words of the block, most significant bit first, and 8 bytes for
@@ -334,98 +320,101 @@ Step DecodeBlocks(DecoderState& s) {
 
 // ---- Checked mode: every bit and byte taken singly and bounded.
 
+// A read past the source gives zeros and marks the reader failed; the
+// decoder looks at that once per token, before the token takes effect.
 class CheckedReader {
  public:
   explicit CheckedReader(DecoderState& s) : s_(s) {}
 
-  bool Bit(uint32_t* bit) {
+  bool Failed() const { return failed_; }
+
+  uint32_t Bit() {
     if (s_.count == 0) {
-      if (s_.inEnd - s_.in < 4) return false;
+      if (s_.inEnd - s_.in < 4) return Fail();
       s_.bits = uint64_t(LoadLittle32(s_.in)) << 32;
       s_.count = 32;
       s_.in += 4;
     }
-    *bit = uint32_t(s_.bits >> 63);
+    const uint32_t bit = uint32_t(s_.bits >> 63);
     s_.bits <<= 1;
     --s_.count;
-    return true;
+    return bit;
   }
 
-  bool Bits(unsigned n, uint32_t* value) {
-    *value = 0;
-    for (unsigned i = 0; i < n; ++i) {
-      uint32_t bit;
-      if (!Bit(&bit)) return false;
-      *value = *value << 1 | bit;
-    }
-    return true;
+  uint32_t Bits(unsigned n) {
+    uint32_t value = 0;
+    for (unsigned i = 0; i < n; ++i) value = value << 1 | Bit();
+    return value;
   }
 
   // The number of zero bits before a one bit, at most `limit` (then the one
   // bit is not taken).
-  bool Zeros(unsigned limit, unsigned* zeros) {
-    for (*zeros = 0; *zeros < limit; ++*zeros) {
-      uint32_t bit;
-      if (!Bit(&bit)) return false;
-      if (bit) break;
-    }
-    return true;
+  unsigned Zeros(unsigned limit) {
+    unsigned zeros = 0;
+    while (zeros < limit && !Bit()) ++zeros;
+    return zeros;
   }
 
-  bool Byte(uint32_t* value) {
-    if (s_.in >= s_.inEnd) return false;
-    *value = *s_.in++;
-    return true;
-  }
+  uint32_t Byte() { return s_.in < s_.inEnd ? *s_.in++ : Fail(); }
 
  private:
+  uint32_t Fail() {
+    failed_ = true;
+    return 0;
+  }
+
   DecoderState& s_;
+  bool failed_ = false;
 };
+
+// One token as the checked decoder reads it: a literal (distance 0, length
+// 1), a match, or the end marker.
+struct CheckedToken {
+  bool ended;
+  uint32_t literal;
+  size_t distance;
+  size_t length;
+};
+
+CheckedToken ReadToken(CheckedReader& read) {
+  if (read.Bit()) return {false, read.Byte(), 0, 1};
+  if (read.Bit()) {
+    const uint32_t wide = read.Bit();
+    uint32_t v = read.Byte();
+    if (wide) {
+      v = kNarrowShortValues + (v << kWideShortExtraBits) + read.Bits(kWideShortExtraBits);
+      if (v >= kEndMarkerValue) return {true, 0, 0, 0};
+    }
+    return {false, 0, size_t(v) + 1, kShortMatchLength};
+  }
+  const TokenCode& d = kDistanceCodes[read.Zeros(kDistanceCodeCount - 1)];
+  const uint32_t byte = read.Byte();
+  const size_t distance = d.base + (byte << d.extraBits) + read.Bits(d.extraBits) + 1;
+  const unsigned zeros = read.Zeros(kLengthByteCode);
+  const TokenCode& l = kLengthCodes[zeros];
+  const uint32_t extra = zeros == kLengthByteCode ? read.Byte() : read.Bits(l.extraBits);
+  return {false, 0, distance, l.base + extra};
+}
 
 Step DecodeChecked(DecoderState& s) {
   CheckedReader read(s);
   for (;;) {
-    uint32_t bit, byte, extra;
-    if (!read.Bit(&bit)) return Step::kMalformed;
-    if (bit) {
-      if (!read.Byte(&byte) || s.out == s.outEnd) return Step::kMalformed;
-      *s.out++ = uint8_t(byte);
-      continue;
+    const CheckedToken token = ReadToken(read);
+    if (read.Failed()) break;
+    if (token.ended) return Step::kEnded;
+    if (token.distance > size_t(s.out - s.outStart) || token.length > size_t(s.outEnd - s.out)) {
+      break;
     }
-    size_t distance, length;
-    if (!read.Bit(&bit)) return Step::kMalformed;
-    if (bit) {
-      uint32_t wide;
-      if (!read.Bit(&wide) || !read.Byte(&byte)) return Step::kMalformed;
-      uint32_t v = byte;
-      if (wide) {
-        if (!read.Bits(3, &extra)) return Step::kMalformed;
-        v = 256 + byte * 8 + extra;
-        if (v >= kEndMarker) return Step::kEnded;
-      }
-      distance = v + 1;
-      length = 2;
+    if (token.distance == 0) {
+      *s.out = uint8_t(token.literal);
     } else {
-      unsigned zeros;
-      if (!read.Zeros(4, &zeros)) return Step::kMalformed;
-      const Code& d = kDistanceCodes[zeros];
-      if (!read.Byte(&byte) || !read.Bits(d.extraBits, &extra)) return Step::kMalformed;
-      distance = d.base + (byte << d.extraBits) + extra + 1;
-      if (!read.Zeros(5, &zeros)) return Step::kMalformed;
-      const Code& l = kLengthCodes[zeros];
-      if (zeros == kLengthByteCode) {
-        if (!read.Byte(&extra)) return Step::kMalformed;
-      } else if (!read.Bits(l.extraBits, &extra)) {
-        return Step::kMalformed;
-      }
-      length = l.base + extra;
+      CopyMatchExact(s.out, token.distance, token.length);
     }
-    if (distance > size_t(s.out - s.outStart) || length > size_t(s.outEnd - s.out)) {
-      return Step::kMalformed;
-    }
-    CopyMatchExact(s.out, distance, length);
-    s.out += length;
+    s.out += token.length;
   }
+  // The one exit of a malformed stream: a read past the source, a match
+  // from before the destination's start, or a write past its end.
+  return Step::kMalformed;
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ inline void FillPattern(uint8_t* to, size_t distance, size_t n) {
   CopyBytes(to + i, distance, n - i);
 }
 
-// Appends `n` (2..282) bytes from `distance` back with the result of a
+// Appends `n` (2..kMaxLongLength) bytes from `distance` back with the result of a
 // byte-by-byte forward copy.
 inline void CopyMatchExact(uint8_t* to, size_t distance, size_t n) {
   if (n < 4) {
@@ -91,7 +91,7 @@ inline void CopyLiteralsOver(uint8_t* to, const uint8_t* from, size_t n) {
   for (size_t i = 16; i < n; i += 16) Copy16(to + i, from + i);
 }
 
-// A match of `n` (2..282) bytes from `distance` back.
+// A match of `n` (2..kMaxLongLength) bytes from `distance` back.
 inline void CopyMatchOver(uint8_t* to, size_t distance, size_t n) {
   if (distance >= 16) {
     const uint8_t* from = to - distance;

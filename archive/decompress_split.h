@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "archive/token_format.h"
+
 // Everything structural in a compressed stream follows from its control bits
 // alone: where each token starts, how many control bits it takes, and after
 // which of its bits it reads a data byte. The split tables walk the control
@@ -43,6 +45,14 @@ struct BitStep {
   bool startsMatch;  // this bit is a match's first bit
 };
 
+// The state before the last `extraBits` (1..4) bits of a token part.
+constexpr State DistanceExtraLeft(unsigned extraBits) {
+  return State(kDistanceExtraLeft1 + extraBits - 1);
+}
+constexpr State TailLeft(unsigned extraBits) {
+  return extraBits == 0 ? kTokenStart : State(kTailLeft1 + extraBits - 1);
+}
+
 constexpr BitStep TakeBit(State state, unsigned bit) {
   switch (state) {
     case kTokenStart:
@@ -50,16 +60,18 @@ constexpr BitStep TakeBit(State state, unsigned bit) {
     case kAfter0:
       return {bit ? kAfter01 : kDistanceZeros0, false, false};
     case kAfter01:
-      return {bit ? kTailLeft3 : kTokenStart, true, false};
+      return {bit ? TailLeft(kWideShortExtraBits) : kTokenStart, true, false};
     case kDistanceZeros0:
     case kDistanceZeros1:
-      return bit ? BitStep{kDistanceExtraLeft1, true, false}
-                 : BitStep{State(state + 1), false, false};
     case kDistanceZeros2:
-      return bit ? BitStep{kDistanceExtraLeft2, true, false}
-                 : BitStep{kDistanceZeros3, false, false};
-    case kDistanceZeros3:
-      return {bit ? kDistanceExtraLeft3 : kDistanceExtraLeft4, true, false};
+    case kDistanceZeros3: {
+      // A one ends the selector, and so does the last code's last zero.
+      const unsigned zeros = state - kDistanceZeros0 + (bit ? 0 : 1);
+      if (bit || zeros == kDistanceCodeCount - 1) {
+        return {DistanceExtraLeft(kDistanceCodes[zeros].extraBits), true, false};
+      }
+      return {State(state + 1), false, false};
+    }
     case kDistanceExtraLeft1:
       return {kLengthZeros0, false, false};
     case kDistanceExtraLeft2:
@@ -68,13 +80,15 @@ constexpr BitStep TakeBit(State state, unsigned bit) {
       return {State(state - 1), false, false};
     case kLengthZeros0:
     case kLengthZeros1:
-      return {bit ? kTokenStart : State(state + 1), false, false};
     case kLengthZeros2:
-      return {bit ? kTailLeft1 : kLengthZeros3, false, false};
     case kLengthZeros3:
-      return {bit ? kTailLeft2 : kLengthZeros4, false, false};
-    case kLengthZeros4:
-      return bit ? BitStep{kTailLeft4, false, false} : BitStep{kTokenStart, true, false};
+    case kLengthZeros4: {
+      const unsigned zeros = state - kLengthZeros0;
+      if (bit) return {TailLeft(kLengthCodes[zeros].extraBits), false, false};
+      // The last code's fifth zero: its data byte follows.
+      if (zeros + 1 == kLengthByteCode) return {kTokenStart, true, false};
+      return {State(state + 1), false, false};
+    }
     case kTailLeft1:
       return {kTokenStart, false, false};
     case kTailLeft2:
@@ -97,6 +111,23 @@ constexpr unsigned kReadsShift = 13;
 constexpr unsigned kStartsCountShift = 19;
 constexpr uint32_t kCountsMask = 0x00FFE000;
 
+// TakeBit for every state and bit, so that the byte tables below are made in
+// few enough steps for every compiler's constant evaluation.
+struct BitSteps {
+  BitStep step[kStateCount][2];
+};
+
+constexpr BitSteps MakeBitSteps() {
+  BitSteps t{};
+  for (unsigned s = 0; s < kStateCount; ++s) {
+    t.step[s][0] = TakeBit(State(s), 0);
+    t.step[s][1] = TakeBit(State(s), 1);
+  }
+  return t;
+}
+
+inline constexpr BitSteps kBitSteps = MakeBitSteps();
+
 struct Tables {
   uint32_t entry[kStateCount * 256];
   uint16_t next[kStateCount * 256];  // bits 0-12 of the entry alone
@@ -109,7 +140,7 @@ constexpr Tables MakeTables() {
       State state = State(s);
       unsigned reads = 0, starts = 0, count = 0;
       for (unsigned i = 0; i < 8; ++i) {
-        const BitStep step = TakeBit(state, (byte >> (7 - i)) & 1);
+        const BitStep& step = kBitSteps.step[state][(byte >> (7 - i)) & 1];
         reads += step.readsByte;
         count += step.startsMatch;
         starts |= unsigned(step.startsMatch) << i;

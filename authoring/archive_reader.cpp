@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "archive/decompress.h"
+#include "archive/token_format.h"
 #include "archive/unscramble.h"
 #include "authoring/entry_file_name.h"
 #include "authoring/name_fold_keys.h"
@@ -15,13 +16,6 @@
 #include "platform/posix/posix_functions.h"
 
 namespace {
-
-constexpr uint64_t kEntrySize = sizeof(ArchiveEntry);
-
-// The best a token does is 282 bytes for 9 control bits and 2 data bytes,
-// so no stream expands by more than about 91 times; a recorded size beyond
-// this cannot come from its stream (and is not worth a block to try).
-uint64_t MaxExpansion(uint64_t streamSize) { return streamSize * 96 + 512; }
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Format(const char* format, ...) {
@@ -119,7 +113,8 @@ bool ReadDirectory(const uint8_t* image, size_t size, ArchiveListing* listing,
   for (uint32_t i = 0; i < header.entryCount; ++i) {
     std::memcpy(&listing->entries[i], records.data() + i * kEntrySize, kEntrySize);
     listing->dataOffsets[i] = offset;
-    offset += (uint64_t(listing->entries[i].storedSize) + 15) & ~uint64_t(15);
+    offset += (uint64_t(listing->entries[i].storedSize) + kDataAlignment - 1) &
+              ~uint64_t(kDataAlignment - 1);
   }
   return true;
 }

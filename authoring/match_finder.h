@@ -27,6 +27,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "archive/token_format.h"
+
 // Four bytes: the parse keeps every position's matches of inputs up to
 // 4 MiB, so their size is most of its memory.
 struct Match {
@@ -37,7 +39,7 @@ struct Match {
 class MatchFinder {
  public:
   // Room a caller gives FindNext: one match per length at most.
-  static constexpr size_t kMaxMatches = 282;
+  static constexpr size_t kMaxMatches = kMaxLongLength;
 
   // Positions are kept in 32 bits, counted from a base that moves forward
   // every `renumberEvery` positions (at least 32 KiB; tests make it small to

@@ -5,12 +5,7 @@
 
 #include <cstdint>
 
-constexpr uint32_t kMaxShortDistance = 2303;  // 2304 would spell the end marker
-constexpr uint32_t kMaxNarrowShortDistance = 256;
-constexpr uint32_t kMaxLongDistance = 8192;
-constexpr uint32_t kShortMatchLength = 2;
-constexpr uint32_t kMinLongLength = 3;
-constexpr uint32_t kMaxLongLength = 282;
+#include "archive/token_format.h"
 
 struct TokenCost {
   int bits = 0;   // control bits
@@ -19,8 +14,8 @@ struct TokenCost {
 
 constexpr TokenCost kLiteralCost{1, 1};
 constexpr TokenCost kNarrowShortCost{3, 1};  // distance 1..256
-constexpr TokenCost kWideShortCost{6, 1};    // distance 257..2303
-constexpr TokenCost kEndMarkerCost{6, 1};
+constexpr TokenCost kWideShortCost{3 + int(kWideShortExtraBits), 1};  // distance 257..2303
+constexpr TokenCost kEndMarkerCost = kWideShortCost;
 
 // The measure the parse minimises: control bits + 8 * data bytes.
 constexpr uint32_t Price(TokenCost cost) { return uint32_t(cost.bits + 8 * cost.bytes); }
@@ -31,27 +26,31 @@ constexpr TokenCost ShortMatchCost(uint32_t distance) {
 
 // The five ranges of a long match's distance code: selector bits, then one
 // data byte, then extra bits.
-constexpr int kLongDistanceClasses = 5;
-constexpr uint32_t kLongDistanceClassEnd[kLongDistanceClasses] = {512, 1024, 2048, 4096, 8192};
-constexpr int kLongDistanceClassBits[kLongDistanceClasses] = {1 + 1, 2 + 1, 3 + 2, 4 + 3, 4 + 4};
+constexpr int kLongDistanceClasses = int(kDistanceCodeCount);
+constexpr uint32_t kLongDistanceClassEnd[kLongDistanceClasses] = {
+    DistanceCodeEnd(kDistanceCodes[0]), DistanceCodeEnd(kDistanceCodes[1]),
+    DistanceCodeEnd(kDistanceCodes[2]), DistanceCodeEnd(kDistanceCodes[3]),
+    DistanceCodeEnd(kDistanceCodes[4])};
+constexpr int CodeBits(const TokenCode& code) { return int(code.selectorBits + code.extraBits); }
+constexpr int kLongDistanceClassBits[kLongDistanceClasses] = {
+    CodeBits(kDistanceCodes[0]), CodeBits(kDistanceCodes[1]), CodeBits(kDistanceCodes[2]),
+    CodeBits(kDistanceCodes[3]), CodeBits(kDistanceCodes[4])};
 
 constexpr int LongDistanceClass(uint32_t distance) {
-  if (distance <= 512) return 0;
-  if (distance <= 1024) return 1;
-  if (distance <= 2048) return 2;
-  if (distance <= 4096) return 3;
+  if (distance <= kLongDistanceClassEnd[0]) return 0;
+  if (distance <= kLongDistanceClassEnd[1]) return 1;
+  if (distance <= kLongDistanceClassEnd[2]) return 2;
+  if (distance <= kLongDistanceClassEnd[3]) return 3;
   return 4;
 }
 
 // The length code: 3, 4, 5-6, 7-10, 11-26 take only control bits; 27-282
 // take five zero bits and a data byte.
 constexpr TokenCost LengthCodeCost(uint32_t length) {
-  if (length == 3) return {1, 0};
-  if (length == 4) return {2, 0};
-  if (length <= 6) return {4, 0};
-  if (length <= 10) return {6, 0};
-  if (length <= 26) return {9, 0};
-  return {5, 1};
+  for (unsigned c = 0; c < kLengthByteCode; ++c) {
+    if (length < kLengthCodes[c + 1].base) return {CodeBits(kLengthCodes[c]), 0};
+  }
+  return {int(kLengthCodes[kLengthByteCode].selectorBits), 1};
 }
 
 // Two selector bits, the distance code (with its byte) and the length code.
@@ -63,9 +62,11 @@ constexpr TokenCost LongMatchCost(uint32_t distance, uint32_t length) {
 
 // Lengths 27-282 all take the same length code (five bits and a byte), so a
 // long match of at least 27 bytes costs the same for every such length.
-constexpr uint32_t kFirstFlatLength = 27;
+constexpr uint32_t kFirstFlatLength = kLengthCodes[kLengthByteCode].base;
 constexpr TokenCost FlatLongMatchCost(int distanceClass) {
-  return {2 + kLongDistanceClassBits[distanceClass] + 5, 2};
+  return {2 + kLongDistanceClassBits[distanceClass] +
+              int(kLengthCodes[kLengthByteCode].selectorBits),
+          2};
 }
 
 // Cost and price of a long match of each distance class and each length up

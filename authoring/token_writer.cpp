@@ -49,8 +49,8 @@ void TokenWriter::ShortMatch(uint32_t distance) {
     Byte(v);
   } else {
     Bit(1);
-    Byte((v - 256) >> 3);
-    Bits(v - 256, 3);
+    Byte((v - kNarrowShortValues) >> kWideShortExtraBits);
+    Bits(v - kNarrowShortValues, kWideShortExtraBits);
   }
 }
 
@@ -58,41 +58,26 @@ void TokenWriter::LongMatch(uint32_t distance, uint32_t length) {
   const uint32_t v = distance - 1;
   Bits(0b00, 2);
   // Distance code: a selector of 1 to 4 bits, a byte, 1 to 4 extra bits.
-  static const struct {
-    uint32_t base;
-    int selectorBits;  // the selector is 1 after selectorBits - 1 zeros (none for the last)
-    int extraBits;
-  } kCodes[kLongDistanceClasses] = {{0, 1, 1}, {512, 2, 1}, {1024, 3, 2}, {2048, 4, 3}, {4096, 4, 4}};
-  const int c = LongDistanceClass(distance);
-  Bits(c == kLongDistanceClasses - 1 ? 0 : 1, kCodes[c].selectorBits);
-  const uint32_t rest = v - kCodes[c].base;
-  Byte(rest >> kCodes[c].extraBits);
-  Bits(rest, kCodes[c].extraBits);
+  const TokenCode& code = kDistanceCodes[LongDistanceClass(distance)];
+  Bits(&code == &kDistanceCodes[kDistanceCodeCount - 1] ? 0 : 1, int(code.selectorBits));
+  const uint32_t rest = v - code.base;
+  Byte(rest >> code.extraBits);
+  Bits(rest, int(code.extraBits));
   // Length code: a 1 after 0 to 4 zeros and extra bits, or five zeros and a byte.
-  if (length == 3) {
-    Bit(1);
-  } else if (length == 4) {
-    Bits(0b01, 2);
-  } else if (length <= 6) {
-    Bits(0b001, 3);
-    Bits(length - 5, 1);
-  } else if (length <= 10) {
-    Bits(0b0001, 4);
-    Bits(length - 7, 2);
-  } else if (length <= 26) {
-    Bits(0b00001, 5);
-    Bits(length - 11, 4);
+  unsigned c = 0;
+  while (c < kLengthByteCode && length >= kLengthCodes[c + 1].base) ++c;
+  const TokenCode& lengthCode = kLengthCodes[c];
+  Bits(c == kLengthByteCode ? 0 : 1, int(lengthCode.selectorBits));
+  if (c == kLengthByteCode) {
+    Byte(length - lengthCode.base);
   } else {
-    Bits(0b00000, 5);
-    Byte(length - 27);
+    Bits(length - lengthCode.base, int(lengthCode.extraBits));
   }
 }
 
 std::vector<uint8_t> TokenWriter::Finish() {
-  // The end marker: a wide short match with v = 2303.
-  Bits(0b011, 3);
-  Byte(0xFF);
-  Bits(0b111, 3);
+  // The end marker: the wide short match whose v is kEndMarkerValue.
+  ShortMatch(kEndMarkerValue + 1);
   StoreWord();
   std::vector<uint8_t> stream = std::move(out_);
   out_.clear();

@@ -1,7 +1,8 @@
 // Decoding speed and compressed size of the archive's format against memcpy,
-// LZ4 and zlib on game-update-like data, the packer's speed, and the speed
+// LZ4, zlib and libdeflate on game-update-like data, the packer's speed, and the speed
 // of the start-up's digest check of a 100 MB archive. Run on demand from a
 // Release build; the last lines are "name: value" figures.
+#include <libdeflate.h>
 #include <lz4.h>
 #include <lz4hc.h>
 #include <zlib.h>
@@ -61,11 +62,12 @@ void Require(bool condition, const char* what, const Sample& sample) {
 // Totals over all samples: bytes, seconds per codec, compressed sizes.
 struct Totals {
   double bytes = 0;
-  double ours = 0, memcpy = 0, lz4 = 0, zlib = 0, pack = 0, packCpu = 0;
+  double ours = 0, memcpy = 0, lz4 = 0, zlib = 0, libdeflate = 0, pack = 0, packCpu = 0;
   double oursSize = 0, zlibSize = 0, lz4hcSize = 0;
 };
 
 constexpr int kPackRuns = 3;
+constexpr int kLibdeflateLevel = 12;  // its highest
 
 void Measure(const Sample& sample, Totals* totals) {
   const Bytes& input = sample.bytes;
@@ -101,6 +103,14 @@ void Measure(const Sample& sample, Totals* totals) {
   Require(lz4hcSize > 0, "LZ4HC", sample);
   lz4hc.resize(size_t(lz4hcSize));
 
+  libdeflate_compressor* deflater = libdeflate_alloc_compressor(kLibdeflateLevel);
+  Require(deflater != nullptr, "libdeflate_alloc_compressor", sample);
+  Bytes deflated(libdeflate_deflate_compress_bound(deflater, n));
+  deflated.resize(libdeflate_deflate_compress(deflater, input.data(), n, deflated.data(),
+                                              deflated.size()));
+  libdeflate_free_compressor(deflater);
+  Require(!deflated.empty(), "libdeflate compress", sample);
+
   // Each decoder must give the input back before it is timed.
   size_t produced = 0;
   Require(Decompress(output.data(), n, ours.data(), ours.size(), &produced) && produced == n &&
@@ -132,15 +142,30 @@ void Measure(const Sample& sample, Totals* totals) {
     uncompress(output.data(), &size, zlib.data(), uLong(zlib.size()));
   });
 
+  libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
+  Require(inflater != nullptr, "libdeflate_alloc_decompressor", sample);
+  std::fill(output.begin(), output.end(), 0);
+  size_t deflateOut = 0;
+  Require(libdeflate_deflate_decompress(inflater, deflated.data(), deflated.size(), output.data(),
+                                        n, &deflateOut) == LIBDEFLATE_SUCCESS &&
+              deflateOut == n && output == input,
+          "libdeflate decode", sample);
+  const double libdeflateTime = BestSeconds([&] {
+    libdeflate_deflate_decompress(inflater, deflated.data(), deflated.size(), output.data(), n,
+                                  nullptr);
+  });
+  libdeflate_free_decompressor(inflater);
+
   const double mb = n / 1e6;
-  std::printf("%-7s %-40s %9zu | %9zu %9zu %9zu | %8.0f %8.0f %8.0f %8.0f | %6.1f\n",
+  std::printf("%-7s %-40s %9zu | %9zu %9zu %9zu %10zu | %8.0f %8.0f %8.0f %8.0f %10.0f | %6.1f\n",
               sample.name.c_str(), sample.origin.c_str(), n, ours.size(), zlib.size(),
-              lz4hc.size(), mb / oursTime, mb / memcpyTime, mb / lz4Time, mb / zlibTime,
-              mb / pack);
+              lz4hc.size(), deflated.size(), mb / oursTime, mb / memcpyTime, mb / lz4Time,
+              mb / zlibTime, mb / libdeflateTime, mb / pack);
 
   totals->bytes += n;
   totals->ours += oursTime, totals->memcpy += memcpyTime, totals->lz4 += lz4Time;
   totals->zlib += zlibTime, totals->pack += pack, totals->packCpu += packCpu;
+  totals->libdeflate += libdeflateTime;
   totals->oursSize += ours.size(), totals->zlibSize += zlib.size();
   totals->lz4hcSize += lz4hc.size();
 }
@@ -169,10 +194,10 @@ double DigestMegabytesPerSecond() {
 int main() {
   std::vector<Sample> samples = {ScriptTextSample(2 << 20), BitmapSample(640, 480),
                                  CodeSample(), AudioSample(1 << 20)};
-  std::printf("%-7s %-40s %9s | %9s %9s %9s | %8s %8s %8s %8s | %6s\n", "sample", "origin",
-              "bytes", "ours", "zlib-9", "lz4hc-12", "ours", "memcpy", "lz4", "inflate",
-              "pack");
-  std::printf("%-7s %-40s %9s | %29s | %35s | %6s\n", "", "", "", "compressed bytes",
+  std::printf("%-7s %-40s %9s | %9s %9s %9s %10s | %8s %8s %8s %8s %10s | %6s\n", "sample",
+              "origin", "bytes", "ours", "zlib-9", "lz4hc-12", "libdefl-12", "ours", "memcpy",
+              "lz4", "inflate", "libdeflate", "pack");
+  std::printf("%-7s %-40s %9s | %40s | %46s | %6s\n", "", "", "", "compressed bytes",
               "decode MB/s", "MB/s");
   Totals t;
   for (const Sample& sample : samples) {
@@ -196,6 +221,7 @@ int main() {
   std::printf("decode_vs_memcpy: %.3f\n", t.memcpy / t.ours);
   std::printf("decode_vs_lz4: %.2f\n", t.lz4 / t.ours);
   std::printf("decode_vs_zlib: %.2f\n", t.zlib / t.ours);
+  std::printf("decode_vs_libdeflate: %.2f\n", t.libdeflate / t.ours);
   std::printf("ratio_vs_zlib9: %.3f\n", t.oursSize / t.zlibSize);
   std::printf("ratio_vs_lz4hc: %.3f\n", t.oursSize / t.lz4hcSize);
   std::printf("pack_mb_s: %.1f\n", mb / t.pack);
