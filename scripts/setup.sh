@@ -26,7 +26,7 @@ fi
 # players have it, English (1252) and Chinese (936) as players abroad do.
 generate=()
 for name in ja_JP en_US zh_CN; do
-  locale -a 2>/dev/null | grep -qi "^$name.utf8$" || generate+=("$name")
+  locale -a 2>/dev/null | grep -i "^$name.utf8$" >/dev/null || generate+=("$name")
 done
 if ((${#generate[@]})); then
   for name in "${generate[@]}"; do

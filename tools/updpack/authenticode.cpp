@@ -26,6 +26,9 @@ std::string FirstProblem(const std::string& output) {
     if (start == std::string::npos) continue;
     line.erase(0, start);
     if (line.compare(0, 7, "Error: ") == 0) return line.substr(7);
+    // OpenSSL's own line, which some versions print instead.
+    const size_t verify = line.find("Verify error: ");
+    if (verify != std::string::npos) return line.substr(verify + 14);
     if (fallback.empty() && (line.find("rror") != std::string::npos ||
                              line.find("annot") != std::string::npos ||
                              line.find("ailed") != std::string::npos)) {

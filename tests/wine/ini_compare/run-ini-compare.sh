@@ -31,7 +31,7 @@ for tool in wine wineboot wineserver timeout flock; do
 done
 [[ -f "$PROBE" ]] || skip "$PROBE is missing (build the win64 preset first)"
 for locale in ja_JP en_US zh_CN; do
-  locale -a 2>/dev/null | grep -qi "^$locale\.utf-\?8$" || skip "the locale $locale.UTF-8 is missing"
+  locale -a 2>/dev/null | grep -i "^$locale\.utf-\?8$" >/dev/null || skip "the locale $locale.UTF-8 is missing"
 done
 
 rm -rf "$WORK"
