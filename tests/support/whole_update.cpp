@@ -6,15 +6,13 @@
 #include <time.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
-#include "authoring/archive_writer.h"
 #include "entry/updater_main.h"
-#include "platform/posix/appended_resource.h"
 #include "platform/posix/desktop_standin.h"
 #include "platform/posix/posix_functions.h"
 #include "platform/posix/terminal_dialog.h"
+#include "tests/support/test_updater_file.h"
 
 namespace whole_update {
 namespace {
@@ -78,23 +76,8 @@ std::vector<uint8_t> Archive() {
       {"intro.txt", "new intro"},
       {"extra.txt", "new extra"},
       {"save.dat", "new save"}};
-  std::vector<ArchiveItem> items;
-  bool scramble = false;
-  for (const auto& f : files) {
-    ArchiveItem item;
-    item.name = f.first;
-    item.data.assign(f.second.begin(), f.second.end());
-    item.fileTime = win::ToFileTime(kEntryTime);
-    item.scramble = scramble;
-    scramble = !scramble;
-    items.push_back(item);
-  }
-  ArchiveOptions options;
-  options.directory = DirectoryForm::kScrambled;
-  std::vector<uint8_t> image;
-  std::string error;
-  EXPECT_TRUE(BuildArchive(items, options, &image, &error)) << error;
-  return image;
+  return ArchiveOf(NamedContents(std::begin(files), std::end(files)), kEntryTime,
+                   /*alternateScrambling=*/true);
 }
 
 void Collect(const std::string& root, const std::string& relative, Tree* tree) {
@@ -128,15 +111,7 @@ void WholeUpdateTest::SetUp() {
   SetStandinEchoStream(nullptr);
 
   const std::string exe = DriveC() + "/UPDATE.EXE";
-  std::vector<uint8_t> archive = Archive();
-  std::ofstream out(exe, std::ios::binary);
-  out << "the updater's code";
-  out.write(reinterpret_cast<const char*>(archive.data()), std::streamsize(archive.size()));
-  AppendedResourceTrailer trailer =
-      MakeAppendedResourceTrailer("UPDATE", 102, uint32_t(archive.size()));
-  out.write(reinterpret_cast<const char*>(&trailer), sizeof trailer);
-  out.close();
-  module_ = PosixModuleForFile(exe.c_str());
+  module_ = ModuleWithArchive(exe, Archive());
 
   InstallOld();
   old_ = Installation();

@@ -10,18 +10,16 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "authoring/archive_writer.h"
 #include "entry/updater_main.h"
-#include "platform/posix/appended_resource.h"
 #include "platform/posix/desktop_standin.h"
 #include "platform/posix/posix_functions.h"
 #include "platform/posix/terminal_dialog.h"
 #include "platform/posix/window_search.h"
 #include "tests/support/test_platform.h"
+#include "tests/support/test_updater_file.h"
 #include "wizard/wizard_controls.h"
 
 namespace {
@@ -193,39 +191,7 @@ class LaunchRun : public UpdaterTest, public ::testing::WithParamInterface<RunCa
     std::vector<std::pair<std::string, std::string>> files = {
         {"UPDATE.INI", Sjis("[SETUP]\r\n" + c.setup + c.update)}, {"game.exe", "new game"}};
     for (const auto& entry : c.entries) files.push_back({Sjis(entry.first), Sjis(entry.second)});
-    return ModuleWith(DriveC() + "/UPDATE.EXE", ArchiveOf(files));
-  }
-
-  static std::vector<uint8_t> ArchiveOf(
-      const std::vector<std::pair<std::string, std::string>>& files) {
-    std::vector<ArchiveItem> items;
-    for (const auto& f : files) {
-      ArchiveItem item;
-      item.name = f.first;
-      item.data.assign(f.second.begin(), f.second.end());
-      item.fileTime = win::ToFileTime(0x01D9000000000000ull);
-      item.scramble = true;
-      items.push_back(item);
-    }
-    ArchiveOptions options;
-    options.directory = DirectoryForm::kScrambled;
-    std::vector<uint8_t> image;
-    std::string error;
-    EXPECT_TRUE(BuildArchive(items, options, &image, &error)) << error;
-    return image;
-  }
-
-  // A file with `resource` appended as the POSIX build carries its archive.
-  static win::Hmodule ModuleWith(const std::string& hostPath,
-                                 const std::vector<uint8_t>& resource) {
-    std::ofstream out(hostPath, std::ios::binary);
-    out << "the updater's code";
-    out.write(reinterpret_cast<const char*>(resource.data()), std::streamsize(resource.size()));
-    AppendedResourceTrailer trailer =
-        MakeAppendedResourceTrailer("UPDATE", 102, uint32_t(resource.size()));
-    out.write(reinterpret_cast<const char*>(&trailer), sizeof trailer);
-    out.close();
-    return PosixModuleForFile(hostPath.c_str());
+    return ModuleWithArchive(DriveC() + "/UPDATE.EXE", ArchiveOf(files, 0x01D9000000000000ull));
   }
 
   void Arrange(Desktop desktop) {

@@ -7,38 +7,14 @@
 #include <sys/stat.h>
 
 #include <cstring>
-#include <fstream>
 
-#include "authoring/archive_writer.h"
 #include "entry/updater_main.h"
-#include "platform/posix/appended_resource.h"
 #include "platform/posix/posix_functions.h"
 #include "tests/support/test_platform.h"
+#include "tests/support/test_updater_file.h"
 #include "texts.h"
 
 namespace {
-
-struct Resource {
-  std::string type;
-  uint32_t id;
-  std::vector<uint8_t> bytes;
-};
-
-// A file with `resources` appended, as the POSIX build carries its archive,
-// opened as a module.
-win::Hmodule ModuleWithResources(const std::string& hostPath,
-                                 const std::vector<Resource>& resources) {
-  std::ofstream out(hostPath, std::ios::binary);
-  out << "not an executable, just the bytes before the resources";
-  for (const Resource& r : resources) {
-    out.write(reinterpret_cast<const char*>(r.bytes.data()), std::streamsize(r.bytes.size()));
-    AppendedResourceTrailer trailer =
-        MakeAppendedResourceTrailer(r.type, r.id, uint32_t(r.bytes.size()));
-    out.write(reinterpret_cast<const char*>(&trailer), sizeof trailer);
-  }
-  out.close();
-  return PosixModuleForFile(hostPath.c_str());
-}
 
 // A file with `resource` appended under `type` / `id`.
 win::Hmodule ModuleWith(const std::string& hostPath, const std::vector<uint8_t>& resource,
@@ -64,23 +40,6 @@ std::vector<std::string> FolderNames(const std::string& hostPath) {
     closedir(dir);
   }
   return names;
-}
-
-std::vector<uint8_t> ArchiveOf(const std::vector<std::pair<std::string, std::string>>& files) {
-  std::vector<ArchiveItem> items;
-  for (const auto& f : files) {
-    ArchiveItem item;
-    item.name = f.first;
-    item.data.assign(f.second.begin(), f.second.end());
-    item.scramble = true;
-    items.push_back(item);
-  }
-  ArchiveOptions options;
-  options.directory = DirectoryForm::kScrambled;
-  std::vector<uint8_t> image;
-  std::string error;
-  EXPECT_TRUE(BuildArchive(items, options, &image, &error)) << error;
-  return image;
 }
 
 const char* withheldName = nullptr;
@@ -216,7 +175,7 @@ const size_t kDirectoryByte = [] {
 TEST_P(ArchiveDigest, IsCheckedBeforeTheArchiveIsRead) {
   const DigestCase& c = GetParam();
   withheldName = c.withheld;
-  std::vector<Resource> resources{{"UPDATE", 102, kGameArchive}};
+  std::vector<AppendedResource> resources{{"UPDATE", 102, kGameArchive}};
   if (c.digestOf != nullptr) resources.push_back({"UPDATE", 103, c.digestOf(kGameArchive)});
   if (c.damagedByte != kIntact) resources[0].bytes[c.damagedByte] ^= 0x40;
   win::Hmodule module = ModuleWithResources(DriveC() + "/updater", resources);

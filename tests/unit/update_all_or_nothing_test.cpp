@@ -48,7 +48,7 @@ class AllOrNothing : public WholeUpdateTest {
            Describe(new_);
   }
 
-  // The run's outcome against the spec: a finished run is all new without a
+  // The run's outcome as it must be: a finished run is all new without a
   // message, a failed one all old with its failure's messages.
   std::string CheckOutcome(int exitCode) const {
     Tree now = Installation();
