@@ -13,7 +13,6 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -22,6 +21,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "tests/wine/wide_text.h"
 
 namespace {
 
@@ -45,23 +46,8 @@ void Say(const char* format, ...) {
   std::fflush(stdout);
 }
 
-std::string Utf8(const wchar_t* wide) {
-  const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 1) return std::string();
-  std::string text(size_t(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide, -1, &text[0], length, nullptr, nullptr);
-  text.resize(size_t(length - 1));
-  return text;
-}
-
-std::wstring Wide(const std::string& utf8) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-  if (length <= 1) return std::wstring();
-  std::wstring text(size_t(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &text[0], length);
-  text.resize(size_t(length - 1));
-  return text;
-}
+std::string Utf8(const wchar_t* wide) { return Narrow(wide, CP_UTF8); }
+std::wstring Wide(const std::string& utf8) { return Widen(utf8.c_str(), CP_UTF8); }
 
 std::string ClassOf(HWND window) {
   char name[256] = "";
@@ -430,12 +416,9 @@ int Usage() {
 
 int main() {
   // The arguments as UTF-16, whatever the ANSI code page, kept as UTF-8.
-  int argc = 0;
-  wchar_t** wideArguments = CommandLineToArgvW(GetCommandLineW(), &argc);
-  if (wideArguments == nullptr) return kUsage;
   std::vector<std::string> texts;
-  for (int i = 0; i < argc; ++i) texts.push_back(Utf8(wideArguments[i]));
-  LocalFree(wideArguments);
+  if (!CommandLineArguments(CP_UTF8, &texts)) return kUsage;
+  const int argc = int(texts.size());
   std::vector<char*> argv;
   for (std::string& text : texts) argv.push_back(&text[0]);
   if (argc < 2) return Usage();

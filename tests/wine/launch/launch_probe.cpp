@@ -19,13 +19,14 @@
 // 2 a wait timed out, 3 bad usage.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "tests/wine/wide_text.h"
 
 namespace {
 
@@ -37,23 +38,7 @@ constexpr DWORD kPollMs = 50;
 
 constexpr UINT kCodePage932 = 932;
 
-std::string ToCp932(const wchar_t* wide) {
-  const int length = WideCharToMultiByte(kCodePage932, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 1) return std::string();
-  std::string text(size_t(length), '\0');
-  WideCharToMultiByte(kCodePage932, 0, wide, -1, &text[0], length, nullptr, nullptr);
-  text.resize(size_t(length - 1));
-  return text;
-}
-
-std::wstring FromCp932(const char* text) {
-  const int length = MultiByteToWideChar(kCodePage932, 0, text, -1, nullptr, 0);
-  if (length <= 1) return std::wstring();
-  std::wstring wide(size_t(length), L'\0');
-  MultiByteToWideChar(kCodePage932, 0, text, -1, &wide[0], length);
-  wide.resize(size_t(length - 1));
-  return wide;
-}
+std::wstring FromCp932(const char* text) { return Widen(text, kCodePage932); }
 
 int Usage() {
   std::printf(
@@ -176,12 +161,9 @@ int Control(const char* caption, int id, char** states, int count) {
 }  // namespace
 
 int main() {
-  int argc = 0;
-  wchar_t** wideArguments = CommandLineToArgvW(GetCommandLineW(), &argc);
-  if (wideArguments == nullptr) return kUsage;
   std::vector<std::string> texts;
-  for (int i = 0; i < argc; ++i) texts.push_back(ToCp932(wideArguments[i]));
-  LocalFree(wideArguments);
+  if (!CommandLineArguments(kCodePage932, &texts)) return kUsage;
+  const int argc = int(texts.size());
   std::vector<char*> arguments;
   for (std::string& text : texts) arguments.push_back(&text[0]);
   char** argv = arguments.data();
