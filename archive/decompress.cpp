@@ -254,10 +254,11 @@ Step DecodeBlocks(DecoderState& s) {
     return Step::kGoOn;
   };
 
-  for (;;) {
-    // Split the block's words.
-    unsigned words = 0, dataLength = 0, count = 0, beforeLast = 0;
-    prevEnd = bitFrom, dp = dataFrom, next = 0;
+  // Splits the words from `word` on into the block: control bits, data
+  // bytes and the places where matches start. Gives the number of words
+  // and, in `beforeLast`, the matches that start before the last one.
+  auto splitBlock = [&](unsigned* beforeLast) {
+    unsigned words = 0, dataLength = 0, count = 0;
     for (const uint8_t* at = word; words < kBlockWords && size_t(s.inEnd - at) >= kWordReach;
          ++words) {
       const uint32_t value = LoadLittle32(at);
@@ -280,7 +281,7 @@ Step DecodeBlocks(DecoderState& s) {
         b.starts[count + i] = uint16_t(base + unsigned(__builtin_ctzll(starts)));
         starts &= starts - 1;
       }
-      beforeLast = count;
+      *beforeLast = count;
       count += split.matches;
       dataLength += split.reads;
       at += 4 + split.reads;
@@ -289,14 +290,25 @@ Step DecodeBlocks(DecoderState& s) {
     // overrun read these; they must hold no stale values.
     std::memset(b.control + 4 * words, 0, 8);
     std::memset(b.data + dataLength, 0, kOverrun);
+    return words;
+  };
+
+  // Each block: split its words, decode the tokens that start before its
+  // last word and the literals up to it, and start the next block at that
+  // word, which is split again with the words after it.
+  for (;;) {
+    prevEnd = bitFrom, dp = dataFrom, next = 0;
+    unsigned beforeLast = 0;
+    const unsigned words = splitBlock(&beforeLast);
     if (words < 2) {
       Resume(word, bitFrom, dataFrom, s);
       return leave(Step::kNearEnd);
     }
-    // The tokens that start before the last word, and the literals up to it.
     const unsigned last = words - 1;
     const Step step = decodeTo(beforeLast);
     if (step != Step::kGoOn) return step;
+    // The literals up to the last word (inline: as a step of its own, the
+    // loop measured 1-2% slower).
     const unsigned limit = last * 32;
     if (prevEnd < limit) {
       const unsigned run = limit - prevEnd;
@@ -309,8 +321,6 @@ Step DecodeBlocks(DecoderState& s) {
       dp += run;
       prevEnd = limit;
     }
-
-    // The next block starts at this block's last word.
     word = b.wordAt[last];
     index = b.stateAt[last];
     bitFrom = prevEnd - limit;
