@@ -117,7 +117,7 @@ PathMeasure Measure(const std::vector<uint32_t>& path) {
 // the least cost + `slack`, is the smallest of all: every other one costs
 // at least least cost + slack + 1, and a stream is no shorter than its
 // cost / 8.
-bool NoneSmaller(size_t size, const PathMeasure& least, int slack) {
+bool NoneSmaller(uint64_t size, const PathMeasure& least, int slack) {
   return size <= (least.cost + uint64_t(slack) + 1 + 7) / 8;
 }
 
@@ -169,8 +169,8 @@ namespace {
 
 // The whole input at once: the least-cost pass, then the exact pass with
 // the slack the least-cost stream calls for.
-std::vector<uint8_t> CompressWhole(const uint8_t* data, size_t size, CompressProgress progress,
-                                   void* context, bool* leastCostOnly) {
+void CompressWhole(const uint8_t* data, size_t size, StreamSink* sink, CompressProgress progress,
+                   void* context, bool* leastCostOnly) {
   ParseWindow window;
   std::vector<uint32_t> path;
   LeastCostPass first(data, size, &window, &path);
@@ -178,37 +178,38 @@ std::vector<uint8_t> CompressWhole(const uint8_t* data, size_t size, CompressPro
   path.reserve(size);
   first.Run([](size_t) {}, progress, context);
   const PathMeasure least = Measure(path);
-  if (least.spare < 8) return ExactPass(data, size).WritePath(path);
+  if (least.spare < 8) return ExactPass(data, size).WritePath(path, sink);
   auto smallestWithin = [&](int slack) {
+    sink->Restart();
     ExactPass exact(data, size);
     exact.SetSlack(slack);
     RunExactPass(window, path, &exact);
-    if (!exact.GaveUp()) return exact.Finish(path);
+    if (!exact.GaveUp()) return exact.Finish(path, sink);
     *leastCostOnly = true;
-    return exact.WritePath(path);
+    exact.WritePath(path, sink);
   };
   const int firstSlack = least.spare % 8;
-  std::vector<uint8_t> stream = smallestWithin(firstSlack);
-  if (!*leastCostOnly && !NoneSmaller(stream.size(), least, firstSlack)) {
-    stream = smallestWithin(least.spare - 8);
+  smallestWithin(firstSlack);
+  if (!*leastCostOnly && !NoneSmaller(sink->Written(), least, firstSlack)) {
+    smallestWithin(least.spare - 8);
   }
-  return stream;
 }
 
 // Both passes chunk by chunk with the given slack; `least` receives the
 // measure of the least-cost path. When the exact pass gives up (on its own
 // or because the path outgrows its budget), the path is written out as it
 // settles and `leastCostOnly` is set.
-std::vector<uint8_t> CompressInChunks(const uint8_t* data, size_t size, int slack,
-                                      CompressProgress progress, void* context,
-                                      PathMeasure* least, bool* leastCostOnly) {
+void CompressInChunks(const uint8_t* data, size_t size, int slack, StreamSink* sink,
+                      CompressProgress progress, void* context, PathMeasure* least,
+                      bool* leastCostOnly) {
+  sink->Restart();
   ParseWindow window;
   std::vector<uint32_t> path;
   LeastCostPass first(data, size, &window, &path);
   ExactPass exact(data, size);
   exact.SetSlack(slack);
   ExactPassWorker worker(&exact);
-  PathWriter written(data, size);
+  PathWriter written(data, sink);
   bool writing = false;  // the path goes to `written` as it settles
   auto writeOut = [&] {
     for (uint32_t token : path) written.Add(token);
@@ -240,37 +241,51 @@ std::vector<uint8_t> CompressInChunks(const uint8_t* data, size_t size, int slac
     return written.Finish();
   }
   *least = Measure(path);
-  return exact.Finish(path);
+  exact.Finish(path, sink);
 }
 
-std::vector<uint8_t> Compress(const uint8_t* data, size_t size, bool whole,
-                              CompressProgress progress, void* context, CompressReport* report) {
-  std::vector<uint8_t> stream;
+void Compress(const uint8_t* data, size_t size, bool whole, StreamSink* sink,
+              CompressProgress progress, void* context, CompressReport* report) {
   bool leastCostOnly = false;
   if (whole) {
-    stream = CompressWhole(data, size, progress, context, &leastCostOnly);
+    CompressWhole(data, size, sink, progress, context, &leastCostOnly);
   } else {
     PathMeasure least;
-    stream = CompressInChunks(data, size, kMostFirstSlack, progress, context, &least,
-                              &leastCostOnly);
-    if (!leastCostOnly && !NoneSmaller(stream.size(), least, kMostFirstSlack)) {
-      stream = CompressInChunks(data, size, least.spare - 8, progress, context, &least,
-                                &leastCostOnly);
+    CompressInChunks(data, size, kMostFirstSlack, sink, progress, context, &least,
+                     &leastCostOnly);
+    if (!leastCostOnly && !NoneSmaller(sink->Written(), least, kMostFirstSlack)) {
+      CompressInChunks(data, size, least.spare - 8, sink, progress, context, &least,
+                       &leastCostOnly);
     }
   }
   if (progress != nullptr) progress(size, size, context);
   if (report != nullptr) report->leastCostOnly = leastCostOnly;
-  return stream;
+}
+
+// The stream in memory, with room made for the longest a parse of `size`
+// bytes can have (a literal each: a byte and a bit), so that it never moves.
+std::vector<uint8_t> CompressInMemory(const uint8_t* data, size_t size, bool whole,
+                                      CompressProgress progress, void* context,
+                                      CompressReport* report) {
+  MemorySink sink;
+  sink.bytes.reserve(size + size / 8 + 16);
+  Compress(data, size, whole, &sink, progress, context, report);
+  return std::move(sink.bytes);
 }
 
 }  // namespace
 
 std::vector<uint8_t> CompressStream(const uint8_t* data, size_t size, CompressProgress progress,
                                     void* context, CompressReport* report) {
-  return Compress(data, size, size <= kWholeUpTo, progress, context, report);
+  return CompressInMemory(data, size, size <= kWholeUpTo, progress, context, report);
+}
+
+void CompressStreamTo(const uint8_t* data, size_t size, StreamSink* sink,
+                      CompressProgress progress, void* context, CompressReport* report) {
+  Compress(data, size, size <= kWholeUpTo, sink, progress, context, report);
 }
 
 std::vector<uint8_t> CompressStreamInChunks(const uint8_t* data, size_t size,
                                             CompressReport* report) {
-  return Compress(data, size, false, nullptr, nullptr, report);
+  return CompressInMemory(data, size, false, nullptr, nullptr, report);
 }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "authoring/stream_sink.h"
+
 // Optional progress report: called now and then with the bytes done so far.
 using CompressProgress = void (*)(size_t done, size_t total, void* context);
 
@@ -23,6 +25,13 @@ struct CompressReport {
 std::vector<uint8_t> CompressStream(const uint8_t* data, size_t size,
                                     CompressProgress progress = nullptr,
                                     void* context = nullptr, CompressReport* report = nullptr);
+
+// The same stream, written into `sink` as it is found (the compressor then
+// holds only a short stretch of it): for streams too long to hold in
+// memory. Its length is the sink's Written() at the end.
+void CompressStreamTo(const uint8_t* data, size_t size, StreamSink* sink,
+                      CompressProgress progress = nullptr, void* context = nullptr,
+                      CompressReport* report = nullptr);
 
 // The same stream, found the way CompressStream takes inputs past 4 MiB:
 // with the second pass working chunk by chunk behind the first (for tests

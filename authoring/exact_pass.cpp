@@ -508,7 +508,7 @@ void ExactPass::Retain(size_t position) {
   }
 }
 
-std::vector<uint8_t> ExactPass::Finish(const std::vector<uint32_t>& path) {
+void ExactPass::Finish(const std::vector<uint32_t>& path, StreamSink* sink) {
   // The lane whose stream, with the end marker and its last word counted
   // whole, is the smallest (the first of equals).
   const Slot& last = SlotAt(size_);
@@ -531,12 +531,13 @@ std::vector<uint8_t> ExactPass::Finish(const std::vector<uint32_t>& path) {
   }
   std::reverse(detours.begin(), detours.end());
 
-  return Write(path, detours);
+  Write(path, detours, sink);
 }
 
-std::vector<uint8_t> ExactPass::Write(const std::vector<uint32_t>& path,
-                                      const std::vector<const DetourArena::Detour*>& detours) const {
-  PathWriter writer(data_, size_);
+void ExactPass::Write(const std::vector<uint32_t>& path,
+                      const std::vector<const DetourArena::Detour*>& detours,
+                      StreamSink* sink) const {
+  PathWriter writer(data_, sink);
   const auto write = [&](uint32_t token) { writer.Add(token); };
   size_t next = 0;    // the next token of the least-cost path
   size_t pathAt = 0;  // where it starts
@@ -548,5 +549,5 @@ std::vector<uint8_t> ExactPass::Write(const std::vector<uint32_t>& path,
     }
   }
   for (; next < path.size(); ++next) write(path[next]);
-  return writer.Finish();
+  writer.Finish();
 }

@@ -30,6 +30,7 @@
 
 #include "authoring/detour_arena.h"
 #include "authoring/parse_window.h"
+#include "authoring/stream_sink.h"
 
 class ExactPass {
  public:
@@ -66,13 +67,14 @@ class ExactPass {
   // at its next position.
   void GiveUp() { gaveUp_.store(true, std::memory_order_relaxed); }
 
-  // After Advance has reached the input's size: the smallest stream, made
-  // of the least-cost path's tokens (`path`) with the best lane's detours.
-  std::vector<uint8_t> Finish(const std::vector<uint32_t>& path);
+  // After Advance has reached the input's size: writes the smallest
+  // stream, made of the least-cost path's tokens (`path`) with the best
+  // lane's detours, into `sink`.
+  void Finish(const std::vector<uint32_t>& path, StreamSink* sink);
 
-  // The stream of the least-cost path's tokens as they are.
-  std::vector<uint8_t> WritePath(const std::vector<uint32_t>& path) const {
-    return Write(path, {});
+  // Writes the stream of the least-cost path's tokens as they are.
+  void WritePath(const std::vector<uint32_t>& path, StreamSink* sink) const {
+    Write(path, {}, sink);
   }
 
   static constexpr uint8_t kNone = 0xFF;  // a lane that nothing reaches
@@ -108,8 +110,8 @@ class ExactPass {
     uint32_t bits;  // control bits of the match
   };
 
-  std::vector<uint8_t> Write(const std::vector<uint32_t>& path,
-                             const std::vector<const DetourArena::Detour*>& detours) const;
+  void Write(const std::vector<uint32_t>& path,
+             const std::vector<const DetourArena::Detour*>& detours, StreamSink* sink) const;
   Slot& SlotAt(size_t position) { return slots_[position & mask_]; }
   uint8_t* CostAt(size_t position) { return lanes_[position & mask_].cost; }
   int64_t Ceiling(size_t position) const;

@@ -1,5 +1,5 @@
 // Writes a parse of an input, as packed tokens (parse_window.h) in order,
-// into one compressed stream.
+// into one compressed stream, handed to a sink as it grows.
 #pragma once
 
 #include <cstddef>
@@ -11,11 +11,7 @@
 
 class PathWriter {
  public:
-  // `size`: the input's; room is made for the longest stream a parse of it
-  // can have (a literal each: a byte and a bit), so the stream never moves.
-  PathWriter(const uint8_t* data, size_t size) : data_(data) {
-    writer_.Reserve(size + size / 8 + 16);
-  }
+  PathWriter(const uint8_t* data, StreamSink* sink) : data_(data), writer_(sink) {}
 
   void Add(uint32_t token) {
     const uint32_t length = TokenLength(token);
@@ -29,7 +25,8 @@ class PathWriter {
     position_ += length;
   }
 
-  std::vector<uint8_t> Finish() { return writer_.Finish(); }
+  // Ends the stream with the end marker.
+  void Finish() { writer_.Finish(); }
 
  private:
   const uint8_t* data_;

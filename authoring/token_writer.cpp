@@ -12,6 +12,11 @@ void TokenWriter::StoreWord() {
 void TokenWriter::Bit(uint32_t bit) {
   if (bitsUsed_ == 32) {
     if (!out_.empty()) StoreWord();
+    // Every byte before the new word is final.
+    if (sink_ != nullptr && out_.size() >= kHandOverAt) {
+      sink_->Write(out_.data(), out_.size());
+      out_.clear();
+    }
     wordAt_ = out_.size();
     out_.resize(out_.size() + 4);
     word_ = 0;
@@ -81,6 +86,10 @@ std::vector<uint8_t> TokenWriter::Finish() {
   StoreWord();
   std::vector<uint8_t> stream = std::move(out_);
   out_.clear();
+  if (sink_ != nullptr) {
+    sink_->Write(stream.data(), stream.size());
+    stream.clear();
+  }
   wordAt_ = 0;
   word_ = 0;
   bitsUsed_ = 32;

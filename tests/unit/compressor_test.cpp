@@ -689,6 +689,38 @@ TEST(Compressor, PathPastItsBudgetIsWrittenAsItSettles) {
   EXPECT_EQ(data, Decode(stream, data.size()));
 }
 
+// A stream written into a sink: the same bytes as in memory, handed over in
+// short pieces, what an earlier search wrote dropped before the next writes.
+class PieceSink : public StreamSink {
+ public:
+  Bytes bytes;
+  size_t largestPiece = 0;
+
+ protected:
+  void Take(const uint8_t* data, size_t size) override {
+    bytes.insert(bytes.end(), data, data + size);
+    largestPiece = std::max(largestPiece, size);
+  }
+  void Drop() override { bytes.clear(); }
+};
+
+TEST(Compressor, SinkGetsTheSameStreamInShortPieces) {
+  const std::vector<SmallCase> cases = {{"TextWhole", Text(300000, 10)},
+                                        {"Zeros", Bytes(100000, 0)},
+                                        {"TextInChunks", Text((size_t(1) << 22) + 300000, 4)},
+                                        {"NoiseInChunks", Random(size_t(5) << 20, 256, 3)}};
+  for (const SmallCase& c : cases) {
+    const Bytes inMemory = CompressStream(c.data.data(), c.data.size());
+    PieceSink sink;
+    CompressStreamTo(c.data.data(), c.data.size(), &sink);
+    EXPECT_EQ(inMemory, sink.bytes) << c.name;
+    EXPECT_EQ(sink.bytes.size(), sink.Written()) << c.name;
+    // Pieces of about 64 KiB: the bytes after the last word begun, at most
+    // 32 literals and a few match bytes, come on top.
+    EXPECT_LE(sink.largestPiece, size_t(1) << 17) << c.name;
+  }
+}
+
 TEST(Compressor, ReportsProgressUpToTheWhole) {
   const Bytes data = Text(300000, 10);
   struct Seen {
