@@ -16,20 +16,25 @@ uint32_t BitCount(uint32_t v) {
 }
 }  // namespace
 
-void Unscramble(uint8_t* buffer, uint32_t length) {
-  if (length < 4) return;
-  const uint32_t words = length / 4;
-  const uint32_t rotation = kRotations[BitCount(length) % 8];
-  uint32_t key = RotateRight(length ^ kScrambleKey, length % 32);
-  for (uint32_t i = 0; i < words; ++i) {
-    uint8_t* p = buffer + 4 * i;
+Unscrambler::Unscrambler(uint32_t length)
+    : wordsLeft_(length / 4),
+      rotation_(kRotations[BitCount(length) % 8]),
+      key_(RotateRight(length ^ kScrambleKey, length % 32)) {}
+
+void Unscrambler::Apply(uint8_t* piece, size_t size) {
+  const size_t words = size / 4 < wordsLeft_ ? size / 4 : wordsLeft_;
+  for (size_t i = 0; i < words; ++i) {
+    uint8_t* p = piece + 4 * i;
     uint32_t word = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
                     uint32_t(p[3]) << 24;
-    word ^= key;
+    word ^= key_;
     p[0] = uint8_t(word);
     p[1] = uint8_t(word >> 8);
     p[2] = uint8_t(word >> 16);
     p[3] = uint8_t(word >> 24);
-    key = RotateLeft(key, rotation);
+    key_ = RotateLeft(key_, rotation_);
   }
+  wordsLeft_ -= uint32_t(words);
 }
+
+void Unscramble(uint8_t* buffer, uint32_t length) { Unscrambler(length).Apply(buffer, length); }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -67,6 +68,23 @@ TEST(Unscramble, TwiceRestoresTheInput) {
     EXPECT_NE(original, buffer) << length;
     Unscramble(buffer.data(), length);
     EXPECT_EQ(original, buffer) << length;
+  }
+}
+
+// Given in pieces (as the packer writes entries too long to hold), the
+// bytes come out as from one call over the whole.
+TEST(Unscramble, InPiecesAsWhole) {
+  std::vector<uint8_t> original(10003);
+  for (size_t i = 0; i < original.size(); ++i) original[i] = uint8_t(i * 13 + 5);
+  std::vector<uint8_t> whole = original;
+  Unscramble(whole.data(), uint32_t(whole.size()));
+  for (size_t piece : {size_t(4), size_t(1024), size_t(4096), size_t(10000)}) {
+    std::vector<uint8_t> pieces = original;
+    Unscrambler unscrambler(uint32_t(pieces.size()));
+    for (size_t at = 0; at < pieces.size(); at += piece) {
+      unscrambler.Apply(pieces.data() + at, std::min(piece, pieces.size() - at));
+    }
+    EXPECT_EQ(whole, pieces) << piece;
   }
 }
 
