@@ -17,47 +17,45 @@ void Append(std::vector<uint8_t>* out, const void* data, size_t size) {
 
 bool ArchiveAssembler::Add(ArchiveItem item, std::vector<uint8_t>* stored, size_t* padding,
                            std::string* error) {
+  if (!item.precompressed && item.compress) {
+    if (options_.compress == nullptr) {
+      *error = "compression asked for without a compressor";
+      return false;
+    }
+    if (item.data.size() <= UINT32_MAX) {
+      std::vector<uint8_t> packed = options_.compress(item.data.data(), item.data.size());
+      if (packed.size() < item.data.size()) {
+        item.unpackedSize = uint32_t(item.data.size());
+        item.data = std::move(packed);
+        item.precompressed = true;
+      }
+    }
+  }
+  if (!Record(item, item.data.size(), padding, error)) return false;
+  *stored = std::move(item.data);
+  if (item.scramble) Unscramble(stored->data(), uint32_t(stored->size()));
+  return true;
+}
+
+bool ArchiveAssembler::Record(const ArchiveItem& item, uint64_t storedSize, size_t* padding,
+                              std::string* error) {
   if (item.name.size() > 259) {
     *error = "entry name longer than 259 bytes: " + item.name;
+    return false;
+  }
+  if (storedSize > UINT32_MAX) {
+    *error = "entry larger than 4 GiB: " + item.name;
     return false;
   }
   ArchiveEntry record{};
   std::memcpy(record.name, item.name.data(), item.name.size());
   record.fileTime = item.fileTime;
-  if (item.precompressed) {
-    *stored = std::move(item.data);
-    record.flags = kEntryCompressed;
-    record.unpackedSize = item.unpackedSize;
-  } else {
-    if (item.data.size() > UINT32_MAX) {
-      *error = "entry larger than 4 GiB: " + item.name;
-      return false;
-    }
-    record.unpackedSize = uint32_t(item.data.size());
-    *stored = std::move(item.data);
-    if (item.compress) {
-      if (options_.compress == nullptr) {
-        *error = "compression asked for without a compressor";
-        return false;
-      }
-      std::vector<uint8_t> packed = options_.compress(stored->data(), stored->size());
-      if (packed.size() < stored->size()) {
-        *stored = std::move(packed);
-        record.flags = kEntryCompressed;
-      }
-    }
-  }
-  if (stored->size() > UINT32_MAX) {
-    *error = "entry larger than 4 GiB: " + item.name;
-    return false;
-  }
-  if (item.scramble) {
-    Unscramble(stored->data(), uint32_t(stored->size()));
-    record.scrambled = kEntryScrambledMark;
-  }
-  record.storedSize = uint32_t(stored->size());
+  record.flags = item.precompressed ? kEntryCompressed : 0;
+  record.unpackedSize = item.precompressed ? item.unpackedSize : uint32_t(storedSize);
+  if (item.scramble) record.scrambled = kEntryScrambledMark;
+  record.storedSize = uint32_t(storedSize);
   *padding = PaddedSize(record.storedSize) - record.storedSize;
-  size_ += stored->size() + *padding;
+  size_ += storedSize + *padding;
   if (size_ > UINT32_MAX) {
     *error = "archive larger than 4 GiB";
     return false;

@@ -44,6 +44,12 @@ class ArchiveAssembler {
   // would pass 32-bit offsets.
   bool Add(ArchiveItem item, std::vector<uint8_t>* stored, size_t* padding, std::string* error);
 
+  // The next entry, whose `storedSize` stored bytes the caller writes
+  // itself (for entries too long to hold): the item's stream when
+  // `precompressed`, else its content, scrambled by the caller when
+  // `scramble` (with an Unscrambler of `storedSize`); `data` is not used.
+  bool Record(const ArchiveItem& item, uint64_t storedSize, size_t* padding, std::string* error);
+
   // The directory block, which ends the archive, and the header.
   bool Finish(std::vector<uint8_t>* directory, std::vector<uint8_t>* header, std::string* error);
 

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "authoring/compressor.h"
-#include "tools/updpack/host_files.h"
+#include "tools/updpack/input_snapshot.h"
 #include "tools/updpack/progress_bar.h"
 #include "tools/updpack/tool_messages.h"
 
@@ -21,12 +21,18 @@ namespace {
 constexpr unsigned kWorkers = 2;
 // Memory that the entries in work may take together: the content, a stream
 // of up to 9/8 of it and the compressor's own (a fixed budget, about 200
-// MB at most). An entry past it is taken alone.
+// MB at most); for an entry packed through scratch files, the pages of its
+// copy read since they were last given back, at most twice the give-back
+// interval (the least-cost pass and the exact pass read apart). An entry
+// past the budget is taken alone.
 constexpr uint64_t kWorkBudget = uint64_t(640) << 20;
 constexpr uint64_t kCompressorMemory = uint64_t(200) << 20;
+constexpr uint64_t kCopyPagesMemory = 2 * InputSnapshot::kGiveBackEvery;
 
-uint64_t WorkMemory(uint64_t size, bool compress) {
-  return compress ? size + size / 8 * 9 + kCompressorMemory : size;
+uint64_t WorkMemory(uint64_t size, bool compress, const ScratchPlace& scratch) {
+  const uint64_t compressor = compress ? kCompressorMemory : 0;
+  if (size >= scratch.from) return compressor + kCopyPagesMemory;
+  return compress ? size + size / 8 * 9 + compressor : size;
 }
 
 struct Work {
@@ -36,6 +42,7 @@ struct Work {
   std::vector<std::string> errors;  // per entry
   std::vector<uint64_t> memory;     // counted per entry until it is taken
   bool compress;
+  const ScratchPlace* scratch;
   std::atomic<uint64_t> bytesDone{0};
   std::mutex mutex;
   std::condition_variable changed;
@@ -52,13 +59,61 @@ struct EntryProgress {
   Work* work;
   size_t index;
   size_t reported;
+  InputSnapshot* input;  // of the entry in work
 };
 
 void CountBytes(size_t done, size_t, void* context) {
   auto* p = static_cast<EntryProgress*>(context);
   p->work->bytesDone += done - p->reported;
   p->work->entryDone[p->index] = done;
+  if (p->input != nullptr) p->input->NoteProgress(done - p->reported);
   p->reported = done;
+}
+
+// The stream of an entry packed through scratch files: written into a
+// scratch file, counted as progress through the input's copy (the stream is
+// written in the input's order). The first failure to write is kept.
+class ScratchSink final : public StreamSink {
+ public:
+  ScratchSink(ScratchFile* file, InputSnapshot* input) : file_(file), input_(input) {}
+  const std::string& Error() const { return error_; }
+
+ protected:
+  void Take(const uint8_t* bytes, size_t size) override {
+    if (error_.empty()) file_->Append(bytes, size, &error_);
+    input_->NoteProgress(size);
+  }
+  void Drop() override {
+    if (error_.empty()) file_->Truncate(&error_);
+  }
+
+ private:
+  ScratchFile* file_;
+  InputSnapshot* input_;
+  std::string error_;
+};
+
+// Compresses an entry that is packed through scratch files; true with
+// `packed` filled when the stream is smaller than the content.
+bool CompressThroughScratch(Work* work, size_t i, InputSnapshot* input, EntryProgress* progress,
+                            bool* smaller) {
+  PackedContent& packed = (*work->packed)[i];
+  auto stream = std::make_unique<ScratchFile>();
+  if (!stream->Create(work->scratch->folder, &work->errors[i])) return false;
+  ScratchSink sink(stream.get(), input);
+  CompressReport report;
+  CompressStreamTo(input->data(), input->size(), &sink, CountBytes, progress, &report);
+  if (!sink.Error().empty()) {
+    work->errors[i] = sink.Error();
+    return false;
+  }
+  *smaller = stream->size() < input->size();
+  if (*smaller) {
+    packed.storedFile = std::move(stream);
+    packed.compressed = true;
+    packed.leastCostOnly = report.leastCostOnly;
+  }
+  return true;
 }
 
 // "packing 3 of 40: 120.3/300.0 MB in/big.bin": the entry in work with
@@ -82,25 +137,39 @@ std::string Label(const Work& work, size_t finished) {
 bool PackOne(Work* work, size_t i, EntryProgress* progress) {
   const std::string& path = (*work->paths)[i];
   PackedContent& packed = (*work->packed)[i];
-  std::vector<uint8_t> content;
+  InputSnapshot input;
   // Refused by its size before reading (it may have grown since it was
   // found).
-  if (!ReadWholeFile(path, &content, &packed.info, &work->errors[i], UINT32_MAX)) return false;
-  packed.unpackedSize = uint32_t(content.size());
-  if (work->compress) {
+  if (!input.Take(path, UINT32_MAX, work->scratch->from, work->scratch->folder,
+                  &work->errors[i])) {
+    return false;
+  }
+  progress->input = &input;
+  packed.info = input.info();
+  packed.unpackedSize = uint32_t(input.size());
+  if (work->compress && input.copied()) {
+    bool smaller = false;
+    if (!CompressThroughScratch(work, i, &input, progress, &smaller)) return false;
+    if (smaller) return true;
+  } else if (work->compress) {
     CompressReport report;
     std::vector<uint8_t> stream =
-        CompressStream(content.data(), content.size(), CountBytes, progress, &report);
-    if (stream.size() < content.size()) {
+        CompressStream(input.data(), input.size(), CountBytes, progress, &report);
+    if (stream.size() < input.size()) {
       packed.stored = std::move(stream);
       packed.compressed = true;
       packed.leastCostOnly = report.leastCostOnly;
       return true;
     }
   } else {
-    CountBytes(content.size(), content.size(), progress);
+    CountBytes(input.size(), input.size(), progress);
   }
-  packed.stored = std::move(content);
+  progress->input = nullptr;
+  if (input.copied()) {
+    packed.storedFile = input.TakeCopy();
+  } else {
+    packed.stored = input.TakeBytes();
+  }
   return true;
 }
 
@@ -112,19 +181,19 @@ void PackSome(Work* work) {
     {
       std::unique_lock<std::mutex> lock(work->mutex);
       if (work->next == count) return;
-      memory = WorkMemory((*work->sizes)[work->next], work->compress);
+      memory = WorkMemory((*work->sizes)[work->next], work->compress, *work->scratch);
       work->changed.wait(lock, [&] {
         return work->stopping || work->next == count || work->inWork == 0 ||
                work->inWork + memory <= kWorkBudget;
       });
       if (work->stopping || work->next == count) return;
       i = work->next++;
-      memory = WorkMemory((*work->sizes)[i], work->compress);
+      memory = WorkMemory((*work->sizes)[i], work->compress, *work->scratch);
       work->inWork += memory;
       work->memory[i] = memory;
       work->working[i] = true;
     }
-    EntryProgress progress{work, i, 0};
+    EntryProgress progress{work, i, 0, nullptr};
     try {
       PackOne(work, i, &progress);
     } catch (const std::bad_alloc&) {
@@ -133,8 +202,8 @@ void PackSome(Work* work) {
     }
     std::lock_guard<std::mutex> lock(work->mutex);
     work->bytesDone += (*work->sizes)[i] - std::min<uint64_t>(progress.reported, (*work->sizes)[i]);
-    // What the entry keeps is its stored form, at most its content's size.
-    const uint64_t kept = std::min<uint64_t>(memory, (*work->sizes)[i]);
+    // What the entry keeps in memory is its stored form, if it is there.
+    const uint64_t kept = std::min<uint64_t>(memory, (*work->packed)[i].stored.size());
     work->inWork -= memory - kept;
     work->memory[i] = kept;
     work->working[i] = false;
@@ -147,7 +216,8 @@ void PackSome(Work* work) {
 }  // namespace
 
 bool PackContents(const std::vector<std::string>& paths, const std::vector<uint64_t>& sizes,
-                  bool compress, const TakePacked& take, std::string* error) {
+                  bool compress, const ScratchPlace& scratch, const TakePacked& take,
+                  std::string* error) {
   std::vector<PackedContent> packed(paths.size());
   Work work;
   work.paths = &paths;
@@ -159,6 +229,7 @@ bool PackContents(const std::vector<std::string>& paths, const std::vector<uint6
   work.done.assign(paths.size(), false);
   work.entryDone.reset(new std::atomic<uint64_t>[paths.size()]());
   work.compress = compress;
+  work.scratch = &scratch;
   uint64_t total = 0;
   for (uint64_t s : sizes) total += s;
 
@@ -173,7 +244,7 @@ bool PackContents(const std::vector<std::string>& paths, const std::vector<uint6
   if (workers.empty()) {
     // No thread to be had: each entry packed and taken in turn here.
     for (size_t i = 0; i < paths.size(); ++i) {
-      EntryProgress progress{&work, i, 0};
+      EntryProgress progress{&work, i, 0, nullptr};
       bool packedWell;
       try {
         packedWell = PackOne(&work, i, &progress);

@@ -5,7 +5,9 @@
 // handed over in entry order as soon as it and those before it are done.
 // An entry's memory counts until it is handed over, and entries are started
 // only while those counted fit a budget (one at a time past it), so memory
-// stays bounded whatever the number of entries. The results are those of
+// stays bounded whatever the number of entries. Entries too long to hold
+// are packed through scratch files (input_snapshot.h), so memory stays
+// bounded whatever their size too. The results are those of
 // CompressStream, whatever the order in which the entries finish.
 #pragma once
 
@@ -13,15 +15,25 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "tools/updpack/scratch_file.h"
+
 struct PackedContent {
   std::vector<uint8_t> stored;  // the stream, or the content when `compressed` is false
+  std::unique_ptr<ScratchFile> storedFile;  // in place of `stored`, for entries too long to hold
   bool compressed = false;
   uint32_t unpackedSize = 0;
   bool leastCostOnly = false;  // the stream is that of a least-cost parse (CompressReport)
   struct stat info {};         // of the file as it was read
+};
+
+// Where entries too long to hold in memory are packed.
+struct ScratchPlace {
+  std::string folder;                   // for the scratch files ("": the current folder)
+  uint64_t from = uint64_t(64) << 20;  // entries of this many bytes or more
 };
 
 // Takes each entry, in order, on the calling thread; false with `error` set
@@ -34,4 +46,5 @@ using TakePacked = std::function<bool(size_t index, PackedContent packed, std::s
 // can be, memory runs out (the first such entry in order is reported), or
 // `take` fails.
 bool PackContents(const std::vector<std::string>& paths, const std::vector<uint64_t>& sizes,
-                  bool compress, const TakePacked& take, std::string* error);
+                  bool compress, const ScratchPlace& scratch, const TakePacked& take,
+                  std::string* error);

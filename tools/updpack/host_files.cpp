@@ -104,36 +104,48 @@ class Collector {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct stat* info,
-                   std::string* error, uint64_t limit) {
+int OpenInput(const std::string& path, struct stat* info, std::string* error, uint64_t limit) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     *error = Describe("cannot open", path);
-    return false;
+    return -1;
   }
-  struct stat own;
-  if (info == nullptr) info = &own;
-  bool ok = fstat(fd, info) == 0;
-  if (ok && uint64_t(info->st_size) > limit) {
+  if (fstat(fd, info) != 0) {
+    *error = Describe("cannot read", path);
+    close(fd);
+    return -1;
+  }
+  if (uint64_t(info->st_size) > limit) {
     *error = Quoted(path) + " is " + std::to_string(uint64_t(info->st_size)) +
              " bytes long, more than the " + std::to_string(limit) + " it may have";
     close(fd);
-    return false;
+    return -1;
   }
-  if (ok) {
-    bytes->resize(size_t(info->st_size));
-    size_t done = 0;
-    while (ok && done < bytes->size()) {
-      const ssize_t got = read(fd, bytes->data() + done, bytes->size() - done);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) {
-        if (got == 0) errno = EIO;  // the file shrank while being read
-        ok = false;
-      } else {
-        done += size_t(got);
-      }
+  return fd;
+}
+
+bool ReadFully(int fd, uint8_t* out, size_t size) {
+  while (size > 0) {
+    const ssize_t got = read(fd, out, size);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      if (got == 0) errno = EIO;  // the file shrank while being read
+      return false;
     }
+    out += got;
+    size -= size_t(got);
   }
+  return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct stat* info,
+                   std::string* error, uint64_t limit) {
+  struct stat own;
+  if (info == nullptr) info = &own;
+  const int fd = OpenInput(path, info, error, limit);
+  if (fd < 0) return false;
+  bytes->resize(size_t(info->st_size));
+  const bool ok = ReadFully(fd, bytes->data(), bytes->size());
   if (!ok) *error = Describe("cannot read", path);
   close(fd);
   return ok;

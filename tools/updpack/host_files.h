@@ -13,6 +13,15 @@
 #include "platform/posix/file_time.h"
 #include "tools/updpack/atomic_file.h"
 
+// Opens a file for reading and gives its status in `info`; -1 with `error`
+// set when it cannot be opened or is larger than `limit` (refused by its
+// size before anything is read).
+int OpenInput(const std::string& path, struct stat* info, std::string* error,
+              uint64_t limit = UINT64_MAX);
+// Reads exactly `size` bytes; false with errno set (EIO when the file ends
+// first).
+bool ReadFully(int fd, uint8_t* out, size_t size);
+
 // Reads a whole file. With `limit`, a file larger than that is refused by
 // its size before anything is read or allocated.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct stat* info,

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 
+#include "archive/unscramble.h"
 #include "authoring/archive_writer.h"
 #include "authoring/compressor.h"
 #include "tools/updpack/atomic_file.h"
@@ -64,10 +65,19 @@ bool PlanEntries(const std::vector<FoundFile>& files, std::vector<PlannedEntry>*
   return true;
 }
 
+// An entry ready for the archive: its item and, for an entry too long to
+// hold, the scratch file that holds its stored bytes in place of the
+// item's data.
+struct ReadyEntry {
+  ArchiveItem item;
+  std::unique_ptr<ScratchFile> storedFile;
+};
+
 // The archive item of a packed entry: scrambled unless asked not to, listed
 // with -v.
-bool MakeItem(const PlannedEntry& entry, PackedContent packed, const PackOptions& options,
-              ArchiveItem* item, std::string* error) {
+bool MakeEntry(const PlannedEntry& entry, PackedContent packed, const PackOptions& options,
+               ReadyEntry* ready, std::string* error) {
+  ArchiveItem* item = &ready->item;
   item->name = entry.name;
   if (!FileTimeFromStat(packed.info, &item->fileTime)) {
     *error = "the modification time of " + Quoted(entry.path) +
@@ -78,9 +88,12 @@ bool MakeItem(const PlannedEntry& entry, PackedContent packed, const PackOptions
   item->precompressed = packed.compressed;
   item->unpackedSize = packed.unpackedSize;
   item->data = std::move(packed.stored);
+  ready->storedFile = std::move(packed.storedFile);
   if (options.verbose) {
-    std::printf("%s  %" PRIu32 " -> %zu%s%s\n", Printable(entry.path).c_str(), item->unpackedSize,
-                item->data.size(), item->precompressed ? "" : " (stored)",
+    const uint64_t storedSize =
+        ready->storedFile != nullptr ? ready->storedFile->size() : item->data.size();
+    std::printf("%s  %" PRIu32 " -> %" PRIu64 "%s%s\n", Printable(entry.path).c_str(),
+                item->unpackedSize, storedSize, item->precompressed ? "" : " (stored)",
                 packed.leastCostOnly
                     ? " (least-cost parse: proving the smallest would pass the memory budget; "
                       "at most 3 bytes longer)"
@@ -94,7 +107,7 @@ bool MakeItem(const PlannedEntry& entry, PackedContent packed, const PackOptions
 // stored), handing each item over in archive order.
 bool PackItems(const std::vector<std::string>& paths, const std::string& output,
                const PackOptions& options, const std::function<bool(std::string*)>& planned,
-               const std::function<bool(ArchiveItem, std::string*)>& take, std::string* error) {
+               const std::function<bool(ReadyEntry, std::string*)>& take, std::string* error) {
   std::vector<FoundFile> files;
   std::vector<PlannedEntry> entries;
   if (!CollectFiles(paths, output, &files, error) || !PlanEntries(files, &entries, error) ||
@@ -107,11 +120,15 @@ bool PackItems(const std::vector<std::string>& paths, const std::string& output,
     entryPaths.push_back(e.path);
     sizes.push_back(e.size);
   }
-  return PackContents(entryPaths, sizes, !options.store,
+  // Scratch files go beside the output, where its own file is written.
+  ScratchPlace scratch;
+  scratch.folder = output.substr(0, output.rfind('/') + 1);
+  if (options.scratchFrom != 0) scratch.from = options.scratchFrom;
+  return PackContents(entryPaths, sizes, !options.store, scratch,
                       [&](size_t i, PackedContent packed, std::string* why) {
-                        ArchiveItem item;
-                        return MakeItem(entries[i], std::move(packed), options, &item, why) &&
-                               take(std::move(item), why);
+                        ReadyEntry ready;
+                        return MakeEntry(entries[i], std::move(packed), options, &ready, why) &&
+                               take(std::move(ready), why);
                       },
                       error);
 }
@@ -121,6 +138,22 @@ ArchiveOptions ArchiveOptionsOf(const PackOptions& options) {
   archiveOptions.directory = kDirectoryForms.at(options.directory);
   archiveOptions.compress = CompressWhole;
   return archiveOptions;
+}
+
+// Writes stored bytes held in a scratch file into the archive, scrambled on
+// the way when asked, piece by piece.
+bool AppendStoredFile(const ScratchFile& stored, bool scramble, AtomicFile* out,
+                      std::string* error) {
+  std::vector<uint8_t> piece(size_t(1) << 20);  // a multiple of 4, as scrambling needs
+  Unscrambler unscrambler(uint32_t(stored.size()));
+  for (uint64_t at = 0; at < stored.size();) {
+    const size_t take = size_t(std::min<uint64_t>(piece.size(), stored.size() - at));
+    if (!stored.ReadAt(at, piece.data(), take, error)) return false;
+    if (scramble) unscrambler.Apply(piece.data(), take);
+    if (!out->Append(piece.data(), take, error)) return false;
+    at += take;
+  }
+  return true;
 }
 
 }  // namespace
@@ -140,8 +173,16 @@ bool PackPaths(const std::vector<std::string>& paths, const std::string& output,
                const PackOptions& options, std::vector<uint8_t>* archive, std::string* error) {
   std::vector<ArchiveItem> items;
   return PackItems(paths, output, options, [](std::string*) { return true; },
-                   [&](ArchiveItem item, std::string*) {
-                     items.push_back(std::move(item));
+                   [&](ReadyEntry ready, std::string* why) {
+                     // The archive is built in memory: so is every entry.
+                     if (ready.storedFile != nullptr) {
+                       ready.item.data.resize(size_t(ready.storedFile->size()));
+                       if (!ready.storedFile->ReadAt(0, ready.item.data.data(),
+                                                     ready.item.data.size(), why)) {
+                         return false;
+                       }
+                     }
+                     items.push_back(std::move(ready.item));
                      return true;
                    },
                    error) &&
@@ -161,10 +202,17 @@ bool PackPathsToFile(const std::vector<std::string>& paths, const std::string& o
                      return file.Open(output, why) &&
                             file.AppendZeros(sizeof(ArchiveHeader), why);
                    },
-                   [&](ArchiveItem item, std::string* why) {
-                     std::vector<uint8_t> stored;
+                   [&](ReadyEntry ready, std::string* why) {
                      size_t padding;
-                     return assembler.Add(std::move(item), &stored, &padding, why) &&
+                     if (ready.storedFile != nullptr) {
+                       return assembler.Record(ready.item, ready.storedFile->size(), &padding,
+                                               why) &&
+                              AppendStoredFile(*ready.storedFile, ready.item.scramble, &file,
+                                               why) &&
+                              file.AppendZeros(padding, why);
+                     }
+                     std::vector<uint8_t> stored;
+                     return assembler.Add(std::move(ready.item), &stored, &padding, why) &&
                             file.Append(stored.data(), stored.size(), why) &&
                             file.AppendZeros(padding, why);
                    },

@@ -16,6 +16,9 @@ struct PackOptions {
   bool noScramble = false;
   std::string directory = "compressed-scrambled";
   bool verbose = false;
+  // Entries of this many bytes or more are packed through scratch files (0:
+  // the default, 64 MiB); not an option of the command line.
+  uint64_t scratchFrom = 0;
 };
 
 // Adds --store, --no-scramble, --directory and --verbose to a command.
