@@ -15,6 +15,7 @@ constexpr size_t kPrefetchAhead = 4;  // longer runs count alike: beyond any mat
 
 static_assert(kRingSize > kMaxLongDistance, "the ring must hold the whole window");
 static_assert(kRunCap > kMaxLongLength, "a capped run is longer than any match");
+static_assert(MatchFinder::kRunScanStep / 2 >= kRunCap, "an open run is longer than the cap");
 
 uint32_t Hash(uint32_t value) { return (value * 2654435761u) >> (32 - kBucketBits); }
 
@@ -35,10 +36,12 @@ uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t from, uint32_
 
 }  // namespace
 
-MatchFinder::MatchFinder(const uint8_t* data, size_t size, size_t renumberEvery)
+MatchFinder::MatchFinder(const uint8_t* data, size_t size, size_t renumberEvery,
+                         size_t runScanStep)
     : data_(data),
       size_(size),
       renumberEvery_(renumberEvery),
+      runScanStep_(runScanStep),
       pairs_(65536, kNone),
       threeRoots_(size_t(1) << kBucketBits, kNone),
       runRoots_(size_t(1) << kBucketBits, kNone),
@@ -74,10 +77,7 @@ size_t MatchFinder::FindNext(Match* matches) {
     __builtin_prefetch(&pairs_[three & 0xFFFF], 1);
     __builtin_prefetch(&threeRoots_[Hash(three)], 1);
   }
-  if (pos >= runEnd_) {
-    runEnd_ = pos + 1;
-    while (runEnd_ < size_ && data_[runEnd_] == cur[0]) ++runEnd_;
-  }
+  MeasureRun(pos);
   const size_t run = runEnd_ - pos;
   const uint32_t self = uint32_t(pos - base_ + 1);
   runs_[self & kRingMask] = uint16_t(run < kRunCap ? run : kRunCap);
@@ -104,6 +104,26 @@ size_t MatchFinder::FindNext(Match* matches) {
   const uint32_t key = uint32_t(cur[0]) | uint32_t(run) << 8 | uint32_t(cur[run]) << 20;
   return count + TreeMatches(&runRoots_[Hash(key)], pos, limit, uint32_t(run), best,
                              matches + count);
+}
+
+// Measures the run that `pos` lies in, a step at a time: at its start, and
+// again while it may go on and fewer than half a step of it lie ahead. Run
+// lengths are used only up to kRunCap, so a run still open (half a step or
+// more ahead of every position) counts as long as it is. Its entry in the
+// run history, made at its start, follows its end.
+void MatchFinder::MeasureRun(size_t pos) {
+  const bool starts = pos >= runEnd_;
+  if (!starts && (!runOpen_ || runEnd_ - pos >= runScanStep_ / 2)) return;
+  if (starts) runEnd_ = pos + 1;
+  const uint8_t b = data_[pos];
+  const size_t stop = size_ - runEnd_ > runScanStep_ ? runEnd_ + runScanStep_ : size_;
+  while (runEnd_ < stop && data_[runEnd_] == b) ++runEnd_;
+  runOpen_ = runEnd_ == stop && stop < size_;
+  if (!starts) {
+    Run& entry = runHistory_[b].back();
+    entry.length += runEnd_ - entry.end;
+    entry.end = runEnd_;
+  }
 }
 
 // Lengths 2..top of a position that starts a run of at least two bytes.

@@ -45,7 +45,13 @@ class MatchFinder {
   // every `renumberEvery` positions (at least 32 KiB; tests make it small to
   // reach the renumbering on short inputs).
   static constexpr size_t kRenumberEvery = size_t(1) << 31;
-  MatchFinder(const uint8_t* data, size_t size, size_t renumberEvery = kRenumberEvery);
+  // A run is measured this many bytes ahead at a time, and further as the
+  // positions near the end of what was measured, so that a long run is not
+  // read to its end at once (at least 4 KiB; tests make it small to reach
+  // the further steps on short inputs).
+  static constexpr size_t kRunScanStep = size_t(1) << 20;
+  MatchFinder(const uint8_t* data, size_t size, size_t renumberEvery = kRenumberEvery,
+              size_t runScanStep = kRunScanStep);
 
   // The matches at the next position (0 first, then 1, ...), longest last;
   // for any length L, the distance of the first match of at least L bytes is
@@ -58,6 +64,7 @@ class MatchFinder {
     size_t length;
   };
 
+  void MeasureRun(size_t pos);
   size_t RunMatches(size_t pos, uint32_t top, Match* matches);
   size_t TreeMatches(uint32_t* root, size_t pos, uint32_t limit, uint32_t run, uint32_t best,
                      Match* matches);
@@ -66,6 +73,7 @@ class MatchFinder {
   const uint8_t* data_;
   size_t size_;
   size_t renumberEvery_;
+  size_t runScanStep_;
   size_t position_ = 0;
   size_t base_ = 0;                   // positions are kept as position - base_ + 1; 0 is none
   std::vector<uint32_t> pairs_;       // newest position of each two bytes that differ
@@ -73,7 +81,8 @@ class MatchFinder {
   std::vector<uint32_t> runRoots_;    // trees of positions with r > 1, by hash of (b, r, next)
   std::vector<uint32_t> links_;       // per position (modulo the ring): smaller, larger child
   std::vector<uint16_t> runs_;        // per position (modulo the ring): r, capped
-  size_t runEnd_ = 0;                 // end of the run the current position lies in
+  size_t runEnd_ = 0;                 // end of the run the current position lies in, as
+  bool runOpen_ = false;              // measured so far: it may go on past runEnd_
   // Per byte value: earlier runs of at least two bytes, newest last, each
   // longer than every newer one (a shorter older run is never the nearest).
   std::vector<std::vector<Run>> runHistory_;

@@ -470,6 +470,27 @@ TEST(MatchFinder, RenumberingPositionsChangesNoMatch) {
   }
 }
 
+// Runs longer than the finder measures at a time, near shorter runs of the
+// same byte and of others: measured in steps of 4 KiB, every match is the
+// nearest, as when each run is measured whole.
+TEST(MatchFinder, MeasuringLongRunsInStepsChangesNoMatch) {
+  Bytes data = Random(3000, 256, 21);
+  for (const auto& [byte, length] : std::vector<std::pair<uint8_t, size_t>>{
+           {0, 20000}, {7, 100}, {0, 9000}, {0x41, 12}, {0, 30001}, {1, 5000}, {0, 300}}) {
+    data.resize(data.size() + length, byte);
+    const Bytes noise = Random(50, 256, uint32_t(length));
+    data.insert(data.end(), noise.begin(), noise.end());
+  }
+  MatchFinder whole(data.data(), data.size());
+  MatchFinder inSteps(data.data(), data.size(), MatchFinder::kRenumberEvery, 4096);
+  Match a[MatchFinder::kMaxMatches], b[MatchFinder::kMaxMatches];
+  for (size_t at = 0; at < data.size(); ++at) {
+    const std::vector<uint32_t> byScan = NearestByScan(data, at);
+    ASSERT_EQ(byScan, NearestByFinder(a, whole.FindNext(a))) << "at " << at;
+    ASSERT_EQ(byScan, NearestByFinder(b, inSteps.FindNext(b))) << "at " << at;
+  }
+}
+
 TEST_P(CompressorMedium, StreamIsTheSmallest) {
   const Bytes& data = GetParam().data;
   const Bytes stream = CompressStream(data.data(), data.size());
