@@ -12,8 +12,7 @@
 #include "archive/unscramble.h"
 #include "authoring/entry_file_name.h"
 #include "authoring/name_fold_keys.h"
-#include "platform/posix/codepage.h"
-#include "platform/posix/posix_functions.h"
+#include "host/codepage.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 
 std::string WhyNotAFileName(std::string_view cp932) {
   if (cp932.empty()) return "is empty";

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 
 NameFoldKeys::NameFoldKeys() : converter_(iconv_open("UTF-16LE", "CP932")) {}
 

@@ -1,7 +1,8 @@
 // Keys for entry names as the updater compares them on POSIX
-// (PosixlstrcmpiA: code page 932 turned into UTF-16 and folded as the
-// Japanese locale folds case; names that do not convert compared by their
-// bytes with ASCII folded): two names get the same key exactly when that
+// (CompareCp932IgnoringCase of host/cp932_text.h, behind the POSIX
+// lstrcmpiA: code page 932 turned into UTF-16 and folded as the Japanese
+// locale folds case; names that do not convert compared by their bytes with
+// ASCII folded): two names get the same key exactly when that
 // comparison finds them equal. One converter serves every name, so a map of
 // keys finds equal names among n entries in linear time, where comparing
 // them pairwise would set up a conversion per comparison.

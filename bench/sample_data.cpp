@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "core/system_functions.h"
 #include "core/text_format.h"
 #include "core/updater_state.h"
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 #include "platform/posix/desktop_standin.h"
 #include "platform/posix/drive_map.h"
 #include "platform/posix/posix_functions.h"

@@ -1,6 +1,14 @@
-# The POSIX build: the platform layer, the updater, its tests and tools.
+# The POSIX build: the host's texts and times, the platform layer, the
+# updater, its tests and tools.
+
+# Texts and times of the Linux host, shared by the POSIX layer and updpack:
+# code page 932 conversion, walking and comparison, and FILETIME values.
+add_library(updater_host STATIC
+  ${CMAKE_SOURCE_DIR}/host/codepage.cpp
+  ${CMAKE_SOURCE_DIR}/host/cp932_text.cpp)
+target_include_directories(updater_host PUBLIC ${CMAKE_SOURCE_DIR})
+
 add_library(updater_posix STATIC
-  ${CMAKE_SOURCE_DIR}/platform/posix/codepage.cpp
   ${CMAKE_SOURCE_DIR}/platform/posix/desktop_standin.cpp
   ${CMAKE_SOURCE_DIR}/platform/posix/drive_map.cpp
   ${CMAKE_SOURCE_DIR}/platform/posix/posix_bcrypt.cpp
@@ -18,14 +26,15 @@ add_library(updater_posix STATIC
   ${CMAKE_SOURCE_DIR}/platform/posix/window_search.cpp)
 # libcrypto gives the POSIX layer the SHA-256 that Windows has in CNG.
 find_package(OpenSSL REQUIRED COMPONENTS Crypto)
-target_link_libraries(updater_posix PUBLIC updater_logic OpenSSL::Crypto)
+target_link_libraries(updater_posix PUBLIC updater_logic updater_host OpenSSL::Crypto)
 
 # The platform layer fills the logic's tables and the logic reaches the layer
 # only through them, so the layer links before the logic it depends on.
 add_executable(updater ${CMAKE_SOURCE_DIR}/platform/posix/main.cpp)
 target_link_libraries(updater PRIVATE updater_posix)
 
-# The archive writer that tests and the packing tool share.
+# The archive writer and reader that tests and the packing tool share; it
+# reads with the logic's decoder and names entries with the host's texts.
 add_library(updater_authoring STATIC
   ${CMAKE_SOURCE_DIR}/authoring/archive_reader.cpp
   ${CMAKE_SOURCE_DIR}/authoring/archive_writer.cpp
@@ -42,7 +51,7 @@ add_library(updater_authoring STATIC
   ${CMAKE_SOURCE_DIR}/authoring/pe_version_info.cpp
   ${CMAKE_SOURCE_DIR}/authoring/token_writer.cpp)
 target_include_directories(updater_authoring PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(updater_authoring PUBLIC updater_posix)
+target_link_libraries(updater_authoring PUBLIC updater_logic updater_host)
 
 enable_testing()
 # The fuzzing tree builds and runs the fuzzers only: the tests and tools run

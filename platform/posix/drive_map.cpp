@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 
 namespace {
 

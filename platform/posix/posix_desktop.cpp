@@ -11,7 +11,7 @@
 #include <iostream>
 #include <string>
 
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 #include "platform/posix/desktop_standin.h"
 #include "platform/posix/posix_functions.h"
 

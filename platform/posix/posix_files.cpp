@@ -19,8 +19,8 @@
 #include <cstring>
 #include <string>
 
+#include "host/file_time.h"
 #include "platform/posix/drive_map.h"
-#include "platform/posix/file_time.h"
 #include "platform/posix/posix_functions.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 #include "platform/posix/posix_functions.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <deque>
 #include <iostream>
 
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 #include "platform/posix/window_search.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 #include "platform/posix/desktop_standin.h"
 #include "platform/posix/posix_functions.h"
 

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "archive/archive_directory.h"
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 #include "platform/posix/drive_map.h"
 #include "platform/posix/posix_functions.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/updater_state.h"
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 #include "tests/support/test_platform.h"
 
 namespace {

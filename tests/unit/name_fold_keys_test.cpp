@@ -1,6 +1,7 @@
-// Keys of entry names: equal exactly when the updater's POSIX comparison
-// (PosixlstrcmpiA) finds the names equal, over every pair of a table that
-// holds each folded range, its edges and names that are not code page 932.
+// Keys of entry names: equal exactly when the comparison behind the POSIX
+// lstrcmpiA (CompareCp932IgnoringCase) finds the names equal, over every pair
+// of a table that holds each folded range, its edges and names that are not
+// code page 932.
 #include "authoring/name_fold_keys.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/codepage.h"
-#include "platform/posix/posix_functions.h"
+#include "host/codepage.h"
+#include "host/cp932_text.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ TEST(NameFoldKeys, EqualExactlyWhenTheUpdaterComparesEqual) {
   NameFoldKeys keys;
   for (const std::string& a : names) {
     for (const std::string& b : names) {
-      EXPECT_EQ(PosixlstrcmpiA(a.c_str(), b.c_str()) == 0, keys.Key(a) == keys.Key(b))
+      EXPECT_EQ(CompareCp932IgnoringCase(a.c_str(), b.c_str()) == 0, keys.Key(a) == keys.Key(b))
           << a << " / " << b;
     }
   }

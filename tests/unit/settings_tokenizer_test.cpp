@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/updater_state.h"
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 #include "settings/settings_reader.h"
 #include "tests/support/test_platform.h"
 

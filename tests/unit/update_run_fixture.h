@@ -18,7 +18,7 @@
 
 #include "authoring/archive_writer.h"
 #include "core/text_format.h"
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 #include "platform/posix/desktop_standin.h"
 #include "platform/posix/drive_map.h"
 #include "tests/support/test_platform.h"

@@ -10,7 +10,7 @@
 #include "authoring/archive_reader.h"
 #include "authoring/entry_file_name.h"
 #include "authoring/name_fold_keys.h"
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 #include "tools/updpack/archive_input.h"
 #include "tools/updpack/commands.h"
 #include "tools/updpack/entry_names.h"

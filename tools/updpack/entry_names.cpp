@@ -5,7 +5,7 @@
 
 #include "authoring/entry_file_name.h"
 #include "authoring/name_fold_keys.h"
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 
 namespace {
 

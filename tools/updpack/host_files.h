@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/win_types.h"
-#include "platform/posix/file_time.h"
+#include "host/file_time.h"
 #include "tools/updpack/atomic_file.h"
 
 // Opens a file for reading and gives its status in `info`; -1 with `error`

@@ -8,9 +8,10 @@
 #include "core/join_path.h"
 #include "core/platform.h"
 #include "core/updater_state.h"
-#include "platform/posix/codepage.h"
+#include "core/win_types.h"
+#include "host/codepage.h"
+#include "host/cp932_text.h"
 #include "settings/ini_file.h"
-#include "platform/posix/posix_functions.h"
 #include "update/update_lines.h"
 
 namespace {
@@ -56,7 +57,7 @@ class ReleaseChecker {
   int FindEntry(const char* name) const {
     for (size_t i = 0; i < listing_.entries.size(); ++i) {
       if (EntryNameIsTerminated(listing_.entries[i]) &&
-          PosixlstrcmpiA(listing_.entries[i].name, name) == 0) {
+          CompareCp932IgnoringCase(listing_.entries[i].name, name) == 0) {
         return int(i);
       }
     }
@@ -161,9 +162,10 @@ class ReleaseChecker {
 
 std::vector<std::string> CheckRelease(const uint8_t* image, size_t size) {
   // The updater's line readers walk Shift-JIS text and compare names through
-  // the platform table; the tool gives them the POSIX text functions.
-  platform.CharNextA = PosixCharNextA;
-  platform.IsDBCSLeadByte = PosixIsDBCSLeadByte;
-  platform.lstrcmpiA = PosixlstrcmpiA;
+  // the platform table; the tool gives them the host's code page 932
+  // functions (on the host the table's calling convention is the default).
+  platform.CharNextA = [](const char* text) { return const_cast<char*>(NextCp932Char(text)); };
+  platform.IsDBCSLeadByte = [](uint8_t byte) -> win::Bool { return IsCp932LeadByte(byte) ? 1 : 0; };
+  platform.lstrcmpiA = CompareCp932IgnoringCase;
   return ReleaseChecker(image, size).Run();
 }

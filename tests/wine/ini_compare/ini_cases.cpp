@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "core/platform.h"
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 #include "platform/posix/drive_map.h"
 #include "platform/posix/posix_functions.h"
 #include "tests/wine/ini_compare/ini_answers.h"

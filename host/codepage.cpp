@@ -1,4 +1,4 @@
-#include "platform/posix/codepage.h"
+#include "host/codepage.h"
 
 #include <iconv.h>
 
