@@ -15,17 +15,17 @@ bool EndsInBackslash(const char* path) {
 }
 }  // namespace
 
-int JoinPath(char* path, size_t size, const char* name) {
+bool JoinPath(char* path, size_t size, const char* name) {
   size_t length = std::strlen(path);
   bool addSeparator = length == 0 || !EndsInBackslash(path);
   size_t nameLength = std::strlen(name);
   size_t total = length + (addSeparator ? 1 : 0) + nameLength;
-  if (total + 2 > size) return 0;  // the result, its NUL and the list's second NUL
+  if (total + 2 > size) return false;  // the result, its NUL and the list's second NUL
   if (addSeparator) path[length++] = '\\';
   std::memcpy(path + length, name, nameLength);
   path[total] = '\0';
   path[total + 1] = '\0';
-  return 1;
+  return true;
 }
 
 int FileNameOffset(const char* path) {

@@ -25,8 +25,8 @@ namespace {
 const char kSection[] = "SETUP";
 const char kSetupIniName[] = "SETUP.INI";
 
-int ReadKey(const char* key, char* buffer, int size) {
-  return ReadUpdateKey(kSection, key, buffer, size);
+bool ReadKey(const char* key, char* buffer, int size) {
+  return ReadUpdateKey(kSection, key, buffer, size) != 0;
 }
 
 bool ReadRequiredKeys() {
@@ -113,7 +113,7 @@ bool QueryText(win::Hkey key, const char* name, char* buffer) {
 bool SetupIniFits(const char* instPath) {
   char probe[kPathSize];
   CopyText(probe, sizeof probe, instPath);
-  return JoinPath(probe, sizeof probe, kSetupIniName) != 0;
+  return JoinPath(probe, sizeof probe, kSetupIniName);
 }
 
 // Reads InstPath, DataPath and InstMode of the installation key.

@@ -12,7 +12,7 @@ namespace {
 
 bool Join(char* path, const char* start, const char* name) {
   CopyText(path, kPathSize, start);
-  return JoinPath(path, kPathSize, name) != 0;
+  return JoinPath(path, kPathSize, name);
 }
 
 bool Refuse(const char* what) {
@@ -28,7 +28,7 @@ bool UpdateItemFolder(const UpdateItem& item, char* folder) {
 }
 
 bool UpdateItemTarget(const UpdateItem& item, char* target) {
-  return UpdateItemFolder(item, target) && JoinPath(target, kPathSize, item.path) != 0;
+  return UpdateItemFolder(item, target) && JoinPath(target, kPathSize, item.path);
 }
 
 bool CopySource(const char* drive, const char* name, char* source) {

@@ -23,7 +23,7 @@ TEST_P(JoinPathTest, AddsOneSeparatorAndASecondNul) {
   std::memset(buffer, 'x', sizeof buffer);
   std::string path = Sjis(c.path);
   std::memcpy(buffer, path.c_str(), path.size() + 1);
-  ASSERT_EQ(1, JoinPath(buffer, sizeof buffer, c.name));
+  ASSERT_TRUE(JoinPath(buffer, sizeof buffer, c.name));
   const std::string expected = Sjis(c.expected);
   EXPECT_EQ(expected, std::string(buffer));
   EXPECT_EQ('\0', buffer[expected.size() + 1]);  // a list of one path
@@ -41,9 +41,9 @@ class JoinPathLimits : public UpdaterTest {};
 
 TEST_F(JoinPathLimits, RefusesAResultThatDoesNotFitAndKeepsThePath) {
   char buffer[16] = "C:\\abcdefgh";   // 11 characters
-  EXPECT_EQ(0, JoinPath(buffer, sizeof buffer, "xyz"));  // 15 + two NULs > 16
+  EXPECT_FALSE(JoinPath(buffer, sizeof buffer, "xyz"));  // 15 + two NULs > 16
   EXPECT_STREQ("C:\\abcdefgh", buffer);
-  EXPECT_EQ(1, JoinPath(buffer, sizeof buffer, "xy"));  // 14 + two NULs = 16
+  EXPECT_TRUE(JoinPath(buffer, sizeof buffer, "xy"));  // 14 + two NULs = 16
   EXPECT_STREQ("C:\\abcdefgh\\xy", buffer);
 }
 
