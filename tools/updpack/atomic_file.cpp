@@ -61,6 +61,21 @@ std::string TemporaryName(const std::string& folder) {
 
 }  // namespace
 
+int CreateTemporaryFile(const std::string& folder, bool unnamed, std::string* named) {
+  named->clear();
+#ifdef O_TMPFILE
+  if (unnamed) {
+    const int fd =
+        open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+  }
+#endif
+  std::string name = folder + ".updpack-XXXXXX";
+  const int fd = mkstemp(&name[0]);
+  if (fd >= 0) *named = name;
+  return fd;
+}
+
 AtomicFile::~AtomicFile() { Abandon(); }
 
 void AtomicFile::Abandon() {
@@ -78,24 +93,14 @@ bool AtomicFile::Open(const std::string& path, std::string* error) {
   path_ = path;
   const size_t slash = path.rfind('/');
   folder_ = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-#ifdef O_TMPFILE
-  // Unnamed, when the file system has such files and /proc/self/fd can
-  // give it a name at the end.
-  if (access("/proc/self/fd", X_OK) == 0) {
-    fd_ = open(folder_.empty() ? "." : folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd_ >= 0) return true;
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-      *error = Describe("cannot create a file beside", path);
-      return false;
-    }
-  }
-#endif
-  std::string named = folder_ + ".updpack-XXXXXX";
-  fd_ = mkstemp(&named[0]);
+  // Unnamed, when /proc/self/fd can give it a name at the end.
+  std::string named;
+  fd_ = CreateTemporaryFile(folder_, access("/proc/self/fd", X_OK) == 0, &named);
   if (fd_ < 0) {
     *error = Describe("cannot create a file beside", path);
     return false;
   }
+  if (named.empty()) return true;
   named_ = named;
   GuardTemporary(named_);
   return true;

@@ -14,6 +14,12 @@
 
 #include "core/win_types.h"
 
+// A new file in `folder` (empty, or ending in '/'), readable and writable
+// by its owner alone: unnamed when `unnamed` and the file system has such
+// files (O_TMPFILE), else named ".updpack-XXXXXX" (the name in `named`).
+// -1 with errno set when it cannot be created.
+int CreateTemporaryFile(const std::string& folder, bool unnamed, std::string* named);
+
 class AtomicFile {
  public:
   AtomicFile() = default;

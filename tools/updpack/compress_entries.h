@@ -32,7 +32,7 @@ struct PackedContent {
 
 // Where entries too long to hold in memory are packed.
 struct ScratchPlace {
-  std::string folder;                   // for the scratch files ("": the current folder)
+  std::string folder;                   // for the scratch files ("" or ending in '/')
   uint64_t from = uint64_t(64) << 20;  // entries of this many bytes or more
 };
 

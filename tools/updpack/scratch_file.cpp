@@ -1,11 +1,11 @@
 #include "tools/updpack/scratch_file.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "tools/updpack/atomic_file.h"
 #include "tools/updpack/tool_messages.h"
 
 namespace {
@@ -23,22 +23,14 @@ ScratchFile::~ScratchFile() {
 
 bool ScratchFile::Create(const std::string& folder, std::string* error) {
   folder_ = folder;
-  const std::string where = folder.empty() ? "." : folder;
-#ifdef O_TMPFILE
-  fd_ = open(where.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd_ >= 0) return true;
-  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-    *error = Problem("cannot create", folder);
-    return false;
-  }
-#endif
-  std::string named = where + "/.updpack-XXXXXX";
-  fd_ = mkstemp(&named[0]);
+  std::string named;
+  fd_ = CreateTemporaryFile(folder, true, &named);
   if (fd_ < 0) {
     *error = Problem("cannot create", folder);
     return false;
   }
-  unlink(named.c_str());
+  // A named file goes at once: the open descriptor keeps it.
+  if (!named.empty()) unlink(named.c_str());
   return true;
 }
 

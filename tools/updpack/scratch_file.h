@@ -16,7 +16,8 @@ class ScratchFile {
   ScratchFile(const ScratchFile&) = delete;
   ScratchFile& operator=(const ScratchFile&) = delete;
 
-  // A new empty file in `folder` ("" for the current folder).
+  // A new empty file in `folder` (empty for the current folder, or ending
+  // in '/').
   bool Create(const std::string& folder, std::string* error);
   bool Append(const uint8_t* data, size_t size, std::string* error);
   // Empties the file.
