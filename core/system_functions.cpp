@@ -29,7 +29,7 @@ int ResolveSystemFunctions(const ModuleLoader& loader) {
   UPDATER_SYSTEM_LIBRARIES(UPDATER_LOAD_LIBRARY)
 #undef UPDATER_LOAD_LIBRARY
 
-#define UPDATER_SYSTEM_ENTRY(library, fragments, result, name, parameters) \
+#define UPDATER_SYSTEM_ENTRY(library, fragments, result, name, parameters, failure) \
   all &= LookUp(loader, t.library, composed, t.name, UPDATER_FRAGMENTS fragments);
   UPDATER_PLATFORM_FUNCTIONS(UPDATER_SYSTEM_ONLY)
 #undef UPDATER_SYSTEM_ENTRY
@@ -51,7 +51,7 @@ bool LookUpResourceFunctions(const ModuleLoader& loader, ResourceFunctions& f) {
   const SystemFunctionTable& t = systemFunctions;
   char composed[kResourceNameBuffer];
   bool all = true;
-#define UPDATER_RESOURCE_ENTRY(library, fragments, result, name, parameters) \
+#define UPDATER_RESOURCE_ENTRY(library, fragments, result, name, parameters, failure) \
   all &= LookUp(loader, t.library, composed, f.name, UPDATER_FRAGMENTS fragments);
   UPDATER_PLATFORM_FUNCTIONS(UPDATER_RESOURCE_ONLY)
 #undef UPDATER_RESOURCE_ENTRY

@@ -25,7 +25,7 @@ bool LoadHashing(const ModuleLoader& loader, HashingFunctions& f) {
   UPDATER_ON_DEMAND_LIBRARIES(UPDATER_LOAD_LIBRARY)
 #undef UPDATER_LOAD_LIBRARY
   bool all = true;
-#define UPDATER_HASHING_ENTRY(library, fragments, result, name, parameters) \
+#define UPDATER_HASHING_ENTRY(library, fragments, result, name, parameters, failure) \
   all &= LookUp(loader, library, composed, f.name, UPDATER_FRAGMENTS fragments);
   UPDATER_PLATFORM_FUNCTIONS(UPDATER_HASHING_ONLY)
 #undef UPDATER_HASHING_ENTRY

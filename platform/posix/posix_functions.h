@@ -10,7 +10,7 @@
 #include "core/platform_functions.h"
 #include "core/win_types.h"
 
-#define UPDATER_POSIX_DECLARATION(table, library, fragments, result, name, parameters) \
+#define UPDATER_POSIX_DECLARATION(table, library, fragments, result, name, parameters, failure) \
   result WINAPI_CC Posix##name parameters;
 UPDATER_PLATFORM_FUNCTIONS(UPDATER_POSIX_DECLARATION)
 #undef UPDATER_POSIX_DECLARATION

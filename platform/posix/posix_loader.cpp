@@ -34,7 +34,7 @@ void* Address(F* f) {
   return reinterpret_cast<void*>(f);
 }
 
-#define UPDATER_BY_NAME_ENTRY(library, fragments, result, name, parameters) \
+#define UPDATER_BY_NAME_ENTRY(library, fragments, result, name, parameters, failure) \
   {&library, #name, Address(Posix##name)},
 const Export kExports[] = {UPDATER_PLATFORM_FUNCTIONS(UPDATER_BY_NAME_ONLY)};
 #undef UPDATER_BY_NAME_ENTRY

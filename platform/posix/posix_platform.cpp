@@ -21,7 +21,7 @@ void* WINAPI_CC PosixGlobalFree(void* block) {
 win::Long WINAPI_CC PosixCoInitialize(void*) { return 0; }
 
 void InstallPosixPlatform() {
-#define UPDATER_OPERATIONS_ENTRY(library, fragments, result, name, parameters) \
+#define UPDATER_OPERATIONS_ENTRY(library, fragments, result, name, parameters, failure) \
   platform.name = Posix##name;
   UPDATER_PLATFORM_FUNCTIONS(UPDATER_OPERATIONS_ONLY)
 #undef UPDATER_OPERATIONS_ENTRY

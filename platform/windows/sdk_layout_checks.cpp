@@ -87,9 +87,17 @@ static_assert(win::kDialogClassAtom == 0x8002, "dialog class atom");
 
 // Every entry against its Win32 function, also those that the updater looks
 // up by name and so never binds directly.
-#define UPDATER_SAME_SIGNATURE(table, library, fragments, result, name, parameters) \
+#define UPDATER_SAME_SIGNATURE(table, library, fragments, result, name, parameters, failure) \
   static_assert(win32_binding::Compatible<result(WINAPI_CC*) parameters, decltype(&::name)>(), \
                 #name " differs from the SDK's in arguments or result");
 UPDATER_PLATFORM_FUNCTIONS(UPDATER_SAME_SIGNATURE)
 #undef UPDATER_SAME_SIGNATURE
+
+// The failure results that the list gives its entries.
+static_assert(win::Dword(platform_failure::kInvalid32) == INVALID_FILE_SIZE &&
+                  win::Dword(platform_failure::kInvalid32) == INVALID_FILE_ATTRIBUTES &&
+                  win::Dword(platform_failure::kInvalid32) == INVALID_SET_FILE_POINTER,
+              "the 32-bit invalid values");
+static_assert(platform_failure::kAccessDenied == ERROR_ACCESS_DENIED, "a registry failure");
+static_assert(win::Long(platform_failure::kFailedStatus) < 0, "a failed HRESULT or NTSTATUS");
 static_assert(sizeof(char16_t) == sizeof(WCHAR), "UTF-16 texts of the hashing functions");

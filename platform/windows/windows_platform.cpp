@@ -24,7 +24,7 @@ using windows_layer::SetDlgItemTextA;
 using windows_layer::SetWindowTextA;
 
 void BindOperations() {
-#define UPDATER_OPERATIONS_ENTRY(library, fragments, result, name, parameters) \
+#define UPDATER_OPERATIONS_ENTRY(library, fragments, result, name, parameters, failure) \
   Bind(platform.name, &name);
   UPDATER_PLATFORM_FUNCTIONS(UPDATER_OPERATIONS_ONLY)
 #undef UPDATER_OPERATIONS_ENTRY

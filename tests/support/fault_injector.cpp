@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/platform.h"
+#include "core/platform_functions.h"
 #include "core/system_functions.h"
 
 namespace {
@@ -23,9 +24,16 @@ struct HookedEntry {
   bool lasting;
 };
 
-constexpr int kMaxEntries = 48;
-HookedEntry hooked[kMaxEntries];
-int hookedCount = 0;
+// Each entry's place among the hooks, in the order of the list.
+enum HookIndex {
+#define UPDATER_HOOK_INDEX(table, library, fragments, result, name, parameters, failure) \
+  kHook##name,
+  UPDATER_PLATFORM_FUNCTIONS(UPDATER_HOOK_INDEX)
+#undef UPDATER_HOOK_INDEX
+  kHookCount
+};
+
+HookedEntry hooked[kHookCount];
 bool fired = false;
 std::function<void(const std::string&, int)> observer;
 
@@ -58,19 +66,26 @@ struct Wrapper<N, R(WINAPI_CC*)(A...)> {
   }
 };
 
+// Wraps the entry in its table's field `slot`; the entries looked up by
+// name each time they are used have none (nullptr), and are wrapped when
+// they are looked up. Entries that report no failure stay as they are.
 template <int N, typename Function>
 void Hook(const char* name, Function* slot, intptr_t failure) {
-  static_assert(N < kMaxEntries);
-  hooked[N] = HookedEntry{name,    slot, reinterpret_cast<AnyFunction>(*slot),
+  if (failure == platform_failure::kCannotFail) return;
+  hooked[N] = HookedEntry{name,
+                          slot,
+                          slot != nullptr ? reinterpret_cast<AnyFunction>(*slot) : nullptr,
                           reinterpret_cast<AnyFunction>(&Wrapper<N, Function>::Call),
-                          failure, 0,    0,     false};
-  *slot = &Wrapper<N, Function>::Call;
-  if (N + 1 > hookedCount) hookedCount = N + 1;
+                          failure,
+                          0,
+                          0,
+                          false};
+  if (slot != nullptr) *slot = &Wrapper<N, Function>::Call;
 }
 
 HookedEntry* Find(const std::string& name) {
-  for (int i = 0; i < hookedCount; ++i) {
-    if (name == hooked[i].name) return &hooked[i];
+  for (HookedEntry& e : hooked) {
+    if (e.name != nullptr && name == e.name) return &e;
   }
   return nullptr;
 }
@@ -88,9 +103,6 @@ void* WINAPI_CC InterceptingGetProcAddress(win::Hmodule module, const char* name
   return reinterpret_cast<void*>(e->wrapper);
 }
 
-constexpr intptr_t kInvalid32 = intptr_t(0xFFFFFFFFu);
-constexpr intptr_t kRegistryFailure = 5;  // ERROR_ACCESS_DENIED
-
 }  // namespace
 
 FaultInjector::FaultInjector() {
@@ -98,32 +110,16 @@ FaultInjector::FaultInjector() {
   savedPlatform = platform;
   SystemFunctionTable& s = systemFunctions;
   PlatformOperations& p = platform;
-  Hook<0>("CreateFileA", &s.CreateFileA, -1);
-  Hook<1>("WriteFile", &s.WriteFile, 0);
-  Hook<2>("ReadFile", &s.ReadFile, 0);
-  Hook<3>("GetFileSize", &s.GetFileSize, kInvalid32);
-  Hook<4>("SetFilePointer", &s.SetFilePointer, kInvalid32);
-  Hook<5>("CloseHandle", &s.CloseHandle, 0);
-  Hook<6>("SetFileAttributesA", &s.SetFileAttributesA, 0);
-  Hook<7>("GetFileAttributesA", &s.GetFileAttributesA, kInvalid32);
-  Hook<8>("SHFileOperationA", &s.SHFileOperationA, 1);
-  Hook<9>("RegOpenKeyExA", &s.RegOpenKeyExA, kRegistryFailure);
-  Hook<10>("RegQueryValueExA", &s.RegQueryValueExA, kRegistryFailure);
-  Hook<11>("RegCloseKey", &s.RegCloseKey, kRegistryFailure);
-  Hook<12>("GlobalAlloc", &p.GlobalAlloc, 0);
-  Hook<13>("GetTempPathA", &p.GetTempPathA, 0);
-  Hook<14>("DeleteFileA", &p.DeleteFileA, 0);
-  Hook<15>("GetDiskFreeSpaceExA", &p.GetDiskFreeSpaceExA, 0);
-  Hook<16>("GetDriveTypeA", &p.GetDriveTypeA, 0);
-  Hook<17>("CreateDirectoryA", &p.CreateDirectoryA, 0);
-  Hook<18>("GetFileTime", &p.GetFileTime, 0);
-  Hook<19>("SetFileTime", &p.SetFileTime, 0);
-  Hook<20>("MoveFileExA", &p.MoveFileExA, 0);
-  Hook<21>("FlushFileBuffers", &p.FlushFileBuffers, 0);
-  Hook<22>("RemoveDirectoryA", &p.RemoveDirectoryA, 0);
-  Hook<23>("GetPrivateProfileStringA", &p.GetPrivateProfileStringA, 0);
-  Hook<24>("MessageBoxA", &p.MessageBoxA, 0);
-  Hook<25>("DialogBoxParamA", &p.DialogBoxParamA, -1);
+  using namespace platform_failure;
+  // Every entry of the list that can fail, but GetProcAddress: the
+  // injector answers it itself, handing out the wrapped functions.
+#define UPDATER_HOOK(table, library, fragments, result, name, parameters, failure)     \
+  if (kHook##name != kHookGetProcAddress) {                                             \
+    Hook<kHook##name, result(WINAPI_CC*) parameters>(                                   \
+        #name, UPDATER_BY_TABLE_##table(&p.name, &s.name, nullptr, nullptr), failure); \
+  }
+  UPDATER_PLATFORM_FUNCTIONS(UPDATER_HOOK)
+#undef UPDATER_HOOK
   p.GetProcAddress = InterceptingGetProcAddress;
   Reset();
 }
@@ -132,7 +128,7 @@ FaultInjector::~FaultInjector() {
   systemFunctions = savedSystem;
   platform = savedPlatform;
   observer = nullptr;
-  hookedCount = 0;
+  for (HookedEntry& e : hooked) e = HookedEntry{};
 }
 
 void FaultInjector::FailAt(const std::string& entry, int n, bool lasting) {
@@ -143,10 +139,10 @@ void FaultInjector::FailAt(const std::string& entry, int n, bool lasting) {
 }
 
 void FaultInjector::Reset() {
-  for (int i = 0; i < hookedCount; ++i) {
-    hooked[i].calls = 0;
-    hooked[i].failAt = 0;
-    hooked[i].lasting = false;
+  for (HookedEntry& e : hooked) {
+    e.calls = 0;
+    e.failAt = 0;
+    e.lasting = false;
   }
   fired = false;
 }

@@ -1,8 +1,9 @@
-// Fault injection over the platform tables: every entry of the
-// SystemFunctionTable and of PlatformOperations is wrapped so that its calls
-// are counted by name, and the Nth call of a chosen entry fails (once, or
-// from then on) with the entry's failure result, without reaching the real
-// function. An observer sees each call before it is made (a crash
+// Fault injection over the platform tables: every function of the platform
+// list (core/platform_functions.h) that can fail is wrapped so that its
+// calls are counted by name, and the Nth call of a chosen entry fails (once,
+// or from then on) with the failure result the list gives it, without
+// reaching the real function. The functions looked up by name are wrapped
+// as they are looked up. An observer sees each call before it is made (a crash
 // simulation ends the process there). The tables are restored when the
 // injector goes.
 #pragma once
