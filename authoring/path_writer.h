@@ -11,7 +11,7 @@
 
 class PathWriter {
  public:
-  PathWriter(const uint8_t* data, StreamSink* sink) : data_(data), writer_(sink) {}
+  PathWriter(const uint8_t* data, StreamSink* sink) : data_(data), sink_(sink), writer_(sink) {}
 
   void Add(uint32_t token) {
     const uint32_t length = TokenLength(token);
@@ -23,13 +23,21 @@ class PathWriter {
       writer_.LongMatch(TokenDistance(token), length);
     }
     position_ += length;
+    if (position_ >= nextReport_) {
+      sink_->InputWrittenUpTo(position_);
+      nextReport_ = position_ + kReportEvery;
+    }
   }
 
   // Ends the stream with the end marker.
   void Finish() { writer_.Finish(); }
 
  private:
+  static constexpr size_t kReportEvery = size_t(1) << 20;
+
   const uint8_t* data_;
+  StreamSink* sink_;
   size_t position_ = 0;
+  size_t nextReport_ = kReportEvery;
   TokenWriter writer_;
 };

@@ -23,6 +23,11 @@ class StreamSink {
   // Bytes of the stream written since the start (or the last Restart).
   uint64_t Written() const { return written_; }
 
+  // The stream written so far stands for the input up to `position`: told
+  // every megabyte or so of input, for a sink that keeps the input mapped
+  // and gives back the pages behind.
+  virtual void InputWrittenUpTo(uint64_t position) { (void)position; }
+
  protected:
   virtual void Take(const uint8_t* bytes, size_t size) = 0;
   virtual void Drop() = 0;

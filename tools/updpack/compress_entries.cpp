@@ -22,12 +22,13 @@ constexpr unsigned kWorkers = 2;
 // Memory that the entries in work may take together: the content, a stream
 // of up to 9/8 of it and the compressor's own (a fixed budget, about 200
 // MB at most); for an entry packed through scratch files, the pages of its
-// copy read since they were last given back, at most twice the give-back
-// interval (the least-cost pass and the exact pass read apart). An entry
-// past the budget is taken alone.
+// copy read since they were last given back: the give-back interval, and a
+// little around it that the match finder reads ahead and the exact pass
+// behind (two such entries fit together). An entry past the budget is
+// taken alone.
 constexpr uint64_t kWorkBudget = uint64_t(640) << 20;
 constexpr uint64_t kCompressorMemory = uint64_t(200) << 20;
-constexpr uint64_t kCopyPagesMemory = 2 * InputSnapshot::kGiveBackEvery;
+constexpr uint64_t kCopyPagesMemory = InputSnapshot::kGiveBackEvery + (uint64_t(16) << 20);
 
 uint64_t WorkMemory(uint64_t size, bool compress, const ScratchPlace& scratch) {
   const uint64_t compressor = compress ? kCompressorMemory : 0;
@@ -71,25 +72,31 @@ void CountBytes(size_t done, size_t, void* context) {
 }
 
 // The stream of an entry packed through scratch files: written into a
-// scratch file, counted as progress through the input's copy (the stream is
-// written in the input's order). The first failure to write is kept.
+// scratch file, the pages of the input's copy behind it given back as it
+// goes. The first failure to write is kept.
 class ScratchSink final : public StreamSink {
  public:
   ScratchSink(ScratchFile* file, InputSnapshot* input) : file_(file), input_(input) {}
   const std::string& Error() const { return error_; }
 
+  void InputWrittenUpTo(uint64_t position) override {
+    input_->NoteProgress(position - position_);
+    position_ = position;
+  }
+
  protected:
   void Take(const uint8_t* bytes, size_t size) override {
     if (error_.empty()) file_->Append(bytes, size, &error_);
-    input_->NoteProgress(size);
   }
   void Drop() override {
     if (error_.empty()) file_->Truncate(&error_);
+    position_ = 0;
   }
 
  private:
   ScratchFile* file_;
   InputSnapshot* input_;
+  uint64_t position_ = 0;  // of the input, written up to
   std::string error_;
 };
 
