@@ -12,6 +12,7 @@
 #include "platform/posix/desktop_standin.h"
 #include "platform/posix/posix_functions.h"
 #include "platform/posix/terminal_dialog.h"
+#include "tests/support/file_ticks.h"
 #include "tests/support/test_updater_file.h"
 
 namespace whole_update {
@@ -19,7 +20,6 @@ namespace {
 
 constexpr uint64_t kEntryTime = 0x01D9ABCD12345670ull;
 constexpr uint64_t kOldTime = kEntryTime - 36000000000ull;
-constexpr uint64_t kUnixEpochTicks = 116444736000000000ull;
 
 const char kUpdateIni[] =
     "[SETUP]\r\n"
@@ -56,15 +56,8 @@ const char kRegistry[] =
     "\"DataPath\"=\"C:\\\\Save\"\r\n"
     "\"InstMode\"=dword:00000001\r\n";
 
-uint64_t Ticks(const struct timespec& ts) {
-  return uint64_t(ts.tv_sec) * 10000000ull + uint64_t(ts.tv_nsec) / 100 + kUnixEpochTicks;
-}
-
 void SetTime(const std::string& host, uint64_t ticks) {
-  ticks -= kUnixEpochTicks;
-  struct timespec t[2];
-  t[0].tv_sec = t[1].tv_sec = time_t(ticks / 10000000);
-  t[0].tv_nsec = t[1].tv_nsec = long(ticks % 10000000) * 100;
+  const struct timespec t[2] = {Timespec(ticks), Timespec(ticks)};
   utimensat(AT_FDCWD, host.c_str(), t, 0);
 }
 

@@ -12,26 +12,13 @@
 
 #include "authoring/archive_writer.h"
 #include "tests/support/fault_injector.h"
+#include "tests/support/file_ticks.h"
 #include "tests/support/test_platform.h"
 #include "texts.h"
 
 namespace {
 
 constexpr uint64_t kEntryTime = 0x01D9ABCD12345677ull;  // odd: 100-ns precision shows
-constexpr uint64_t kUnixEpochTicks = 116444736000000000ull;
-
-uint64_t Ticks(const struct timespec& ts) {
-  return uint64_t(ts.tv_sec) * 10000000ull + uint64_t(ts.tv_nsec) / 100 + kUnixEpochTicks;
-}
-
-struct timespec Timespec(uint64_t ticks) {
-  ticks -= kUnixEpochTicks;
-  struct timespec ts;
-  ts.tv_sec = time_t(ticks / 10000000);
-  ts.tv_nsec = long(ticks % 10000000) * 100;
-  return ts;
-}
-
 struct FileState {
   bool exists = false;
   std::string content;

@@ -21,6 +21,7 @@
 #include "host/codepage.h"
 #include "platform/posix/desktop_standin.h"
 #include "platform/posix/drive_map.h"
+#include "tests/support/file_ticks.h"
 #include "tests/support/test_platform.h"
 #include "texts.h"
 #include "wizard/update_run.h"
@@ -31,20 +32,6 @@ namespace update_run_test {
 constexpr uint64_t kEntryTime = 0x01D9ABCD12345670ull;
 constexpr uint64_t kOldTime = kEntryTime - 36000000000ull;  // an hour earlier
 constexpr uint64_t kRecent = 1;  // expected time: written just now
-constexpr uint64_t kUnixEpochTicks = 116444736000000000ull;
-
-inline uint64_t Ticks(const struct timespec& ts) {
-  return uint64_t(ts.tv_sec) * 10000000ull + uint64_t(ts.tv_nsec) / 100 + kUnixEpochTicks;
-}
-
-inline struct timespec Timespec(uint64_t ticks) {
-  ticks -= kUnixEpochTicks;
-  struct timespec ts;
-  ts.tv_sec = time_t(ticks / 10000000);
-  ts.tv_nsec = long(ticks % 10000000) * 100;
-  return ts;
-}
-
 inline uint64_t Now() {
   struct timespec now;
   clock_gettime(CLOCK_REALTIME, &now);
