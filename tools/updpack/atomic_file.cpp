@@ -15,10 +15,6 @@
 
 namespace {
 
-std::string Describe(const std::string& what, const std::string& path) {
-  return what + " " + Quoted(path) + ": " + std::strerror(errno);
-}
-
 // The named temporary file being written, removed if the process is
 // interrupted.
 char gTemporaryPath[4096];
@@ -97,7 +93,7 @@ bool AtomicFile::Open(const std::string& path, std::string* error) {
   std::string named;
   fd_ = CreateTemporaryFile(folder_, access("/proc/self/fd", X_OK) == 0, &named);
   if (fd_ < 0) {
-    *error = Describe("cannot create a file beside", path);
+    *error = SystemError("cannot create a file beside", path);
     return false;
   }
   if (named.empty()) return true;
@@ -108,7 +104,7 @@ bool AtomicFile::Open(const std::string& path, std::string* error) {
 
 bool AtomicFile::Append(const uint8_t* data, size_t size, std::string* error) {
   if (fd_ >= 0 && WriteAll(fd_, data, size)) return true;
-  *error = Describe("cannot write", path_);
+  *error = SystemError("cannot write", path_);
   return false;
 }
 
@@ -126,7 +122,7 @@ bool AtomicFile::WriteAt(uint64_t offset, const std::vector<uint8_t>& bytes, std
   if (fd_ >= 0 && pwrite(fd_, bytes.data(), bytes.size(), off_t(offset)) == ssize_t(bytes.size())) {
     return true;
   }
-  *error = Describe("cannot write", path_);
+  *error = SystemError("cannot write", path_);
   return false;
 }
 
@@ -140,7 +136,7 @@ bool AtomicFile::Commit(const win::FileTime* mtime, bool sync, std::string* erro
   }
   if (ok && sync) ok = fsync(fd_) == 0;
   if (!ok) {
-    *error = Describe("cannot write", path_);
+    *error = SystemError("cannot write", path_);
     Abandon();
     return false;
   }
@@ -162,7 +158,7 @@ bool AtomicFile::Commit(const win::FileTime* mtime, bool sync, std::string* erro
       if (linked != 0 && errno != EEXIST) break;
     }
     if (linked != 0) {
-      *error = Describe("cannot create a file beside", path_);
+      *error = SystemError("cannot create a file beside", path_);
       Abandon();
       return false;
     }
@@ -172,7 +168,7 @@ bool AtomicFile::Commit(const win::FileTime* mtime, bool sync, std::string* erro
   close(fd_);
   fd_ = -1;
   if (rename(named_.c_str(), path_.c_str()) != 0) {
-    *error = Describe("cannot put the new file in place at", path_);
+    *error = SystemError("cannot put the new file in place at", path_);
     Abandon();
     return false;
   }

@@ -151,6 +151,12 @@ bool PackOne(Work* work, size_t i, EntryProgress* progress) {
                   &work->errors[i])) {
     return false;
   }
+  // Progress through the input gives back the pages of its copy, while it
+  // is there.
+  struct Watching {
+    EntryProgress* progress;
+    ~Watching() { progress->input = nullptr; }
+  } watching{progress};
   progress->input = &input;
   packed.info = input.info();
   packed.unpackedSize = uint32_t(input.size());
@@ -171,7 +177,6 @@ bool PackOne(Work* work, size_t i, EntryProgress* progress) {
   } else {
     CountBytes(input.size(), input.size(), progress);
   }
-  progress->input = nullptr;
   if (input.copied()) {
     packed.storedFile = input.TakeCopy();
   } else {

@@ -18,10 +18,6 @@ namespace {
 
 constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
 
-std::string Describe(const std::string& what, const std::string& path) {
-  return what + " " + Quoted(path) + ": " + std::strerror(errno);
-}
-
 std::string Join(const std::string& folder, const std::string& name) {
   return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
 }
@@ -44,7 +40,7 @@ class Collector {
   bool Add(const std::string& path, std::string* error) {
     struct stat info;
     if (stat(path.c_str(), &info) != 0) {
-      *error = Describe("cannot read", path);
+      *error = SystemError("cannot read", path);
       return false;
     }
     if (S_ISREG(info.st_mode)) {
@@ -78,7 +74,7 @@ class Collector {
   static bool List(const std::string& path, std::vector<std::string>* names, std::string* error) {
     DIR* dir = opendir(path.c_str());
     if (dir == nullptr) {
-      *error = Describe("cannot read the folder", path);
+      *error = SystemError("cannot read the folder", path);
       return false;
     }
     for (errno = 0; const dirent* d = readdir(dir); errno = 0) {
@@ -89,7 +85,7 @@ class Collector {
     const bool ok = errno == 0;
     closedir(dir);
     if (!ok) {
-      *error = Describe("cannot read the folder", path);
+      *error = SystemError("cannot read the folder", path);
       return false;
     }
     std::sort(names->begin(), names->end());
@@ -107,11 +103,11 @@ class Collector {
 int OpenInput(const std::string& path, struct stat* info, std::string* error, uint64_t limit) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    *error = Describe("cannot open", path);
+    *error = SystemError("cannot open", path);
     return -1;
   }
   if (fstat(fd, info) != 0) {
-    *error = Describe("cannot read", path);
+    *error = SystemError("cannot read", path);
     close(fd);
     return -1;
   }
@@ -146,7 +142,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct 
   if (fd < 0) return false;
   bytes->resize(size_t(info->st_size));
   const bool ok = ReadFully(fd, bytes->data(), bytes->size());
-  if (!ok) *error = Describe("cannot read", path);
+  if (!ok) *error = SystemError("cannot read", path);
   close(fd);
   return ok;
 }
@@ -154,7 +150,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, struct 
 bool SyncFilesUnder(const std::string& folder, std::string* error) {
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   bool ok = fd >= 0 && syncfs(fd) == 0;
-  if (!ok) *error = Describe("cannot flush the files written under", folder);
+  if (!ok) *error = SystemError("cannot flush the files written under", folder);
   if (fd >= 0) close(fd);
   return ok;
 }
@@ -164,7 +160,7 @@ bool MakeFolders(const std::string& path, std::string* error) {
     if (at < path.size() && path[at] != '/') continue;
     const std::string part = path.substr(0, at);
     if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
-      *error = Describe("cannot create the folder", part);
+      *error = SystemError("cannot create the folder", part);
       return false;
     }
   }

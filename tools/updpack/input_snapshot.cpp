@@ -11,10 +11,6 @@
 
 namespace {
 
-std::string Describe(const std::string& what, const std::string& path) {
-  return what + " " + Quoted(path) + ": " + std::strerror(errno);
-}
-
 // Copies `size` bytes of `from` into `to`, in the kernel where it can.
 bool CopyInto(int from, uint64_t size, ScratchFile* to, std::string* readError,
               std::string* writeError) {
@@ -30,8 +26,7 @@ bool CopyInto(int from, uint64_t size, ScratchFile* to, std::string* readError,
     if (copied <= 0) {
       if (copied == 0) errno = EIO;  // the file shrank while being read
       if (errno == ENOSPC || errno == EDQUOT) {
-        *writeError = "cannot write a temporary file in " + Quoted(to->folder()) + ": " +
-                      std::strerror(errno);
+        *writeError = to->Failure("cannot write");
       } else {
         *readError = std::strerror(errno);
       }
@@ -71,7 +66,7 @@ bool InputSnapshot::Take(const std::string& path, uint64_t limit, uint64_t copyF
   if (size_ < copyFrom || size_ == 0) {
     bytes_.resize(size_);
     ok = ReadFully(fd, bytes_.data(), size_);
-    if (!ok) *error = Describe("cannot read", path);
+    if (!ok) *error = SystemError("cannot read", path);
   } else {
     copy_ = std::make_unique<ScratchFile>();
     std::string readError;
@@ -83,7 +78,7 @@ bool InputSnapshot::Take(const std::string& path, uint64_t limit, uint64_t copyF
       if (ok) {
         mapped_ = static_cast<uint8_t*>(at);
       } else {
-        *error = Describe("cannot map the copy of", path);
+        *error = SystemError("cannot map the copy of", path);
       }
     }
   }

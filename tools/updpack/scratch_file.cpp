@@ -8,17 +8,12 @@
 #include "tools/updpack/atomic_file.h"
 #include "tools/updpack/tool_messages.h"
 
-namespace {
-
-std::string Problem(const std::string& what, const std::string& folder) {
-  return what + " a temporary file in " + Quoted(folder.empty() ? "." : folder) + ": " +
-         std::strerror(errno);
-}
-
-}  // namespace
-
 ScratchFile::~ScratchFile() {
   if (fd_ >= 0) close(fd_);
+}
+
+std::string ScratchFile::Failure(const std::string& what) const {
+  return SystemError(what + " a temporary file in", folder_.empty() ? "." : folder_);
 }
 
 bool ScratchFile::Create(const std::string& folder, std::string* error) {
@@ -26,7 +21,7 @@ bool ScratchFile::Create(const std::string& folder, std::string* error) {
   std::string named;
   fd_ = CreateTemporaryFile(folder, true, &named);
   if (fd_ < 0) {
-    *error = Problem("cannot create", folder);
+    *error = Failure("cannot create");
     return false;
   }
   // A named file goes at once: the open descriptor keeps it.
@@ -40,7 +35,7 @@ bool ScratchFile::Append(const uint8_t* data, size_t size, std::string* error) {
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
       if (written == 0) errno = ENOSPC;
-      *error = Problem("cannot write", folder_);
+      *error = Failure("cannot write");
       return false;
     }
     data += written;
@@ -52,7 +47,7 @@ bool ScratchFile::Append(const uint8_t* data, size_t size, std::string* error) {
 
 bool ScratchFile::Truncate(std::string* error) {
   if (ftruncate(fd_, 0) != 0) {
-    *error = Problem("cannot write", folder_);
+    *error = Failure("cannot write");
     return false;
   }
   size_ = 0;
@@ -65,7 +60,7 @@ bool ScratchFile::ReadAt(uint64_t offset, uint8_t* out, size_t size, std::string
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       if (got == 0) errno = EIO;
-      *error = Problem("cannot read", folder_);
+      *error = Failure("cannot read");
       return false;
     }
     out += got;

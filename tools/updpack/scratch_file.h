@@ -26,8 +26,9 @@ class ScratchFile {
 
   int fd() const { return fd_; }
   uint64_t size() const { return size_; }
-  // For the file's messages.
-  const std::string& folder() const { return folder_; }
+  // "cannot write a temporary file in "out/": No space left on device",
+  // with errno's reason.
+  std::string Failure(const std::string& what) const;
   // After writing to fd() directly.
   void SetSize(uint64_t size) { size_ = size; }
 

@@ -1,7 +1,9 @@
 #include "tools/updpack/tool_messages.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 void ReportError(const std::string& message) {
   std::fprintf(stderr, "updpack: %s\n", message.c_str());
@@ -65,3 +67,7 @@ std::string Printable(const std::string& text) {
 }
 
 std::string Quoted(const std::string& text) { return "\"" + Printable(text) + "\""; }
+
+std::string SystemError(const std::string& what, const std::string& path) {
+  return what + " " + Quoted(path) + ": " + std::strerror(errno);
+}

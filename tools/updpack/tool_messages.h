@@ -17,3 +17,7 @@ std::string Printable(const std::string& text);
 
 // A path or name as it appears in messages: printable, in double quotes.
 std::string Quoted(const std::string& text);
+
+// What failed on a path, with the system's reason (errno):
+// `cannot read "in/a.dat": Permission denied`.
+std::string SystemError(const std::string& what, const std::string& path);
