@@ -142,9 +142,7 @@ int main() {
   ClearDriveMap();
   SetDriveMapping('C', root, win::kDriveFixed);
   if (!ResolveSystemFunctions(PlatformLoader())) return 1;
-  mkdir((root + "/temp").c_str(), 0777);
   mkdir((root + "/source").c_str(), 0777);
-  WriteFile(root + "/temp/UPDATE.INI", std::vector<uint8_t>(ini.begin(), ini.end()));
   for (File& f : files) {
     WriteFile(root + "/source/" + f.name, f.bytes);
     std::vector<uint8_t>().swap(f.bytes);  // only the archive holds the content now
@@ -157,7 +155,9 @@ int main() {
   s.archiveEntries = s.archiveDirectory->entries;
   CopyText(s.instPath, kPathSize, "C:\\game");
   CopyText(s.dataPath, kPathSize, "C:\\game");
-  CopyText(s.updateIniPath, kPathSize, "C:\\temp\\UPDATE.INI");
+  // The run reads UPDATE.INI from the bytes the updater keeps of it.
+  s.updateIniText = ini.data();
+  s.updateIniSize = uint32_t(ini.size());
   CopyText(s.modeWord, kLongTextSize, kModeWordUpdate);
   s.quietKeys = 1;
   SetStandinEchoStream(nullptr);

@@ -47,6 +47,11 @@ struct UpdaterState {
   ArchiveDirectory* archiveDirectory;
   ArchiveEntry* archiveEntries;
   char updateIniPath[kPathSize];
+  // The bytes of UPDATE.INI as the archive holds them (a block freed by
+  // Shutdown): its keys are read from here, never from the file in the temp
+  // folder, which any program of the player can rewrite or delete.
+  char* updateIniText;
+  uint32_t updateIniSize;
 
   // The locked archive resource
   const uint8_t* archiveImage;

@@ -83,6 +83,7 @@ constexpr Dword kFileBegin = 0;
 constexpr Dword kAttributeReadonly = 0x01;
 constexpr Dword kAttributeDirectory = 0x10;
 constexpr Dword kAttributeNormal = 0x80;
+constexpr Dword kAttributeReparsePoint = 0x400;
 constexpr Dword kInvalidFileAttributes = 0xFFFFFFFFu;
 constexpr Dword kInvalidFileSize = 0xFFFFFFFFu;
 constexpr Dword kMoveFileReplaceExisting = 0x1;

@@ -1,5 +1,7 @@
 #include "entry/updater_main.h"
 
+#include <cstring>
+
 #include "archive/archive_directory.h"
 #include "archive/extract_entry.h"
 #include "core/archive_digest.h"
@@ -12,6 +14,25 @@
 #include "texts.h"
 
 namespace {
+// Keeps the bytes of UPDATE.INI that the archive holds, which every key is
+// read from; false after a message when they cannot be had.
+bool KeepUpdateIniText() {
+  uint32_t size = 0;
+  bool owned = false;
+  uint8_t* content = ReadEntry("UPDATE.INI", &size, &owned);
+  if (content == nullptr) return false;
+  auto* copy = static_cast<char*>(platform.GlobalAlloc(win::kGmemFixed, size_t(size) + 1));
+  if (copy != nullptr) std::memcpy(copy, content, size);
+  if (owned) platform.GlobalFree(content);
+  if (copy == nullptr) {
+    ShowError(kMsgCantAllocate);
+    return false;
+  }
+  updaterState.updateIniText = copy;
+  updaterState.updateIniSize = size;
+  return true;
+}
+
 int EndRun(int code, const char* message) {
   if (message != nullptr) ShowError(message);
   Shutdown();
@@ -24,6 +45,11 @@ void Shutdown() {
     CloseArchive(updaterState.archiveDirectory);
     updaterState.archiveDirectory = nullptr;
     updaterState.archiveEntries = nullptr;
+  }
+  if (updaterState.updateIniText != nullptr) {
+    platform.GlobalFree(updaterState.updateIniText);
+    updaterState.updateIniText = nullptr;
+    updaterState.updateIniSize = 0;
   }
   platform.DeleteFileA(updaterState.updateIniPath);
 }
@@ -53,7 +79,9 @@ int RunUpdater(win::Hmodule instance) {
     updaterState.updateIniPath[0] = '\0';
     return EndRun(0, nullptr);
   }
-  if (!ExtractEntry("UPDATE.INI", updaterState.updateIniPath, 0)) return EndRun(0, nullptr);
+  if (!ExtractEntry("UPDATE.INI", updaterState.updateIniPath, 0) || !KeepUpdateIniText()) {
+    return EndRun(0, nullptr);
+  }
 
   return EndRun(DiscoverAndLaunch(), nullptr);
 }

@@ -6,5 +6,6 @@
 // Shutdown and returns the exit code (1 after a finished wizard, else 0).
 int RunUpdater(win::Hmodule instance);
 
-// Frees the archive directory and deletes the temporary UPDATE.INI.
+// Frees the archive directory and the kept bytes of UPDATE.INI, and deletes
+// the temporary UPDATE.INI.
 void Shutdown();

@@ -1,10 +1,12 @@
 #include "settings/settings_reader.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "core/platform.h"
 #include "core/text_format.h"
 #include "core/updater_state.h"
+#include "settings/ini_file.h"
 #include "texts.h"
 
 namespace {
@@ -16,6 +18,17 @@ bool ReadValue(const char* file, const char* section, const char* key, char* buf
   if (size <= 0) return false;
   std::memset(buffer, 0, size_t(size));
   return platform.GetPrivateProfileStringA(section, key, "", buffer, win::Dword(size), file) > 0;
+}
+
+// The same for UPDATE.INI, answered from the archive's bytes in memory by
+// the reader that answers GetPrivateProfileStringA.
+bool ReadUpdateIniValue(const char* section, const char* key, char* buffer, int size) {
+  if (size <= 0) return false;
+  std::memset(buffer, 0, size_t(size));
+  const UpdaterState& s = updaterState;
+  const std::string_view text(s.updateIniText != nullptr ? s.updateIniText : "", s.updateIniSize);
+  return AnswerProfileQuery(s.updateIniText != nullptr ? &text : nullptr, section, key, "", buffer,
+                            uint32_t(size)) > 0;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -47,7 +60,7 @@ void StoreToken(char* start, char* end, char* out, size_t outSize) {
 }  // namespace
 
 int ReadUpdateKey(const char* section, const char* key, char* buffer, int size) {
-  if (ReadValue(updaterState.updateIniPath, section, key, buffer, size)) return 1;
+  if (ReadUpdateIniValue(section, key, buffer, size)) return 1;
   if (updaterState.quietKeys == 0) {
     char message[kLongTextSize];
     FormatText(message, sizeof message, kMsgKeyMissing, section, key);

@@ -5,8 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-// Reads `key` of `section` from `updateIniPath` into `buffer` of `size`
-// bytes (all zero first). 1 when one or more characters were read; 0 for a
+// Reads `key` of `section` of UPDATE.INI (`updateIniText`, the archive's
+// own bytes) into `buffer` of `size` bytes (all zero first), as
+// GetPrivateProfileStringA would read the file. 1 when one or more characters were read; 0 for a
 // missing or empty key, shown as "%s : %s キーが存在しません" while quietKeys
 // is 0.
 int ReadUpdateKey(const char* section, const char* key, char* buffer, int size);

@@ -9,6 +9,7 @@
 #include "core/text_format.h"
 #include "core/updater_state.h"
 #include "texts.h"
+#include "update/contained_path.h"
 #include "update/stage_update_items.h"
 #include "update/update_journal.h"
 #include "update/update_plan.h"
@@ -53,6 +54,8 @@ bool ReplaceTargets(win::Handle journal) {
   for (int i = 0; i < plan.targetCount; ++i) {
     const TargetRecord& r = plan.targets[i];
     if (r.staged[0] == '\0') continue;
+    // A link made inside the game's folders while the run staged stops it.
+    if (!IsInGameFolders(r.target)) return false;
     if (r.attributes != win::kInvalidFileAttributes &&
         !platform.MoveFileExA(r.target, r.kept, 0)) {
       return false;

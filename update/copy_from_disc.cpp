@@ -5,6 +5,8 @@
 #include "core/text_format.h"
 #include "core/updater_state.h"
 #include "texts.h"
+#include "core/join_path.h"
+#include "update/contained_path.h"
 #include "update/item_paths.h"
 #include "wizard/set_info_text.h"
 
@@ -39,8 +41,23 @@ bool AskForDisc(win::Hwnd window, int disc, char* drive) {
   return true;
 }
 
+// The copy lands in the installation, reached without a link: the file's
+// destination, or for a folder the folder of its name's last part there.
+bool LandsInGameFolders(const char* name, bool isFolder, const char* destination) {
+  if (!isFolder) return IsInGameFolders(destination);
+  const char* last = name + FileNameOffset(name);
+  if (*last == '\0') return true;  // "folder\": the shell names what it makes
+  char landing[kPathSize];
+  return CopyFileDestination(last, landing) && IsInGameFolders(landing);
+}
+
+void ShowCopyFailed(win::Hwnd window, const char* name) {
+  char message[kLongTextSize];
+  FormatText(message, sizeof message, kMsgCopyFailed, name);
+  platform.MessageBoxA(window, message, updaterState.caption, win::kMbIconError);
+}
+
 bool CopyItem(win::Hwnd window, const char* drive, const char* name) {
-  const UpdaterState& s = updaterState;
   // The paths fit: CheckItemPaths has built them all before.
   char source[kPathSize];
   char destination[kPathSize];
@@ -52,6 +69,10 @@ bool CopyItem(win::Hwnd window, const char* drive, const char* name) {
   if (!(systemFunctions.GetFileAttributesA(source) & win::kAttributeDirectory)) {
     CopyFileDestination(name, destination);
     isFolder = false;
+  }
+  if (!LandsInGameFolders(name, isFolder, destination)) {
+    ShowCopyFailed(window, name);
+    return false;
   }
   SetInfoText(window, kInfoCopying, name);
 
@@ -65,9 +86,7 @@ bool CopyItem(win::Hwnd window, const char* drive, const char* name) {
   int result = systemFunctions.SHFileOperationA(&operation);
   if (operation.fAnyOperationsAborted) return false;
   if (result != 0) {
-    char message[kLongTextSize];
-    FormatText(message, sizeof message, kMsgCopyFailed, name);
-    platform.MessageBoxA(window, message, s.caption, win::kMbIconError);
+    ShowCopyFailed(window, name);
     return false;
   }
   systemFunctions.SetFileAttributesA(destination, win::kAttributeNormal);

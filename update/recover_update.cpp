@@ -1,12 +1,57 @@
 #include "update/recover_update.h"
 
+#include "core/join_path.h"
+#include "core/platform.h"
 #include "core/system_functions.h"
+#include "core/text_format.h"
 #include "core/updater_state.h"
+#include "update/contained_path.h"
+#include "update/run_file_names.h"
 #include "update/update_journal.h"
 #include "update/update_plan.h"
 
 namespace {
+
 UpdatePlan plan;
+
+const char kSetAsideName[] = "~UPD.BAD";
+
+// An empty name (nothing staged or kept) or one of the run's own names
+// beside the target.
+bool IsRunFileOf(const char* target, const char* name) {
+  return name[0] == '\0' || (IsRunFileName(target, name) && IsInGameFolders(name));
+}
+
+// The journal names only what a run of this game can have touched: targets
+// and folders in the game's folders, staged and kept files under the run's
+// own names beside their targets, none reached through a link. Anything
+// else is not a journal of ours and is never acted on.
+bool PlanStaysInGameFolders(const UpdatePlan& p) {
+  for (int i = 0; i < p.targetCount; ++i) {
+    const TargetRecord& r = p.targets[i];
+    if (!IsInGameFolders(r.target) || !IsRunFileOf(r.target, r.staged) ||
+        !IsRunFileOf(r.target, r.kept)) {
+      return false;
+    }
+  }
+  for (int i = 0; i < p.folderCount; ++i) {
+    if (!IsInGameFolders(p.folders[i])) return false;
+  }
+  return true;
+}
+
+// Moves a journal that is not acted on out of the way, over one set aside
+// before, or deletes it, so that the next run can make its own.
+void SetAside(const char* path) {
+  char aside[kPathSize];
+  CopyText(aside, sizeof aside, updaterState.instPath);
+  if (JoinPath(aside, sizeof aside, kSetAsideName) &&
+      platform.MoveFileExA(path, aside, win::kMoveFileReplaceExisting)) {
+    return;
+  }
+  platform.DeleteFileA(path);
+}
+
 }  // namespace
 
 void RecoverInterruptedUpdate() {
@@ -15,12 +60,24 @@ void RecoverInterruptedUpdate() {
   JournalPath(path);
   const win::Dword attributes = sys.GetFileAttributesA(path);
   if (attributes == win::kInvalidFileAttributes || (attributes & win::kAttributeDirectory)) return;
+  // A link in the journal's place is not a journal of ours: nothing is read
+  // through it.
+  if (attributes & win::kAttributeReparsePoint) {
+    SetAside(path);
+    return;
+  }
   if (attributes & win::kAttributeReadonly) sys.SetFileAttributesA(path, win::kAttributeNormal);
   // Without sharing: fails while another updater works with the journal.
   win::Handle journal = sys.CreateFileA(path, win::kGenericRead, 0, nullptr, win::kOpenExisting,
                                         win::kAttributeNormal, nullptr);
   if (journal == win::InvalidHandle()) return;
-  bool done = ReadJournal(journal, &plan) && (plan.replaced ? FinishPlan(plan) : UndoPlan(plan));
+  const bool read = ReadJournal(journal, &plan);
+  if (read && !PlanStaysInGameFolders(plan)) {
+    sys.CloseHandle(journal);
+    SetAside(path);
+    return;
+  }
+  bool done = read && (plan.replaced ? FinishPlan(plan) : UndoPlan(plan));
   if (done) {
     DeleteJournal(journal);
   } else {

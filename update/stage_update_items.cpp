@@ -9,7 +9,9 @@
 #include "core/system_functions.h"
 #include "core/text_format.h"
 #include "core/updater_state.h"
+#include "update/contained_path.h"
 #include "update/item_paths.h"
+#include "update/run_file_names.h"
 #include "update/update_journal.h"
 #include "update/update_lines.h"
 
@@ -42,19 +44,10 @@ bool NameInUse(const UpdatePlan& plan, const char* path) {
 }
 
 // A path in the folder of `beside` that no file and no name of the run has.
-// The name is as short as the folder leaves room for: "~upd<hex>.tmp", else
-// "~<hex>", else "<hex>", so that every target that fits has one.
 bool ChooseFreeName(const UpdatePlan& plan, const char* beside, char* chosen) {
   char path[kPathSize];
-  const int folderLength = FileNameOffset(beside);
-  const int room = kPathSize - 1 - folderLength;
-  for (unsigned attempt = 0; attempt < 0x10000; ++attempt) {
-    char digits[8];
-    const int length = FormatText(digits, sizeof digits, "%x", attempt);
-    const char* format = room >= length + 8 ? "~upd%s.tmp" : room > length ? "~%s" : "%s";
-    if (room < length) return false;
-    std::memcpy(path, beside, size_t(folderLength));
-    FormatText(path + folderLength, size_t(room) + 1, format, digits);
+  for (unsigned attempt = 0; attempt < kRunFileNameAttempts; ++attempt) {
+    if (!RunFileName(beside, attempt, path)) return false;
     if (!NameInUse(plan, path) &&
         systemFunctions.GetFileAttributesA(path) == win::kInvalidFileAttributes) {
       CopyText(chosen, kPathSize, path);
@@ -220,10 +213,14 @@ bool StageEntry(const Stage& stage, const UpdateItem& item, const char* target,
 
 bool StageItem(const Stage& stage, const UpdateItem& item) {
   // The paths fit: CheckItemPaths has built them all before.
+  char folder[kPathSize];
+  UpdateItemFolder(item, folder);
   char target[kPathSize];
-  UpdateItemFolder(item, target);
-  if (!MakeFolder(stage, target)) return false;
+  CopyText(target, sizeof target, folder);
   JoinPath(target, sizeof target, item.path);
+  // Nothing is made or written outside the game's folders, or through a
+  // link inside them.
+  if (!IsInGameFolders(target) || !MakeFolder(stage, folder)) return false;
 
   // An earlier item of the same target decides through what it staged.
   const TargetRecord* earlier = FindTarget(*stage.plan, target);

@@ -9,10 +9,10 @@
 #include "core/updater_state.h"
 #include "settings/settings_reader.h"
 #include "texts.h"
+#include "update/contained_path.h"
 #include "update/update_lines.h"
 
 namespace {
-
 
 // The "e" test: the file must exist under `instPath` (no `dataFolder`). A
 // bare folder (attributes exactly FILE_ATTRIBUTE_DIRECTORY) does not count.
@@ -37,6 +37,11 @@ bool PassesExistTest(const char* path) {
 bool ReadUpdateItems(bool* anyLine) {
   UpdaterState& s = updaterState;
   s.updateItemCount = 0;
+  // Every item's folder is below DataFolder.
+  if (s.dataFolder[0] != '\0' && !IsContainedRelativePath(s.dataFolder)) {
+    ShowErrorFormatted(kMsgBadUpdatePath, "DataFolder");
+    return false;
+  }
   for (int i = 0; i < kMaxUpdateLines; ++i) {
     char key[32];
     FormatText(key, sizeof key, "UpdateFile%02i", i);
@@ -51,6 +56,10 @@ bool ReadUpdateItems(bool* anyLine) {
     if (!used) continue;
     if (std::strlen(parsed.path) >= size_t(kPathSize)) {
       ShowErrorFormatted(kMsgUpdateValueTooLong, key);
+      return false;
+    }
+    if (!IsContainedRelativePath(parsed.path)) {
+      ShowErrorFormatted(kMsgBadUpdatePath, key);
       return false;
     }
     if (parsed.mode == kModeExistTest) {
@@ -80,6 +89,11 @@ bool ReadCopyItems(bool* anyLine) {
     if (parsed.hasInstallMode && parsed.installMode != s.instMode) continue;
     if (std::strlen(value) >= size_t(kPathSize)) {
       ShowErrorFormatted(kMsgUpdateValueTooLong, key);
+      return false;
+    }
+    // An empty name copies the disc's root into the installation.
+    if (parsed.name[0] != '\0' && !IsContainedRelativePath(parsed.name)) {
+      ShowErrorFormatted(kMsgBadUpdatePath, key);
       return false;
     }
     if (parsed.disc < 0 || parsed.disc >= kDiskCheckFileCount) {

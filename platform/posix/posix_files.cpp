@@ -144,10 +144,16 @@ win::Bool WINAPI_CC PosixCloseHandle(win::Handle handle) {
   return result == 0 ? 1 : 0;
 }
 
+// A symbolic link reads as Windows reads a link: by its own attributes, the
+// reparse-point bit with the directory bit of what it points to.
 win::Dword WINAPI_CC PosixGetFileAttributesA(const char* path) {
   std::string host;
   struct stat st;
-  if (!HostPath(path, &host) || stat(host.c_str(), &st) != 0) return win::kInvalidFileAttributes;
+  if (!HostPath(path, &host) || lstat(host.c_str(), &st) != 0) return win::kInvalidFileAttributes;
+  if (S_ISLNK(st.st_mode)) {
+    const bool folder = stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return win::kAttributeReparsePoint | (folder ? win::kAttributeDirectory : 0);
+  }
   if (S_ISDIR(st.st_mode)) return win::kAttributeDirectory;
   return IsReadOnly(st) ? win::kAttributeReadonly : win::kAttributeNormal;
 }

@@ -56,6 +56,7 @@ static_assert(win::kGenericRead == GENERIC_READ && win::kGenericWrite == GENERIC
 static_assert(win::kAttributeReadonly == FILE_ATTRIBUTE_READONLY &&
                   win::kAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY &&
                   win::kAttributeNormal == FILE_ATTRIBUTE_NORMAL &&
+                  win::kAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT &&
                   win::kInvalidFileAttributes == INVALID_FILE_ATTRIBUTES &&
                   win::kInvalidFileSize == INVALID_FILE_SIZE,
               "file attribute constants");

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -61,6 +62,7 @@ void UpdaterTest::SetUp() {
 
 void UpdaterTest::TearDown() {
   if (updaterState.archiveDirectory != nullptr) CloseArchive(updaterState.archiveDirectory);
+  if (updaterState.updateIniText != nullptr) platform.GlobalFree(updaterState.updateIniText);
   ResetUpdaterState();
   platform = savedPlatform_;
   systemFunctions = savedSystem_;
@@ -84,6 +86,14 @@ bool UpdaterTest::UseArchive(const std::vector<uint8_t>& image) {
   if (updaterState.archiveDirectory == nullptr) return false;
   updaterState.archiveEntries = updaterState.archiveDirectory->entries;
   return true;
+}
+
+void UpdaterTest::UseUpdateIni(const std::string& bytes) {
+  UpdaterState& s = updaterState;
+  if (s.updateIniText != nullptr) platform.GlobalFree(s.updateIniText);
+  s.updateIniText = static_cast<char*>(platform.GlobalAlloc(win::kGmemFixed, bytes.size() + 1));
+  std::memcpy(s.updateIniText, bytes.data(), bytes.size());
+  s.updateIniSize = uint32_t(bytes.size());
 }
 
 std::string ReadHostFile(const std::string& hostPath) {

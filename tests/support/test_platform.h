@@ -44,6 +44,9 @@ class UpdaterTest : public ::testing::Test {
   // Makes `image` the locked archive and opens its directory; false when
   // OpenArchive refuses it.
   bool UseArchive(const std::vector<uint8_t>& image);
+  // Makes `bytes` (code page 932) the UPDATE.INI that the run reads, as the
+  // updater keeps it from its archive.
+  void UseUpdateIni(const std::string& bytes);
 
  private:
   std::string driveC_;

@@ -1,5 +1,6 @@
-// Reading keys of UPDATE.INI and SETUP.INI: real files on drive C:, the
-// missing-key messages under the quiet flag, and the number conversion.
+// Reading keys of UPDATE.INI (the archive's bytes in memory) and SETUP.INI
+// (a real file on drive C:), the missing-key messages under the quiet flag,
+// and the number conversion.
 #include "settings/settings_reader.h"
 
 #include <gtest/gtest.h>
@@ -59,8 +60,8 @@ class SettingsKeys : public SettingsReader, public ::testing::WithParamInterface
 
 TEST_P(SettingsKeys, ReadOrReport) {
   const KeyCase& c = GetParam();
-  const char* name = c.setupIni ? "SETUP.INI" : "UPDATE.INI";
-  if (c.file != nullptr) WriteIni(name, c.file);
+  if (c.file != nullptr && c.setupIni) WriteIni("SETUP.INI", c.file);
+  if (c.file != nullptr && !c.setupIni) UseUpdateIni(Sjis(c.file));
   updaterState.quietKeys = c.quietKeys;
   std::vector<char> buffer(size_t(c.size), 'x');
   int result = c.setupIni ? ReadSetupKey(c.key, buffer.data(), c.size)
@@ -100,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"SETUP.INI missing, quiet", true, nullptr, nullptr, "GameExe", 1, 260, 0, "",
                 nullptr}));
 
-TEST_F(SettingsReader, GoesThroughThePlatformWithAnEmptyDefaultAndTheWholeSize) {
+TEST_F(SettingsReader, SetupIniGoesThroughThePlatformWithAnEmptyDefaultAndTheWholeSize) {
   struct Call {
     std::string section, key, fallback, file;
     win::Dword size;
@@ -115,21 +116,38 @@ TEST_F(SettingsReader, GoesThroughThePlatformWithAnEmptyDefaultAndTheWholeSize) 
     return 1;
   };
   char buffer[64];
-  EXPECT_EQ(1, ReadUpdateKey("UPDATE", "UpdateFile00", buffer, sizeof buffer));
   EXPECT_EQ(1, ReadSetupKey("GameTitle", buffer, 20));
-  ASSERT_EQ(2u, calls.size());
-  EXPECT_EQ("UPDATE", calls[0].section);
-  EXPECT_EQ("UpdateFile00", calls[0].key);
+  ASSERT_EQ(1u, calls.size());
+  EXPECT_EQ("SETUP", calls[0].section);
+  EXPECT_EQ("GameTitle", calls[0].key);
   EXPECT_EQ("", calls[0].fallback);
-  EXPECT_EQ("C:\\UPDATE.INI", calls[0].file);
-  EXPECT_EQ(64u, calls[0].size);
-  EXPECT_EQ("SETUP", calls[1].section);
-  EXPECT_EQ("C:\\SETUP.INI", calls[1].file);
-  EXPECT_EQ(20u, calls[1].size);
+  EXPECT_EQ("C:\\SETUP.INI", calls[0].file);
+  EXPECT_EQ(20u, calls[0].size);
+}
+
+// The temp folder's UPDATE.INI can be rewritten or deleted by any program of
+// the player: the keys come from the archive's bytes whatever the file says.
+TEST_F(SettingsReader, UpdateIniIsReadFromTheArchiveBytesNeverFromTheTempFile) {
+  static int platformReads;
+  platformReads = 0;
+  platform.GetPrivateProfileStringA = [](const char*, const char*, const char*, char* out,
+                                         win::Dword, const char*) WINAPI_CC -> win::Dword {
+    ++platformReads;
+    std::strcpy(out, "..\\..\\Windows\\evil.dll");
+    return 26;
+  };
+  WriteIni("UPDATE.INI", "[UPDATE]\r\nUpdateFile00=..\\evil.dll\r\nUpdateFile01=x\r\n");
+  UseUpdateIni("[UPDATE]\r\nUpdateFile00=game.dat\r\n");
+  char buffer[64];
+  EXPECT_EQ(1, ReadUpdateKey("UPDATE", "UpdateFile00", buffer, sizeof buffer));
+  EXPECT_STREQ("game.dat", buffer);
+  updaterState.quietKeys = 1;
+  EXPECT_EQ(0, ReadUpdateKey("UPDATE", "UpdateFile01", buffer, sizeof buffer));
+  EXPECT_EQ(0, platformReads);
 }
 
 TEST_F(SettingsReader, AMessageOfLongNamesIsCutToItsBuffer) {
-  WriteIni("UPDATE.INI", "[SETUP]\r\n");
+  UseUpdateIni("[SETUP]\r\n");
   const std::string section(700, 's'), key(700, 'k');
   char buffer[16];
   EXPECT_EQ(0, ReadUpdateKey(section.c_str(), key.c_str(), buffer, sizeof buffer));

@@ -175,9 +175,7 @@ class UpdateRunTest : public UpdaterTest {
   }
 
   // Writes section [UPDATE] (UTF-8 lines, converted to code page 932).
-  void WriteUpdateIni(const std::string& lines) {
-    WriteHostFile(DriveC() + "/temp/UPDATE.INI", Sjis("[UPDATE]\r\n" + lines));
-  }
+  void UseUpdateLines(const std::string& lines) { UseUpdateIni(Sjis("[UPDATE]\r\n" + lines)); }
 
   void Install(const std::vector<Installed>& files) {
     for (const Installed& f : files) {

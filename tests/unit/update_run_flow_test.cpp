@@ -36,7 +36,7 @@ TEST_P(FreeSpace, StopsOnlyWhenTheRequiredBytesAreNotFree) {
   askedDrives.clear();
   fakeFreeBytes = 100;  // "new data" (8 bytes) fits
   fakeFreeSpaceFails = c.fails;
-  WriteUpdateIni(std::string(c.requiredLine) + "UpdateFile00=new.dat\r\n");
+  UseUpdateLines(std::string(c.requiredLine) + "UpdateFile00=new.dat\r\n");
 
   RunUpdate(dialog_);
 
@@ -74,7 +74,7 @@ TEST_F(UpdateRunTest, AfterAFreeSpaceStopTheNextRunStartsFromTheBeginning) {
   platform.GetDiskFreeSpaceExA = FakeFreeSpace;
   fakeFreeSpaceFails = false;
   fakeFreeBytes = 10;
-  WriteUpdateIni("RequiredDiskSpace=50\r\nUpdateFile00=new.dat\r\nCopyFile00=1:readme.txt\r\n");
+  UseUpdateLines("RequiredDiskSpace=50\r\nUpdateFile00=new.dat\r\nCopyFile00=1:readme.txt\r\n");
   RunUpdate(dialog_);
   ASSERT_TRUE(Control(kIdBack)->enabled);
 
@@ -89,9 +89,9 @@ TEST_F(UpdateRunTest, AfterAFreeSpaceStopTheNextRunStartsFromTheBeginning) {
 }
 
 TEST_F(UpdateRunTest, ASecondRunRebuildsBothLists) {
-  WriteUpdateIni("UpdateFile00=new.dat\r\nUpdateFile01=opt.dat\r\nCopyFile00=1:readme.txt\r\n");
+  UseUpdateLines("UpdateFile00=new.dat\r\nUpdateFile01=opt.dat\r\nCopyFile00=1:readme.txt\r\n");
   RunUpdate(dialog_);
-  WriteUpdateIni("UpdateFile00=new.dat\r\n");
+  UseUpdateLines("UpdateFile00=new.dat\r\n");
   RunUpdate(dialog_);
   EXPECT_EQ(1, updaterState.updateItemCount);
   EXPECT_EQ(0, updaterState.copyItemCount);
@@ -131,7 +131,7 @@ TEST_F(UpdateRunTest, WhileWorkingTheButtonsAreOffTheCursorWaitsAndTheInfoLineTe
   realMove = platform.MoveFileExA;
   platform.MoveFileExA = SnapshotThenMove;
   systemFunctions.SHFileOperationA = SnapshotThenCopy;
-  WriteUpdateIni("UpdateFile00=new.dat\r\nCopyFile00=1:readme.txt\r\nCopyFile01=movie\r\n");
+  UseUpdateLines("UpdateFile00=new.dat\r\nCopyFile00=1:readme.txt\r\nCopyFile01=movie\r\n");
 
   RunUpdate(dialog_);
 
@@ -172,7 +172,7 @@ int WINAPI_CC InsertDiscWhenAsked(win::Hwnd owner, const char* text, const char*
 TEST_F(UpdateRunTest, ADiscInsertedAtThePromptIsFoundByTheNextSearch) {
   emptyDriveFolder = DriveC() + "/cd-empty";
   platform.MessageBoxA = InsertDiscWhenAsked;
-  WriteUpdateIni("CopyFile00=2:extra.dat\r\n");
+  UseUpdateLines("CopyFile00=2:extra.dat\r\n");
 
   RunUpdate(dialog_);
 
@@ -185,7 +185,7 @@ TEST_F(UpdateRunTest, ADiscInsertedAtThePromptIsFoundByTheNextSearch) {
 
 TEST_F(UpdateRunTest, AnAbortedCopyEndsTheRunWithoutAMessage) {
   abortShellCopy = true;
-  WriteUpdateIni("CopyFile00=1:readme.txt\r\nCopyFile01=movie\r\n");
+  UseUpdateLines("CopyFile00=1:readme.txt\r\nCopyFile01=movie\r\n");
   RunUpdate(dialog_);
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(1u, shellCalls.size());  // the second item is not copied
@@ -193,7 +193,7 @@ TEST_F(UpdateRunTest, AnAbortedCopyEndsTheRunWithoutAMessage) {
 }
 
 TEST_F(UpdateRunTest, TheCopiedFileAndTheInstallFolderLoseTheirReadOnlyState) {
-  WriteUpdateIni("CopyFile00=1:readme.txt\r\nCopyFile01=movie\r\n");
+  UseUpdateLines("CopyFile00=1:readme.txt\r\nCopyFile01=movie\r\n");
   RunUpdate(dialog_);
   ExpectComplete();
   EXPECT_EQ(win::kAttributeNormal, systemFunctions.GetFileAttributesA("C:\\game\\readme.txt"));
@@ -248,7 +248,7 @@ class DataItemFaults : public UpdateRunTest, public ::testing::WithParamInterfac
 
 TEST_P(DataItemFaults, TheArchiveEntryIsWrittenInsteadAndNothingLeaks) {
   Install({{"save/save.dat", "my save", kOldTime}});
-  WriteUpdateIni("UpdateFile00=d,save.dat\r\n");
+  UseUpdateLines("UpdateFile00=d,save.dat\r\n");
   activeFault = GetParam();
   openHandles = 0;
   liveBlocks = 0;

@@ -18,7 +18,7 @@ const std::string kLongFolder(258 - std::string("C:\\game\\\\new.dat").size(), '
 TEST_F(UpdateRunTest, TheLongestTargetIsWrittenAndReplaced) {
   Install({{"game/" + kLongFolder + "/", "", 0}, {"game/" + kLongFolder + "/new.dat", "old", kOldTime},
            {"game/" + kLongFolder + "/opt.dat", "old option", kOldTime}});
-  WriteUpdateIni("UpdateFile00=" + kLongFolder + "\\new.dat\r\nUpdateFile01=" + kLongFolder +
+  UseUpdateLines("UpdateFile00=" + kLongFolder + "\\new.dat\r\nUpdateFile01=" + kLongFolder +
                  "\\opt.dat\r\n");
   RunUpdate(dialog_);
   ExpectComplete();
@@ -31,7 +31,7 @@ TEST_F(UpdateRunTest, TheLongestTargetIsWrittenAndReplaced) {
 
 TEST_F(UpdateRunTest, TheLongestFailedTargetIsPutBack) {
   Install({{"game/" + kLongFolder + "/", "", 0}, {"game/" + kLongFolder + "/new.dat", "old", kOldTime}});
-  WriteUpdateIni("UpdateFile00=" + kLongFolder + "\\new.dat\r\nUpdateFile01=missing.dat\r\n");
+  UseUpdateLines("UpdateFile00=" + kLongFolder + "\\new.dat\r\nUpdateFile01=missing.dat\r\n");
   RunUpdate(dialog_);
   ExpectFailed();
   EXPECT_EQ(Expected({{"game/" + kLongFolder + "/", "", 0},
@@ -50,7 +50,7 @@ TEST_F(UpdateRunTest, StaleTemporaryFilesOfOldRunsAreNoObstacle) {
   }
   stale.push_back({"game/new.dat", "old", kOldTime});
   Install(stale);
-  WriteUpdateIni("UpdateFile00=new.dat\r\n");
+  UseUpdateLines("UpdateFile00=new.dat\r\n");
   RunUpdate(dialog_);
   ExpectComplete();
   stale.pop_back();
@@ -75,7 +75,7 @@ TEST_F(UpdateRunTest, AllThreeTimesAreSetAfterTheReplace) {
   realMove = platform.MoveFileExA;
   platform.MoveFileExA = MoveLendingOldTimes;
   Install({{"game/new.dat", "old", kOldTime}});
-  WriteUpdateIni("UpdateFile00=new.dat\r\n");
+  UseUpdateLines("UpdateFile00=new.dat\r\n");
   RunUpdate(dialog_);
   ExpectComplete();
   win::Handle file = systemFunctions.CreateFileA("C:\\game\\new.dat", win::kGenericRead, 0, nullptr,
@@ -94,7 +94,7 @@ TEST_F(UpdateRunTest, AFilePutBackKeepsItsOwnTimesAndReadOnlyState) {
   struct timespec times[2] = {Timespec(kOldTime + 3), Timespec(kOldTime)};
   ASSERT_EQ(0, utimensat(AT_FDCWD, host.c_str(), times, 0));
   chmod(host.c_str(), 0444);
-  WriteUpdateIni("UpdateFile00=new.dat\r\nUpdateFile01=nosub\\opt.dat\r\n");
+  UseUpdateLines("UpdateFile00=new.dat\r\nUpdateFile01=nosub\\opt.dat\r\n");
   RunUpdate(dialog_);
   ExpectFailed();
   struct stat st;
@@ -110,7 +110,7 @@ TEST_F(UpdateRunTest, AJournalThatCannotBeMadeStopsTheRunBeforeAnythingChanges) 
   win::Handle held = systemFunctions.CreateFileA("C:\\game\\~UPD.JNL", win::kGenericRead, 0,
                                                  nullptr, win::kOpenExisting,
                                                  win::kAttributeNormal, nullptr);
-  WriteUpdateIni("UpdateFile00=new.dat\r\n");
+  UseUpdateLines("UpdateFile00=new.dat\r\n");
   RunUpdate(dialog_);
   systemFunctions.CloseHandle(held);
   ExpectFailed();

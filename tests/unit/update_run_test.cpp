@@ -165,7 +165,7 @@ TEST_P(UpdateRunTable, LeavesTheExpectedInstallationMessagesAndWizard) {
   updaterState.instMode = c.instMode;
   CopyText(updaterState.dataFolder, kPathSize, Sjis(c.dataFolder).c_str());
   CopyText(updaterState.existErrorMessage, kLongTextSize, Sjis(c.existErrorMessage).c_str());
-  WriteUpdateIni(c.ini);
+  UseUpdateLines(c.ini);
   Install(c.before);
   answers = c.answers;
 

@@ -73,7 +73,7 @@ class WizardTest : public UpdaterTest {
   }
 
   void Open(unsigned templateId, const char* updateSection) {
-    WriteHostFile(DriveC() + "/tmp/UPDATE.INI", updateSection);
+    UseUpdateIni(updateSection);
     std::string caption;
     std::vector<NewStandinControl> controls;
     ASSERT_TRUE(TerminalDialogTemplate(templateId, &caption, &controls));

@@ -1,10 +1,9 @@
 // The update run on Windows (under Wine): RunUpdate over a plain test
-// dialog with the real SHFileOperationA, GetDriveTypeA and
-// GetPrivateProfileStringA, copying a file and a folder from a CD-ROM drive,
+// dialog with the real SHFileOperationA and GetDriveTypeA, copying a file and a folder from a CD-ROM drive,
 // and answering the prompt for a missing disc from a second thread.
 //
 // Usage: update_run_wine.exe <work folder> <CD drive letter> <CD folder>
-//   work folder: an empty folder for the installation and UPDATE.INI;
+//   work folder: an empty folder for the installation;
 //   CD drive letter: a drive of type CD-ROM holding DISK1.CHK, readme.txt
 //   (read-only) and movie\op.mpg;
 //   CD folder: the same folder by another, writable path (to put disc 2 in).
@@ -236,10 +235,20 @@ INT_PTR RunTestDialog() {
   return outcome.result;
 }
 
+// Makes `text` the UPDATE.INI that the run reads, as the updater keeps it
+// from its archive.
+void UseUpdateIni(const std::string& text) {
+  UpdaterState& s = updaterState;
+  if (s.updateIniText != nullptr) GlobalFree(s.updateIniText);
+  s.updateIniText = static_cast<char*>(GlobalAlloc(GMEM_FIXED, text.size() + 1));
+  std::memcpy(s.updateIniText, text.data(), text.size());
+  s.updateIniSize = DWORD(text.size());
+}
+
 // Runs one update with `ini` as section [UPDATE], answering the disc
 // prompt (when one comes) as `answer` says.
 void RunScenario(const std::string& ini, const PromptAnswer& answer) {
-  WriteWhole(updaterState.updateIniPath, "[UPDATE]\r\n" + ini);
+  UseUpdateIni("[UPDATE]\r\n" + ini);
   prompt = answer;
   HANDLE thread = CreateThread(nullptr, 0, AnswerPrompt, nullptr, 0, nullptr);
   RunTestDialog();
@@ -282,7 +291,6 @@ int main(int argc, char** argv) {
   CopyText(s.gameTitle, sizeof s.gameTitle, "Game");
   CopyText(s.instPath, sizeof s.instPath, game.c_str());
   CopyText(s.dataPath, sizeof s.dataPath, game.c_str());
-  CopyText(s.updateIniPath, sizeof s.updateIniPath, (Folder + "\\UPDATE.INI").c_str());
   CopyText(s.diskCheckFiles[1], kPathSize, "DISK1.CHK");
   CopyText(s.diskCheckFiles[2], kPathSize, "DISK2.CHK");
   CopyText(s.diskCheckFiles[3], kPathSize, "DISK3.CHK");
