@@ -1,5 +1,5 @@
 // The update run's test bench: an installation on drive C: (C:\game, data
-// folder C:\save), a real UPDATE.INI in C:\temp, an archive of replacement
+// folder C:\save), section [UPDATE] as the updater keeps it, an archive of replacement
 // files, CD-ROM drives over host folders, and a stand-in wizard dialog on
 // its confirmation page. The shell's copy is the real POSIX one, watched.
 #pragma once

@@ -34,6 +34,14 @@ const Installed kOldNew{"game/new.dat", "old", kOldTime};
 const Installed kNewDat{"game/new.dat", "new data", kEntryTime};
 const Installed kExists{"game/exists.txt", "here", kOldTime};
 
+// The refusal of a line whose path would leave the installation.
+Message BadPath(const std::string& key) {
+  return {"UPDATE.INI : " + key +
+              " のパスは使えません（インストール先の外、ドライブ名、\":\"、\"..\"、デバイス名を"
+              "含むパスは指定できません）",
+          kErrorBox};
+}
+
 // Sixteen lines "<prefix>00=<value>" to "<prefix>15=<value>".
 std::string SixteenLines(const std::string& prefix, const std::string& value) {
   std::string lines;
@@ -153,6 +161,31 @@ const RunCase kCases[] = {
     {"a target path longer than 259 bytes", 1,
      "UpdateFile00=new.dat\r\nUpdateFile01=" + std::string(251, 'p') + "\r\n", {kOldNew}, {},
      {{"パスが長すぎます（259 バイトまで）：" + std::string(251, 'p'), kErrorBox}}, false},
+    // Paths that would leave the installation (C:\\save is the data folder's
+    // place beside it) are refused before anything is written.
+    {"a path that climbs out", 1, "UpdateFile00=new.dat\r\nUpdateFile01=..\\save\\new.dat\r\n",
+     {kOldNew}, {}, {BadPath("UpdateFile01")}, false},
+    {"a path that climbs out below a folder", 1, "UpdateFile00=u,sub\\..\\..\\new.dat\r\n",
+     {kOldNew}, {}, {BadPath("UpdateFile00")}, false},
+    {"a path that climbs out by dots Windows trims", 1, "UpdateFile00=.. \\save\\new.dat\r\n",
+     {kOldNew}, {}, {BadPath("UpdateFile00")}, false},
+    {"an absolute path", 1, "UpdateFile00=d,\\save\\new.dat\r\n", {kOldNew}, {},
+     {BadPath("UpdateFile00")}, false},
+    {"a path with a stream", 1, "UpdateFile00=new.dat:hidden\r\n", {kOldNew}, {},
+     {BadPath("UpdateFile00")}, false},
+    {"a device name", 1, "UpdateFile00=sub\\con.dat\r\n", {kOldNew}, {},
+     {BadPath("UpdateFile00")}, false},
+    {"an existence test that climbs out", 1, "UpdateFile00=e,..\\save\\x\r\n", {kOldNew}, {},
+     {BadPath("UpdateFile00")}, false},
+    {"a copy line that climbs out", 1, "UpdateFile00=new.dat\r\nCopyFile00=1:..\\readme.txt\r\n",
+     {kOldNew}, {}, {BadPath("CopyFile00")}, false},
+    {"a copy line with a drive", 1, "CopyFile00=1:C:\\save\r\n", {kOldNew}, {},
+     {BadPath("CopyFile00")}, false},
+    {"a DataFolder that climbs out", 1, "UpdateFile00=new.dat\r\n", {kOldNew}, {},
+     {BadPath("DataFolder")}, false, {}, {}, "..\\save"},
+    // A second byte 0x5C is no separator: "表.." is a name, not "..".
+    {"a name whose second byte is a backslash before two dots", 1,
+     "UpdateFile00=表..\r\n", {kOldNew}, {}, {kEntryNotFound, kWriteFailed}, false},
     {"a copy destination longer than 259 bytes", 1,
      "UpdateFile00=new.dat\r\nCopyFile00=1:" + std::string(251, 'c') + "\r\n", {kOldNew}, {},
      {{"パスが長すぎます（259 バイトまで）：" + std::string(251, 'c'), kErrorBox}}, false},
