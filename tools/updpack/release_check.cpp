@@ -12,6 +12,7 @@
 #include "host/codepage.h"
 #include "host/cp932_text.h"
 #include "settings/ini_file.h"
+#include "update/contained_path.h"
 #include "update/update_lines.h"
 
 namespace {
@@ -19,6 +20,9 @@ namespace {
 const char kUpdateIni[] = "UPDATE.INI";
 const char* const kRequiredSetupKeys[] = {"CompanyName", "GameTitle", "GameClass", "GameDir"};
 const char* const kAgreementKeys[] = {"AgreementText", "AgreementTitle"};
+const char kLeavesInstallation[] =
+    "leaves the installation (\"..\", a root, a drive, a stream or a device name); the updater "
+    "refuses it";
 
 std::string Shown(std::string_view cp932) {
   return "\"" + Cp932ToUtf8Lossy(cp932) + "\"";
@@ -83,6 +87,9 @@ class ReleaseChecker {
                 " (or it is empty); the updater stops without it");
       }
     }
+    if (Read("SETUP", "DataFolder", value, sizeof value) && !IsContainedRelativePath(value)) {
+      Problem("[SETUP] DataFolder " + Shown(value) + " " + kLeavesInstallation);
+    }
     for (const char* key : kAgreementKeys) {
       if (Read("SETUP", key, value, sizeof value) && FindEntry(value) < 0) {
         Problem(std::string("[SETUP] ") + key + " names the entry " + Shown(value) +
@@ -104,6 +111,10 @@ class ReleaseChecker {
       const std::string where = std::string(key) + " " + Shown(whole);
       if (std::strlen(parsed.path) >= size_t(kPathSize)) {
         Problem(where + ": its path is longer than the updater's 259 bytes");
+        continue;
+      }
+      if (!IsContainedRelativePath(parsed.path)) {
+        Problem(where + ": its path " + kLeavesInstallation);
         continue;
       }
       if (parsed.mode == kModeExistTest) continue;  // a test of the installation, no entry
@@ -135,6 +146,10 @@ class ReleaseChecker {
       }
       if (parsed.disc < 0 || parsed.disc >= kDiskCheckFileCount) {
         Problem(where + ": its disc number is not a digit 0-9");
+        continue;
+      }
+      if (parsed.name[0] != '\0' && !IsContainedRelativePath(parsed.name)) {
+        Problem(where + ": its name " + kLeavesInstallation);
         continue;
       }
       for (int mode = 0; mode < 10; ++mode) {
