@@ -13,6 +13,7 @@ configure_file(${CMAKE_SOURCE_DIR}/resources/updater.manifest.in
 add_library(updater_windows STATIC
   ${CMAKE_SOURCE_DIR}/platform/windows/cp932_desktop.cpp
   ${CMAKE_SOURCE_DIR}/platform/windows/cp932_profile.cpp
+  ${CMAKE_SOURCE_DIR}/platform/windows/dll_search.cpp
   ${CMAKE_SOURCE_DIR}/platform/windows/sdk_layout_checks.cpp
   ${CMAKE_SOURCE_DIR}/platform/windows/windows_platform.cpp)
 target_link_libraries(updater_windows PUBLIC updater_logic)

@@ -51,7 +51,7 @@ constexpr intptr_t kFailedStatus = intptr_t(int32_t(0xC0000001u));  // a negativ
 
 // clang-format off
 #define UPDATER_PLATFORM_FUNCTIONS(X) \
-  /* Loading */ \
+  /* Loading: the system's libraries by file name (on Windows from the system folder only) */ \
   X(operations, kernel32, (), win::Hmodule, LoadLibraryA, (const char* name), 0) \
   X(operations, kernel32, (), void*, GetProcAddress, (win::Hmodule module, const char* name), 0) \
   /* Memory (fixed blocks) */ \

@@ -20,6 +20,8 @@ struct SystemFunctionTable {
 extern SystemFunctionTable systemFunctions;
 
 // Library loading and symbol lookup, as LoadLibraryA and GetProcAddress.
+// The libraries are the system's, named by file name; the Windows layer
+// loads them from the system folder only.
 struct ModuleLoader {
   decltype(PlatformOperations::LoadLibraryA) LoadLibraryA;
   decltype(PlatformOperations::GetProcAddress) GetProcAddress;

@@ -9,12 +9,18 @@
 // settings files are read byte for byte with the updater's own INI reader.
 // On a Japanese system (code page 932) the result is the same as the ANSI
 // functions give.
+//
+// The libraries that the logic loads by name come from the system folder
+// only, never from the updater's own folder.
 #pragma once
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 namespace windows_layer {
+
+// A library by its file name, from the system folder only (dll_search.cpp).
+HMODULE WINAPI LoadLibraryA(LPCSTR name);
 
 // Message boxes, the wizard dialog and its texts (cp932_desktop.cpp).
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);

@@ -19,6 +19,7 @@ namespace windows_binding {
 using windows_layer::DialogBoxParamA;
 using windows_layer::FindWindowA;
 using windows_layer::GetPrivateProfileStringA;
+using windows_layer::LoadLibraryA;
 using windows_layer::MessageBoxA;
 using windows_layer::SetDlgItemTextA;
 using windows_layer::SetWindowTextA;

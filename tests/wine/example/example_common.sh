@@ -22,12 +22,13 @@ WAIT_MS=30000
 [[ -n "$BY_HAND" ]] && WAIT_MS=600000
 
 # The release as the engineer ships it (stage-release.sh), built for the
-# Wine here (win64; the shipped build is win32). SIGN_OPTIONS, when a case
-# sets it, holds build-exe's signing options.
+# Wine here with the kit of the win64 build under test (the shipped build is
+# win32). SIGN_OPTIONS, when a case sets it, holds build-exe's signing
+# options.
 build_release() {
   "$EXAMPLE/stage-release.sh" "$WORK/release" || fail "staging the release failed"
   say "> updpack build-exe ${SIGN_OPTIONS[*]:-}"
-  "$UPDPACK" build-exe -o "$WORK/STARUPD.EXE" --arch win64 --product '星の旅路' \
+  "$UPDPACK" build-exe -o "$WORK/STARUPD.EXE" --arch win64 --kit "$WIN64/kit" --product '星の旅路' \
     --company ExampleSoft --file-version 1.0.1.0 --product-version 1.0.1.0 \
     ${SIGN_OPTIONS[@]+"${SIGN_OPTIONS[@]}"} "$WORK/release" ||
     fail "updpack build-exe failed"
