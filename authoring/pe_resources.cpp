@@ -13,6 +13,7 @@ constexpr size_t kMaxResources = 65536;
 constexpr size_t kMaxEntriesVisited = 1u << 20;
 constexpr size_t kMaxSections = 96;
 constexpr uint32_t kResourceDirectoryIndex = 2;
+constexpr uint32_t kCertificateDirectoryIndex = 4;
 constexpr uint32_t kSubdirectoryFlag = 0x80000000u;
 
 class Reader {
@@ -231,6 +232,11 @@ bool ReadPeImage(const uint8_t* data, size_t size, PeImage* image, std::string* 
     return false;
   }
   const uint32_t directoryCount = file.U32(optional + countField);
+  if (directoryCount > kCertificateDirectoryIndex &&
+      optionalSize >= directories + (kCertificateDirectoryIndex + 1) * 8) {
+    image->certificateOffset = file.U32(optional + directories + kCertificateDirectoryIndex * 8);
+    image->certificateSize = file.U32(optional + directories + kCertificateDirectoryIndex * 8 + 4);
+  }
   if (directoryCount <= kResourceDirectoryIndex ||
       optionalSize < directories + (kResourceDirectoryIndex + 1) * 8) {
     return true;  // no resource directory

@@ -46,6 +46,11 @@ struct PeResource {
 struct PeImage {
   uint16_t machine = 0;  // 0x14C i386, 0x8664 x86-64, ...
   bool pe32Plus = false;
+  // The certificate table (the security data directory): where an
+  // Authenticode signature lies, as a file offset and size; 0 and 0 when
+  // the file carries none.
+  uint32_t certificateOffset = 0;
+  uint32_t certificateSize = 0;
   std::vector<PeResource> resources;  // in directory order
 };
 

@@ -104,6 +104,10 @@ TEST_P(UpdaterDamage, VerifyAndListSayTheDigestDoesNotMatch) {
   EXPECT_EQ(1, verified.status) << GetParam().what;
   EXPECT_NE(std::string::npos, verified.err.find("UPDATE.EXE\": digest does not match"))
       << GetParam().what << ": " << verified.err;
+  // The verdict says so: never "sound" beside a failed check.
+  EXPECT_EQ(std::string::npos, verified.out.find(": sound")) << verified.out;
+  EXPECT_NE(std::string::npos, verified.err.find("UPDATE.EXE: not sound: digest does not match"))
+      << verified.err;
   // list shows it in its table, or says it first when the damage hides the
   // table.
   const Result listed = Updpack({"list", "UPDATE.EXE"});
@@ -148,6 +152,11 @@ TEST_F(UpdaterIntegrity, AnUpdaterWithoutADigestIsReportedAsSuch) {
   const Result verified = Updpack({"verify", "OLD.EXE"});
   EXPECT_EQ(0, verified.status) << verified.err;
   EXPECT_NE(std::string::npos, verified.out.find("OLD.EXE: no digest")) << verified.out;
+  // A release pipeline that requires the digest is not fooled by its absence.
+  const Result required = Updpack({"verify", "--require-digest", "OLD.EXE"});
+  EXPECT_EQ(1, required.status);
+  EXPECT_EQ(std::string::npos, required.out.find(": sound")) << required.out;
+  EXPECT_NE(std::string::npos, required.err.find("OLD.EXE: not sound: no digest")) << required.err;
   EXPECT_NE(std::string::npos, Updpack({"list", "OLD.EXE"}).out.find("digest            none"));
   // Building from it again gives an updater with the digest.
   const Result rebuilt = Updpack({"build-exe", "-o", "NEW.EXE", "--arch", "win64", "--kit", kit_,
@@ -167,11 +176,12 @@ class UpdaterSigning : public UpdaterIntegrity {
         " && openssl req -x509 -newkey rsa:2048 -days 30 -subj '/CN=Example Soft Release' "
         "-keyout key.pem -out cert.pem -passout pass:s3cret 2>/dev/null"
         " && openssl req -x509 -newkey rsa:2048 -days 30 -subj '/CN=Someone Else' -nodes "
-        "-keyout other-key.pem -out other-cert.pem 2>/dev/null";
+        "-keyout other-key.pem -out other-cert.pem 2>/dev/null"
+        " && printf 's3cret\\n' >pass.txt && printf 'no\\n' >wrong-pass.txt";
     ASSERT_EQ(0, std::system(command.c_str()));
   }
   const std::vector<std::string> signing_ = {"--sign-cert", "cert.pem", "--sign-key", "key.pem",
-                                             "--sign-pass", "s3cret"};
+                                             "--sign-pass-file", "pass.txt"};
 };
 
 TEST_F(UpdaterSigning, ASignedUpdaterVerifiesAndAChangedByteBreaksIt) {
@@ -203,6 +213,56 @@ TEST_F(UpdaterSigning, ASignedUpdaterVerifiesAndAChangedByteBreaksIt) {
       << changed.err;
 }
 
+TEST_F(UpdaterSigning, ThePasswordComesFromTheEnvironmentToo) {
+  ASSERT_EQ(0, setenv("UPDPACK_TEST_PASSWORD", "s3cret", 1));
+  const Result built = Build("SIGNED.EXE", {"--sign-cert", "cert.pem", "--sign-key", "key.pem",
+                                            "--sign-pass-env", "UPDPACK_TEST_PASSWORD"});
+  unsetenv("UPDPACK_TEST_PASSWORD");
+  ASSERT_EQ(0, built.status) << built.err;
+  const Result verified = Updpack({"verify", "--require-signature", "--ca", "cert.pem",
+                                   "SIGNED.EXE"});
+  EXPECT_EQ(0, verified.status) << verified.err;
+  EXPECT_NE(std::string::npos, verified.out.find("SIGNED.EXE: sound")) << verified.out;
+}
+
+// Whether an updater is signed is read from its certificate table, not
+// from text that the certificate's own names can fill.
+TEST_F(UpdaterSigning, ASignersNameCannotPassForNoSignature) {
+  ASSERT_EQ(0, std::system(("cd " + Path("") +
+                            " && openssl req -x509 -newkey rsa:2048 -days 30 -nodes"
+                            " -subj '/CN=No signature found' -keyout odd-key.pem"
+                            " -out odd-cert.pem 2>/dev/null")
+                               .c_str()));
+  ASSERT_EQ(0, Build("ODD.EXE", {"--sign-cert", "odd-cert.pem", "--sign-key", "odd-key.pem"})
+                   .status);
+  const Result untrusted = Updpack({"verify", "ODD.EXE"});
+  EXPECT_EQ(1, untrusted.status);
+  EXPECT_EQ(std::string::npos, untrusted.out.find("not signed")) << untrusted.out;
+  EXPECT_NE(std::string::npos, untrusted.err.find("signature not valid")) << untrusted.err;
+  const Result trusted = Updpack({"verify", "--require-signature", "--ca", "odd-cert.pem",
+                                  "ODD.EXE"});
+  EXPECT_EQ(0, trusted.status) << trusted.err;
+  EXPECT_NE(std::string::npos, trusted.out.find("signature valid")) << trusted.out;
+}
+
+TEST_F(UpdaterSigning, AStrippedSignatureFailsWhenASignatureIsRequired) {
+  ASSERT_EQ(0, Build("SIGNED.EXE", signing_).status);
+  ASSERT_EQ(0, std::system(("cd " + Path("") +
+                            " && osslsigncode remove-signature -in SIGNED.EXE -out STRIPPED.EXE"
+                            " >/dev/null 2>&1")
+                               .c_str()));
+  const Result plain = Updpack({"verify", "STRIPPED.EXE"});
+  EXPECT_EQ(0, plain.status) << plain.err;
+  EXPECT_NE(std::string::npos, plain.out.find("STRIPPED.EXE: not signed")) << plain.out;
+  const Result required = Updpack({"verify", "--require-signature", "--ca", "cert.pem",
+                                   "STRIPPED.EXE"});
+  EXPECT_EQ(1, required.status);
+  EXPECT_EQ(std::string::npos, required.out.find(": sound")) << required.out;
+  EXPECT_NE(std::string::npos,
+            required.err.find("STRIPPED.EXE: not sound: not signed (--require-signature)"))
+      << required.err;
+}
+
 struct UnusableSigning {
   const char* what;
   std::vector<std::string> options;
@@ -229,8 +289,21 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, UpdaterSigningRefusal,
     ::testing::Values(
         UnusableSigning{"a wrong password",
-                        {"--sign-cert", "cert.pem", "--sign-key", "key.pem", "--sign-pass", "no"},
+                        {"--sign-cert", "cert.pem", "--sign-key", "key.pem",
+                         "--sign-pass-file", "wrong-pass.txt"},
                         1, "cannot sign with \"cert.pem\" and \"key.pem\": "},
+        UnusableSigning{"an unreadable password file",
+                        {"--sign-cert", "cert.pem", "--sign-key", "key.pem",
+                         "--sign-pass-file", "no-such-pass.txt"},
+                        1, "cannot read the key's password from \"no-such-pass.txt\""},
+        UnusableSigning{"an unset password variable",
+                        {"--sign-cert", "cert.pem", "--sign-key", "key.pem",
+                         "--sign-pass-env", "UPDPACK_TEST_UNSET_PASSWORD"},
+                        1, "\"UPDPACK_TEST_UNSET_PASSWORD\" (--sign-pass-env) is not set"},
+        UnusableSigning{"a password on the command line",
+                        {"--sign-cert", "cert.pem", "--sign-key", "key.pem", "--sign-pass",
+                         "s3cret"},
+                        2, "--sign-pass"},
         UnusableSigning{"a key of another certificate",
                         {"--sign-cert", "cert.pem", "--sign-key", "other-key.pem"},
                         1, "cannot sign with \"cert.pem\" and \"other-key.pem\": "},

@@ -260,8 +260,14 @@ TEST_F(UpdpackTest, HostileNamesArePrintedSafely) {
 
   const Result verify = Updpack({"verify", "hostile.vq2"});
   EXPECT_EQ(1, verify.status);
+  // One line per entry's problem, then the verdict.
   std::istringstream lines(verify.err);
-  for (std::string line; std::getline(lines, line);) {
+  std::vector<std::string> all;
+  for (std::string line; std::getline(lines, line);) all.push_back(line);
+  ASSERT_FALSE(all.empty());
+  EXPECT_EQ("updpack: hostile.vq2: not sound: 3 problems in the archive", all.back());
+  all.pop_back();
+  for (const std::string& line : all) {
     EXPECT_EQ(0u, line.rfind("updpack: \"hostile.vq2\": entry ", 0)) << line;
     EXPECT_EQ(std::string::npos, line.find('\x1B')) << line;
   }

@@ -31,6 +31,7 @@ bool TakeArchiveResource(const std::string& path, std::vector<uint8_t>* file,
   }
   origin->executable = true;
   origin->digest = CheckUpdaterDigest(*file, image, &origin->digestDetail);
+  origin->carriesSignature = image.certificateOffset != 0 || image.certificateSize != 0;
   std::vector<uint8_t> bytes(file->begin() + archive->offset,
                              file->begin() + archive->offset + archive->size);
   file->swap(bytes);

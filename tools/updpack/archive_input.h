@@ -15,6 +15,7 @@ struct ArchiveOrigin {
   bool executable = false;
   DigestState digest = DigestState::kNone;
   std::string digestDetail;  // what differs, when the digest does not match
+  bool carriesSignature = false;  // its certificate table is not empty
 };
 
 bool LoadArchive(const std::string& path, std::vector<uint8_t>* image, std::string* error,

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -60,6 +62,29 @@ bool WritePasswordFile(const std::string& path, const std::string& password, std
 
 }  // namespace
 
+bool ReadKeyPassword(const std::string& file, const std::string& variable,
+                     std::string* password, std::string* error) {
+  password->clear();
+  if (!variable.empty()) {
+    const char* value = std::getenv(variable.c_str());
+    if (value == nullptr) {
+      *error = "the environment variable " + Quoted(variable) + " (--sign-pass-env) is not set";
+      return false;
+    }
+    *password = value;
+    return true;
+  }
+  if (file.empty()) return true;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    *error = SystemError("cannot read the key's password from", file);
+    return false;
+  }
+  std::getline(in, *password);
+  if (!password->empty() && password->back() == '\r') password->pop_back();
+  return true;
+}
+
 bool SignExecutable(const std::string& input, const std::string& output,
                     const SigningOptions& options, const std::string& workFolder,
                     std::string* error) {
@@ -94,15 +119,20 @@ bool SignExecutable(const std::string& input, const std::string& output,
   return true;
 }
 
-bool ReadSignature(const std::string& path, const std::string& trustedCertificates,
-                   SignatureReport* report, std::string* error) {
+bool ReadSignature(const std::string& path, bool carriesSignature,
+                   const std::string& trustedCertificates, SignatureReport* report,
+                   std::string* error) {
+  *report = SignatureReport();
+  // Whether there is a signature is read from the file's own certificate
+  // table, never from the tool's text, which a certificate's names can fill.
+  if (!carriesSignature) return true;
+  report->isSigned = true;
   std::vector<std::string> arguments = {kTool, "verify", "-in", path};
   if (!trustedCertificates.empty()) arguments.insert(arguments.end(), {"-CAfile", trustedCertificates});
   ProgramResult result;
   if (!RunProgram(arguments, &result, error)) return false;
-  *report = SignatureReport();
-  if (result.output.find("No signature found") != std::string::npos) return true;
-  report->isSigned = true;
+  // The subject and the reason are only shown; the verdict is the tool's
+  // exit status (and its success line, which a failed check never has).
   report->signer = ValueAfter(result.output, "Subject: ");
   report->valid = result.exitStatus == 0 &&
                   result.output.find("Signature verification: ok") != std::string::npos;

@@ -12,6 +12,14 @@ struct SigningOptions {
   bool wanted() const { return !certificate.empty() || !key.empty(); }
 };
 
+// The key's password from where a release pipeline keeps it, never the
+// command line (where every process can read it): the first line of
+// `file` (without its line end), or the environment variable `variable`.
+// Both empty: no password. False with one line in `error` when the file
+// cannot be read or the variable is not set.
+bool ReadKeyPassword(const std::string& file, const std::string& variable,
+                     std::string* password, std::string* error);
+
 // Signs `input` into `output` (a new file). False with one line in `error`
 // when the certificate or key cannot be used or the tool fails; `output`
 // may then hold a partial file, which the caller removes.
@@ -26,8 +34,12 @@ struct SignatureReport {
   std::string reason;  // why it is not valid
 };
 
-// Reads and checks the signature of `path`. `trustedCertificates` (PEM),
-// when given, is the set of authorities trusted instead of the system's.
-// False with `error` set when the tool cannot be run.
-bool ReadSignature(const std::string& path, const std::string& trustedCertificates,
-                   SignatureReport* report, std::string* error);
+// Reads and checks the signature of `path`, an executable whose
+// certificate table is empty or not (`carriesSignature`, from its PE
+// headers: an empty one is "not signed" without asking the tool).
+// `trustedCertificates` (PEM), when given, is the set of authorities
+// trusted instead of the system's. False with `error` set when the tool
+// cannot be run.
+bool ReadSignature(const std::string& path, bool carriesSignature,
+                   const std::string& trustedCertificates, SignatureReport* report,
+                   std::string* error);

@@ -38,6 +38,8 @@ struct BuildOptions {
   std::string kit;
   ReleaseStrings strings;
   SigningOptions signing;
+  std::string passwordFile;      // --sign-pass-file
+  std::string passwordVariable;  // --sign-pass-env
   PackOptions pack;
 };
 
@@ -206,7 +208,11 @@ void AddBuildExeCommand(CLI::App& app, int& status) {
   command->add_option("--sign-cert", options->signing.certificate,
                       "sign the updater (Authenticode) with this certificate (PEM)");
   command->add_option("--sign-key", options->signing.key, "the certificate's private key");
-  command->add_option("--sign-pass", options->signing.password, "the key's password");
+  auto* passFile = command->add_option("--sign-pass-file", options->passwordFile,
+                                       "read the key's password from the first line of FILE");
+  command->add_option("--sign-pass-env", options->passwordVariable,
+                      "read the key's password from the environment variable NAME")
+      ->excludes(passFile);
   command->add_option("--timestamp-url", options->signing.timestampUrl,
                       "an RFC 3161 time-stamping service for the signature");
   AddPackOptions(command, &options->pack);
@@ -217,6 +223,13 @@ void AddBuildExeCommand(CLI::App& app, int& status) {
     }
     if (options->archive.empty() && options->paths.empty()) {
       throw CLI::ValidationError("build-exe", "give --archive ARCHIVE or files and folders to pack");
+    }
+    std::string error;
+    if (!ReadKeyPassword(options->passwordFile, options->passwordVariable,
+                         &options->signing.password, &error)) {
+      ReportError(error);
+      status = kFailure;
+      return;
     }
     status = RunBuild(*options);
   });

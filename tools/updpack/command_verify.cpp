@@ -1,8 +1,10 @@
-// updpack verify ARCHIVE [--ca FILE]: decodes the whole archive and checks
-// every bound; for an updater, also the digest it carries of its archive and
-// its Authenticode signature. Each fault is one line on standard error; the
-// exit status is 0 only for a sound archive whose digest and signature, where
-// there are any, hold.
+// updpack verify ARCHIVE [--ca FILE] [--require-digest] [--require-signature]:
+// decodes the whole archive and checks every bound; for an updater, also
+// the digest it carries of its archive and its Authenticode signature. Each
+// fault is one line on standard error, and the last line is the verdict:
+// "<file>: sound" on standard output when every check held, otherwise
+// "updpack: <file>: not sound: <what failed>" on standard error and exit
+// status 1.
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -17,29 +19,42 @@
 
 namespace {
 
+struct VerifyOptions {
+  std::string archive;
+  std::string trusted;  // --ca
+  bool requireDigest = false;
+  bool requireSignature = false;
+};
+
 void ShowProgress(uint64_t done, uint64_t, void* context) {
   static_cast<ProgressBar*>(context)->Update(done, "checking");
 }
 
-// The updater's digest and signature: a line each, and whether they hold.
-bool CheckUpdater(const std::string& path, const ArchiveOrigin& origin,
-                  const std::string& trusted) {
-  bool holds = true;
+// The updater's digest and signature: a line each. What failed, or what a
+// requirement missed, is added to `failed`.
+void CheckUpdater(const VerifyOptions& options, const ArchiveOrigin& origin,
+                  std::vector<std::string>* failed) {
+  const std::string& path = options.archive;
   if (origin.digest == DigestState::kMismatch) {
     ReportError(Quoted(path) + ": " + DigestStateText(origin.digest) + " (" +
                 origin.digestDetail + ")");
-    holds = false;
+    failed->push_back("digest does not match");
   } else {
     std::printf("%s: %s\n", Printable(path).c_str(), DigestStateText(origin.digest));
+    if (origin.digest == DigestState::kNone && options.requireDigest) {
+      failed->push_back("no digest (--require-digest)");
+    }
   }
   SignatureReport signature;
   std::string error;
-  if (!ReadSignature(path, trusted, &signature, &error)) {
+  if (!ReadSignature(path, origin.carriesSignature, options.trusted, &signature, &error)) {
     ReportError(Quoted(path) + ": cannot check the signature: " + error);
-    return false;
+    failed->push_back("signature not checked");
+    return;
   }
   if (!signature.isSigned) {
     std::printf("%s: not signed\n", Printable(path).c_str());
+    if (options.requireSignature) failed->push_back("not signed (--require-signature)");
   } else if (signature.valid) {
     std::printf("%s: signed by %s, signature valid\n", Printable(path).c_str(),
                 Printable(signature.signer).c_str());
@@ -47,23 +62,17 @@ bool CheckUpdater(const std::string& path, const ArchiveOrigin& origin,
     ReportError(Quoted(path) + ": signed" +
                 (signature.signer.empty() ? std::string() : " by " + Printable(signature.signer)) +
                 ", signature not valid (" + Printable(signature.reason) + ")");
-    holds = false;
+    failed->push_back("signature not valid");
   }
-  return holds;
 }
 
-int RunVerify(const std::string& archive, const std::string& trusted) {
-  std::vector<uint8_t> image;
-  std::string error;
-  ArchiveOrigin origin;
-  if (!LoadArchive(archive, &image, &error, &origin)) {
-    ReportError(error);
-    return kFailure;
-  }
-  const bool updaterHolds = !origin.executable || CheckUpdater(archive, origin, trusted);
+// The archive's own checks: each problem a line; one entry in `failed`.
+void CheckArchive(const VerifyOptions& options, const std::vector<uint8_t>& image,
+                  std::vector<std::string>* failed) {
   std::vector<std::string> problems;
   {
     ArchiveListing listing;
+    std::string error;
     uint64_t total = 0;
     if (ReadArchiveListing(image.data(), image.size(), &listing, &error)) {
       for (const ArchiveEntry& e : listing.entries) total += e.storedSize;
@@ -73,25 +82,57 @@ int RunVerify(const std::string& archive, const std::string& trusted) {
   }
   // Problems quote entry names: printable, so that no name forges a line.
   for (const std::string& problem : problems) {
-    ReportError(Quoted(archive) + ": " + Printable(problem));
+    ReportError(Quoted(options.archive) + ": " + Printable(problem));
   }
-  if (!problems.empty()) return kFailure;
-  std::printf("%s: sound\n", Printable(archive).c_str());
-  return updaterHolds ? 0 : kFailure;
+  if (!problems.empty()) {
+    failed->push_back(std::to_string(problems.size()) +
+                      (problems.size() == 1 ? " problem" : " problems") + " in the archive");
+  }
+}
+
+int RunVerify(const VerifyOptions& options) {
+  std::vector<uint8_t> image;
+  std::string error;
+  ArchiveOrigin origin;
+  if (!LoadArchive(options.archive, &image, &error, &origin)) {
+    ReportError(error);
+    return kFailure;
+  }
+  std::vector<std::string> failed;
+  if (origin.executable) {
+    CheckUpdater(options, origin, &failed);
+  } else if (options.requireDigest || options.requireSignature) {
+    // A bare archive carries neither; only an updater can meet these.
+    failed.push_back("an archive, not an updater: it carries no digest or signature");
+  }
+  CheckArchive(options, image, &failed);
+  if (failed.empty()) {
+    std::printf("%s: sound\n", Printable(options.archive).c_str());
+    return 0;
+  }
+  std::string verdict = Printable(options.archive) + ": not sound: " + failed[0];
+  for (size_t i = 1; i < failed.size(); ++i) verdict += "; " + failed[i];
+  std::fflush(stdout);
+  ReportError(verdict);
+  return kFailure;
 }
 
 }  // namespace
 
 void AddVerifyCommand(CLI::App& app, int& status) {
-  auto archive = std::make_shared<std::string>();
-  auto trusted = std::make_shared<std::string>();
+  auto options = std::make_shared<VerifyOptions>();
   CLI::App* command = app.add_subcommand(
       "verify", "Decodes the whole archive and checks every bound; says what is wrong and "
                 "where. For an updater, also checks the digest of its archive and its "
-                "signature. Exits with 0 only when all of them hold.");
-  command->add_option("archive", *archive, "the archive, or an updater")->required();
-  command->add_option("--ca", *trusted,
+                "signature. The last line is the verdict; exits with 0 only when every "
+                "check holds.");
+  command->add_option("archive", options->archive, "the archive, or an updater")->required();
+  command->add_option("--ca", options->trusted,
                       "certificates (PEM) to trust for the signature instead of the system's")
       ->check(CLI::ExistingFile);
-  command->callback([archive, trusted, &status] { status = RunVerify(*archive, *trusted); });
+  command->add_flag("--require-digest", options->requireDigest,
+                    "fail unless the updater carries the digest of its archive (and it holds)");
+  command->add_flag("--require-signature", options->requireSignature,
+                    "fail unless the updater is signed with a valid signature");
+  command->callback([options, &status] { status = RunVerify(*options); });
 }
