@@ -182,20 +182,38 @@ mkdir -p "$WORK" "$(dirname "$PREFIX")"
 exec 9>"$PREFIX.lock"
 flock -w "$LOCK_SECONDS" 9 || fail "the prefix $PREFIX stayed locked for $LOCK_SECONDS s"
 
+# Makes the prefix from nothing; the output of every step goes to $1. Each
+# step says which one failed, so that a failure can be told apart.
+make_prefix() {
+  rm -rf "$PREFIX"
+  {
+    timeout -k 10 "$BOOT_SECONDS" wineboot -i || { echo "wineboot -i ended with $?"; return 1; }
+    timeout "$BOOT_SECONDS" wineserver -w
+    # A virtual desktop: Wine draws the window frames, so screenshots show
+    # the captions.
+    timeout -k 5 "$STEP_SECONDS" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f &&
+      timeout -k 5 "$STEP_SECONDS" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f ||
+      { echo "setting the virtual desktop ended with $?"; return 1; }
+    link_japanese_font || { echo "linking the Japanese font ended with $?"; return 1; }
+    timeout "$BOOT_SECONDS" wineserver -w
+  } >"$1" 2>&1 </dev/null
+}
+
 trap finish EXIT
 if [[ ! -f "$PREFIX/.ready" ]]; then
   say "making the Wine prefix $PREFIX (once)"
-  rm -rf "$PREFIX"
-  {
-    timeout -k 10 "$BOOT_SECONDS" wineboot -i &&
-      # A virtual desktop: Wine draws the window frames, so screenshots show
-      # the captions.
-      timeout -k 5 "$STEP_SECONDS" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f &&
-      timeout -k 5 "$STEP_SECONDS" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f &&
-      link_japanese_font
-  } >"$WORK/wineboot.out" 2>&1 </dev/null ||
-    fail "making the prefix failed or took over $BOOT_SECONDS s (see $WORK/wineboot.out)"
-  timeout "$BOOT_SECONDS" wineserver -w
+  # Wine's first start in a new prefix now and then fails for reasons of
+  # its own (a start that races its own services); the prefix is made
+  # again once from nothing before the case gives up. Only the prefix is
+  # retried, never a step of the case.
+  if ! make_prefix "$WORK/wineboot.out"; then
+    say "making the prefix failed once ($(tail -n 1 "$WORK/wineboot.out")); making it again"
+    timeout 20 wineserver -k 2>/dev/null
+    timeout 20 wineserver -w 2>/dev/null
+    mv "$WORK/wineboot.out" "$WORK/wineboot-first.out"
+    make_prefix "$WORK/wineboot.out" ||
+      fail "making the prefix failed or took over $BOOT_SECONDS s (see $WORK/wineboot.out and $WORK/wineboot-first.out)"
+  fi
   touch "$PREFIX/.ready"
 fi
 # The wineserver stays up until the case ends, so steps start quickly. Wine's
