@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <openssl/sha.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -61,6 +62,14 @@ class UpdaterIntegrity : public UpdpackTest {
 
   std::string kit_;
 };
+
+uint32_t Le32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void PutLe32(uint8_t* p, uint32_t value) {
+  for (int i = 0; i < 4; ++i) p[i] = uint8_t(value >> (8 * i));
+}
 
 TEST_F(UpdaterIntegrity, TheUpdaterCarriesTheDigestOfItsArchive) {
   ASSERT_EQ(0, Build("UPDATE.EXE").status);
@@ -165,6 +174,58 @@ TEST_F(UpdaterIntegrity, AnUpdaterWithoutADigestIsReportedAsSuch) {
   EXPECT_NE(std::string::npos, Updpack({"verify", "NEW.EXE"}).out.find("digest matches"));
 }
 
+// Takes "UPDATE" 103 out of the updater's reach, as if it had been removed:
+// its entry in the resource directory (beside 102's, both leading to a
+// subdirectory) names 104 instead.
+void HideDigestResource(const std::string& path) {
+  Bytes exe = ReadBytes(path);
+  std::vector<size_t> found;
+  for (size_t i = 0; i + 16 <= exe.size(); ++i) {
+    if (Le32(&exe[i]) == 102 && (exe[i + 7] & 0x80) != 0 && Le32(&exe[i + 8]) == 103 &&
+        (exe[i + 15] & 0x80) != 0) {
+      found.push_back(i + 8);
+    }
+  }
+  ASSERT_EQ(1u, found.size());
+  PutLe32(&exe[found[0]], 104);
+  WriteBytes(path, std::string(exe.begin(), exe.end()));
+}
+
+TEST_F(UpdaterIntegrity, ARemovedDigestIsWarnedOfAndFailsWhenRequired) {
+  // Stored plain, so a changed byte of game.dat breaks nothing the
+  // archive's own checks can see: only the digest could tell.
+  ASSERT_EQ(0, Build("UPDATE.EXE", {"--store", "--no-scramble"}).status);
+  HideDigestResource(Path("UPDATE.EXE"));
+  const Bytes exe = ReadBytes(Path("UPDATE.EXE"));
+  const std::string text(exe.begin(), exe.end());
+  const size_t content = text.find("the end");
+  ASSERT_NE(std::string::npos, content);
+  FlipByte(Path("UPDATE.EXE"), content);
+  PeImage image;
+  std::string error;
+  ASSERT_TRUE(ReadPeImage(exe.data(), exe.size(), &image, &error)) << error;
+  ASSERT_EQ(nullptr,
+            FindPeResource(image, PeResourceId::Name("UPDATE"), PeResourceId::Number(103)));
+
+  // Not refused by default, as the updater does not refuse it, but never
+  // unseen.
+  const Result plain = Updpack({"verify", "UPDATE.EXE"});
+  EXPECT_EQ(0, plain.status) << plain.err;
+  EXPECT_NE(std::string::npos, plain.out.find("UPDATE.EXE: no digest\n")) << plain.out;
+  EXPECT_NE(std::string::npos,
+            plain.err.find("updpack: warning: \"UPDATE.EXE\" carries no digest of its archive, "
+                           "so the updater cannot tell a damaged archive (--require-digest "
+                           "refuses it)\n"))
+      << plain.err;
+
+  const Result required = Updpack({"verify", "--require-digest", "UPDATE.EXE"});
+  EXPECT_EQ(1, required.status);
+  EXPECT_EQ(std::string::npos, required.out.find(": sound")) << required.out;
+  EXPECT_NE(std::string::npos,
+            required.err.find("updpack: UPDATE.EXE: not sound: no digest (--require-digest)\n"))
+      << required.err;
+}
+
 // A certificate and key made for the test with openssl.
 class UpdaterSigning : public UpdaterIntegrity {
  protected:
@@ -263,6 +324,198 @@ TEST_F(UpdaterSigning, AStrippedSignatureFailsWhenASignatureIsRequired) {
       << required.err;
 }
 
+// The key's password reaches the signing tool in a private file, never on
+// its command line (which every process can read) nor in its environment.
+// A stand-in osslsigncode, first on PATH, notes what it was given and
+// hands on to the real one.
+struct PasswordSource {
+  const char* what;
+  std::vector<std::string> options;
+  const char* variable;  // set to the password for the run, when not null
+};
+
+class SigningPassword : public UpdaterSigning,
+                        public ::testing::WithParamInterface<PasswordSource> {
+ protected:
+  void SetUp() override {
+    UpdaterSigning::SetUp();
+    if (IsSkipped()) return;
+    path_ = std::getenv("PATH");
+    WriteBytes(Path("bin/osslsigncode"),
+               "#!/bin/sh\n"
+               "if [ \"$1\" = sign ]; then\n"
+               "  printf '%s\\n' \"$@\" >'" + Path("sign-argv") + "'\n"
+               "  env >'" + Path("sign-env") + "'\n"
+               "  previous=\n"
+               "  for argument in \"$@\"; do\n"
+               "    if [ \"$previous\" = -readpass ]; then\n"
+               "      printf '%s' \"$argument\" >'" + Path("pass-path") + "'\n"
+               "      stat -c %a \"$argument\" >'" + Path("pass-mode") + "'\n"
+               "      cat \"$argument\" >'" + Path("pass-seen") + "'\n"
+               "    fi\n"
+               "    previous=$argument\n"
+               "  done\n"
+               "fi\n"
+               "PATH='" + path_ + "' exec osslsigncode \"$@\"\n");
+    fs::permissions(Path("bin/osslsigncode"), fs::perms::owner_all);
+    ASSERT_EQ(0, setenv("PATH", (Path("bin") + ":" + path_).c_str(), 1));
+  }
+  void TearDown() override {
+    if (!path_.empty()) setenv("PATH", path_.c_str(), 1);
+    UpdaterSigning::TearDown();
+  }
+  std::string path_;
+};
+
+TEST_P(SigningPassword, ReachesTheToolOnlyInAPrivateFile) {
+  std::vector<std::string> options = {"--sign-cert", "cert.pem", "--sign-key", "key.pem"};
+  options.insert(options.end(), GetParam().options.begin(), GetParam().options.end());
+  if (GetParam().variable != nullptr) {
+    ASSERT_EQ(0, setenv(GetParam().variable, "s3cret", 1));
+  }
+  const Result built = Build("SIGNED.EXE", options);
+  if (GetParam().variable != nullptr) unsetenv(GetParam().variable);
+  ASSERT_EQ(0, built.status) << built.err;
+
+  const std::string argv = ReadText(Path("sign-argv"));
+  ASSERT_NE(std::string::npos, argv.find("-readpass\n")) << argv;
+  EXPECT_EQ(std::string::npos, argv.find("s3cret")) << argv;
+  EXPECT_EQ(std::string::npos, ReadText(Path("sign-env")).find("s3cret"));
+  EXPECT_EQ("600\n", ReadText(Path("pass-mode")));
+  EXPECT_EQ("s3cret", ReadText(Path("pass-seen")));
+  const std::string passFile = ReadText(Path("pass-path"));
+  ASSERT_FALSE(passFile.empty());
+  EXPECT_FALSE(fs::exists(passFile)) << passFile;
+
+  const Result verified = Updpack({"verify", "--require-signature", "--ca", "cert.pem",
+                                   "SIGNED.EXE"});
+  EXPECT_EQ(0, verified.status) << verified.err;
+  EXPECT_NE(std::string::npos, verified.out.find("SIGNED.EXE: sound\n")) << verified.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, SigningPassword,
+    ::testing::Values(PasswordSource{"file", {"--sign-pass-file", "pass.txt"}, nullptr},
+                      PasswordSource{"environment",
+                                     {"--sign-pass-env", "UPDPACK_TEST_PASSWORD"},
+                                     "UPDPACK_TEST_PASSWORD"}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+// A signer's name is shown (printably, in UTF-8) and decides nothing: not
+// whether the signature is valid, nor why it is not.
+struct SignerName {
+  const char* what;
+  const char* commonName;  // as given to openssl
+  const char* shown;       // as verify prints it
+};
+
+class SignerNames : public UpdaterSigning, public ::testing::WithParamInterface<SignerName> {};
+
+TEST_P(SignerNames, AreShownAndDecideNothing) {
+  ASSERT_EQ(0, std::system(("cd " + Path("") +
+                            " && openssl req -x509 -newkey rsa:2048 -days 30 -nodes -utf8"
+                            " -subj '/CN=" + GetParam().commonName + "' -keyout named-key.pem"
+                            " -out named-cert.pem 2>/dev/null")
+                               .c_str()));
+  ASSERT_EQ(0, Build("NAMED.EXE", {"--sign-cert", "named-cert.pem", "--sign-key",
+                                   "named-key.pem"}).status);
+  const std::string signer = std::string("signed by /CN=") + GetParam().shown;
+
+  const Result untrusted = Updpack({"verify", "NAMED.EXE"});
+  EXPECT_EQ(1, untrusted.status);
+  EXPECT_NE(std::string::npos,
+            untrusted.err.find("\"NAMED.EXE\": " + signer +
+                               ", signature not valid (self-signed certificate)\n"))
+      << untrusted.err;
+  EXPECT_NE(std::string::npos, untrusted.err.find("NAMED.EXE: not sound: signature not valid\n"))
+      << untrusted.err;
+  EXPECT_EQ(std::string::npos, untrusted.out.find(": sound")) << untrusted.out;
+
+  const Result trusted = Updpack({"verify", "--require-signature", "--ca", "named-cert.pem",
+                                  "NAMED.EXE"});
+  EXPECT_EQ(0, trusted.status) << trusted.err;
+  EXPECT_NE(std::string::npos, trusted.out.find("NAMED.EXE: " + signer + ", signature valid\n"))
+      << trusted.out;
+  EXPECT_NE(std::string::npos, trusted.out.find("NAMED.EXE: sound\n")) << trusted.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, SignerNames,
+    ::testing::Values(
+        SignerName{"the_tools_success_line", "Signature verification: ok",
+                   "Signature verification: ok"},
+        SignerName{"the_tools_mismatch_mark", "MISMATCH Error: none",
+                   "MISMATCH Error: none"},
+        SignerName{"japanese", "株式会社スター", "株式会社スター"},
+        SignerName{"a_control_sequence", "Evil\x1B[2J", "Evil\\x1B[2J"}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+// Where the certificate table's directory entry (the security data
+// directory, index 4) lies in a PE image.
+size_t CertificateDirectory(const Bytes& exe) {
+  const size_t optional = Le32(&exe[0x3C]) + 24;
+  const bool pe32Plus = exe[optional] == 0x0B && exe[optional + 1] == 0x02;
+  return optional + (pe32Plus ? 112 : 96) + 4 * 8;
+}
+
+// A certificate table that is there but holds no signature that can be
+// read: still "signed", never "not signed", and not valid.
+struct TableDamage {
+  const char* what;
+  void (*damage)(Bytes* exe, size_t directory);
+};
+
+class DamagedCertificateTable : public UpdaterSigning,
+                                public ::testing::WithParamInterface<TableDamage> {};
+
+TEST_P(DamagedCertificateTable, ReadsAsSignedAndNotValid) {
+  ASSERT_EQ(0, Build("SIGNED.EXE", signing_).status);
+  Bytes exe = ReadBytes(Path("SIGNED.EXE"));
+  const size_t directory = CertificateDirectory(exe);
+  ASSERT_NE(0u, Le32(&exe[directory + 4]));
+  GetParam().damage(&exe, directory);
+  WriteBytes(Path("SIGNED.EXE"), std::string(exe.begin(), exe.end()));
+
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"verify", "--ca", "cert.pem", "SIGNED.EXE"},
+        std::vector<std::string>{"verify", "--ca", "cert.pem", "--require-signature",
+                                 "SIGNED.EXE"}}) {
+    const Result verified = Updpack(args);
+    EXPECT_EQ(1, verified.status);
+    EXPECT_EQ(std::string::npos, verified.out.find("not signed")) << verified.out;
+    EXPECT_EQ(std::string::npos, verified.out.find(": sound")) << verified.out;
+    EXPECT_NE(std::string::npos,
+              verified.err.find("\"SIGNED.EXE\": signed, signature not valid (the certificate "
+                                "table holds no signature that can be read)\n"))
+        << verified.err;
+    EXPECT_NE(std::string::npos, verified.err.find("SIGNED.EXE: not sound: signature not valid\n"))
+        << verified.err;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, DamagedCertificateTable,
+    ::testing::Values(
+        TableDamage{"signed_data_zeroed",
+                    [](Bytes* exe, size_t directory) {
+                      const uint32_t at = Le32(&(*exe)[directory]);
+                      const uint32_t size = Le32(&(*exe)[directory + 4]);
+                      std::fill(exe->begin() + at + 8, exe->begin() + at + size, 0);
+                    }},
+        TableDamage{"only_the_entry_header",
+                    [](Bytes* exe, size_t directory) { PutLe32(&(*exe)[directory + 4], 8); }},
+        TableDamage{"no_bytes",
+                    [](Bytes* exe, size_t directory) { PutLe32(&(*exe)[directory + 4], 0); }},
+        TableDamage{"past_the_end_of_the_file",
+                    [](Bytes* exe, size_t directory) {
+                      PutLe32(&(*exe)[directory], uint32_t(exe->size() + 16));
+                    }},
+        TableDamage{"an_entry_shorter_than_its_header",
+                    [](Bytes* exe, size_t directory) {
+                      PutLe32(&(*exe)[Le32(&(*exe)[directory])], 3);
+                    }}),
+    [](const auto& info) { return std::string(info.param.what); });
+
 struct UnusableSigning {
   const char* what;
   std::vector<std::string> options;
@@ -303,7 +556,9 @@ INSTANTIATE_TEST_SUITE_P(
         UnusableSigning{"a password on the command line",
                         {"--sign-cert", "cert.pem", "--sign-key", "key.pem", "--sign-pass",
                          "s3cret"},
-                        2, "--sign-pass"},
+                        2, "--sign-pass: the key's password is not taken on the command line, "
+                           "where every process can read it: use --sign-pass-file FILE or "
+                           "--sign-pass-env NAME"},
         UnusableSigning{"a key of another certificate",
                         {"--sign-cert", "cert.pem", "--sign-key", "other-key.pem"},
                         1, "cannot sign with \"cert.pem\" and \"other-key.pem\": "},

@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <vector>
 
+#include "tools/updpack/certificate_table.h"
 #include "tools/updpack/run_program.h"
 #include "tools/updpack/tool_messages.h"
 
@@ -16,11 +18,9 @@ namespace {
 
 constexpr const char* kTool = "osslsigncode";
 
-// Why the tool refused, in its own words where it gives a plain one.
-std::string FirstProblem(const std::string& output) {
-  if (output.find("MISMATCH") != std::string::npos) {
-    return "the file was changed after it was signed";
-  }
+// Why signing failed, in the tool's own words where it gives a plain one.
+// Its output echoes only the release engineer's own files here.
+std::string SigningProblem(const std::string& output) {
   std::istringstream lines(output);
   std::string line, fallback;
   while (std::getline(lines, line)) {
@@ -28,9 +28,6 @@ std::string FirstProblem(const std::string& output) {
     if (start == std::string::npos) continue;
     line.erase(0, start);
     if (line.compare(0, 7, "Error: ") == 0) return line.substr(7);
-    // OpenSSL's own line, which some versions print instead.
-    const size_t verify = line.find("Verify error: ");
-    if (verify != std::string::npos) return line.substr(verify + 14);
     if (fallback.empty() && (line.find("rror") != std::string::npos ||
                              line.find("annot") != std::string::npos ||
                              line.find("ailed") != std::string::npos)) {
@@ -40,24 +37,51 @@ std::string FirstProblem(const std::string& output) {
   return fallback.empty() ? "the tool gave no reason" : fallback;
 }
 
-// The value after `label` on the first line that has it.
-std::string ValueAfter(const std::string& output, const std::string& label) {
-  const size_t at = output.find(label);
-  if (at == std::string::npos) return std::string();
-  const size_t start = at + label.size();
-  return output.substr(start, output.find('\n', start) - start);
+bool StartsWith(const std::string& text, const char* prefix) {
+  return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+// Why a signature is not valid, for the user only (the verdict is the
+// tool's exit status). The tool's output also holds the certificate's
+// names, so only lines of the tool's own making count: its digest
+// comparison first, else its "Error: " line (OpenSSL's fixed text), else
+// OpenSSL's error line that some versions print instead; never a line a
+// name fills.
+std::string VerificationProblem(const std::string& output) {
+  std::istringstream lines(output);
+  std::string line, reason;
+  while (std::getline(lines, line)) {
+    line.erase(0, std::min(line.size(), line.find_first_not_of(" \t")));
+    if (StartsWith(line, "Calculated message digest") &&
+        line.find("MISMATCH") != std::string::npos) {
+      return "the file was changed after it was signed";
+    }
+    if (!reason.empty()) continue;
+    const size_t hex = line.find_first_not_of("0123456789ABCDEF");
+    const size_t verify = line.find(":Verify error: ");
+    if (StartsWith(line, "Error: ")) {
+      reason = line.substr(7);
+    } else if (hex != 0 && hex != std::string::npos && StartsWith(line.substr(hex), ":error:") &&
+               verify != std::string::npos) {
+      reason = line.substr(verify + 15);
+    }
+  }
+  return reason.empty() ? "the tool gave no reason" : reason;
 }
 
 // The key's password goes to the tool in a file only this user can read,
 // not on its command line.
 bool WritePasswordFile(const std::string& path, const std::string& password, std::string* error) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0 || write(fd, password.data(), password.size()) != ssize_t(password.size())) {
-    if (fd >= 0) close(fd);
+  bool written = fd >= 0 &&
+                 write(fd, password.data(), password.size()) == ssize_t(password.size());
+  if (fd >= 0 && close(fd) != 0) written = false;
+  if (!written) {
+    if (fd >= 0) unlink(path.c_str());
     *error = "cannot hand the key's password to " + std::string(kTool);
     return false;
   }
-  return close(fd) == 0;
+  return true;
 }
 
 }  // namespace
@@ -72,6 +96,9 @@ bool ReadKeyPassword(const std::string& file, const std::string& variable,
       return false;
     }
     *password = value;
+    // Programs started from here (the linker, the signing tool) do not
+    // inherit it.
+    unsetenv(variable.c_str());
     return true;
   }
   if (file.empty()) return true;
@@ -113,7 +140,7 @@ bool SignExecutable(const std::string& input, const std::string& output,
   if (!ran) return false;
   if (result.exitStatus != 0) {
     *error = "cannot sign with " + Quoted(options.certificate) + " and " + Quoted(options.key) +
-             ": " + FirstProblem(result.output);
+             ": " + SigningProblem(result.output);
     return false;
   }
   return true;
@@ -127,15 +154,17 @@ bool ReadSignature(const std::string& path, bool carriesSignature,
   // table, never from the tool's text, which a certificate's names can fill.
   if (!carriesSignature) return true;
   report->isSigned = true;
+  const bool readable = ReadTableSigner(path, &report->signer);
   std::vector<std::string> arguments = {kTool, "verify", "-in", path};
   if (!trustedCertificates.empty()) arguments.insert(arguments.end(), {"-CAfile", trustedCertificates});
   ProgramResult result;
   if (!RunProgram(arguments, &result, error)) return false;
-  // The subject and the reason are only shown; the verdict is the tool's
-  // exit status (and its success line, which a failed check never has).
-  report->signer = ValueAfter(result.output, "Subject: ");
-  report->valid = result.exitStatus == 0 &&
-                  result.output.find("Signature verification: ok") != std::string::npos;
-  if (!report->valid) report->reason = FirstProblem(result.output);
+  // The verdict: the table holds signed data and the tool vouches for it
+  // by its exit status. The subject and the reason are only shown.
+  report->valid = readable && result.exitStatus == 0;
+  if (!report->valid) {
+    report->reason = readable ? VerificationProblem(result.output)
+                              : "the certificate table holds no signature that can be read";
+  }
   return true;
 }

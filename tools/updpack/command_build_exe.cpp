@@ -213,10 +213,20 @@ void AddBuildExeCommand(CLI::App& app, int& status) {
   command->add_option("--sign-pass-env", options->passwordVariable,
                       "read the key's password from the environment variable NAME")
       ->excludes(passFile);
+  // The old option, which put the password on the command line: hidden,
+  // and refused with the way to give the password now.
+  CLI::Option* passOnCommandLine =
+      command->add_option("--sign-pass")->expected(0, 1)->group("");
   command->add_option("--timestamp-url", options->signing.timestampUrl,
                       "an RFC 3161 time-stamping service for the signature");
   AddPackOptions(command, &options->pack);
-  command->callback([options, &status] {
+  command->callback([options, passOnCommandLine, &status] {
+    if (passOnCommandLine->count() > 0) {
+      throw CLI::ValidationError("--sign-pass",
+                                 "the key's password is not taken on the command line, where "
+                                 "every process can read it: use --sign-pass-file FILE or "
+                                 "--sign-pass-env NAME");
+    }
     if (options->signing.wanted() &&
         (options->signing.certificate.empty() || options->signing.key.empty())) {
       throw CLI::ValidationError("build-exe", "signing needs both --sign-cert and --sign-key");

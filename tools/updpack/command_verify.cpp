@@ -41,8 +41,17 @@ void CheckUpdater(const VerifyOptions& options, const ArchiveOrigin& origin,
     failed->push_back("digest does not match");
   } else {
     std::printf("%s: %s\n", Printable(path).c_str(), DigestStateText(origin.digest));
-    if (origin.digest == DigestState::kNone && options.requireDigest) {
-      failed->push_back("no digest (--require-digest)");
+    if (origin.digest == DigestState::kNone) {
+      if (options.requireDigest) {
+        failed->push_back("no digest (--require-digest)");
+      } else {
+        // Not refused (updaters made before digests carry none), but it
+        // must not pass unseen: the updater cannot tell its archive damaged.
+        std::fflush(stdout);
+        ReportWarning(Quoted(path) +
+                      " carries no digest of its archive, so the updater cannot tell a damaged "
+                      "archive (--require-digest refuses it)");
+      }
     }
   }
   SignatureReport signature;
