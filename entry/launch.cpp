@@ -222,6 +222,9 @@ int DiscoverAndLaunch() {
     ShowErrorFormatted(kMsgNotInstalled, s.gameTitle);
     return 0;
   }
+  // Here, before SETUP.INI is read (a killed run may have had it moved
+  // away); what the running game holds now is tried again before the
+  // update run makes its journal.
   RecoverInterruptedUpdate();
   ShowNotice();
   if (!ReadInstallation()) return 0;

@@ -7,6 +7,7 @@
 #include "core/updater_state.h"
 #include "update/contained_path.h"
 #include "update/run_file_names.h"
+#include "update/end_journaled_run.h"
 #include "update/update_journal.h"
 #include "update/update_plan.h"
 
@@ -16,21 +17,21 @@ UpdatePlan plan;
 
 const char kSetAsideName[] = "~UPD.BAD";
 
-// An empty name (nothing staged or kept) or one of the run's own names
+// An empty name (nothing staged, or no old file) or one of the run's own names
 // beside the target.
 bool IsRunFileOf(const char* target, const char* name) {
   return name[0] == '\0' || (IsRunFileName(target, name) && IsInGameFolders(name));
 }
 
 // The journal names only what a run of this game can have touched: targets
-// and folders in the game's folders, staged and kept files under the run's
+// and folders in the game's folders, staged and old files under the run's
 // own names beside their targets, none reached through a link. Anything
 // else is not a journal of ours and is never acted on.
 bool PlanStaysInGameFolders(const UpdatePlan& p) {
   for (int i = 0; i < p.targetCount; ++i) {
     const TargetRecord& r = p.targets[i];
     if (!IsInGameFolders(r.target) || !IsRunFileOf(r.target, r.staged) ||
-        !IsRunFileOf(r.target, r.kept)) {
+        !IsRunFileOf(r.target, r.oldFileName)) {
       return false;
     }
   }
@@ -41,46 +42,40 @@ bool PlanStaysInGameFolders(const UpdatePlan& p) {
 }
 
 // Moves a journal that is not acted on out of the way, over one set aside
-// before, or deletes it, so that the next run can make its own.
-void SetAside(const char* path) {
+// before, or deletes it, so that the next run can make its own. True when
+// its place is free.
+bool SetAside(const char* path) {
   char aside[kPathSize];
   CopyText(aside, sizeof aside, updaterState.instPath);
   if (JoinPath(aside, sizeof aside, kSetAsideName) &&
       platform.MoveFileExA(path, aside, win::kMoveFileReplaceExisting)) {
-    return;
+    return true;
   }
-  platform.DeleteFileA(path);
+  return platform.DeleteFileA(path) || platform.RemoveDirectoryA(path);
 }
 
 }  // namespace
 
-void RecoverInterruptedUpdate() {
+bool RecoverInterruptedUpdate() {
   const SystemFunctionTable& sys = systemFunctions;
   char path[kPathSize];
   JournalPath(path);
   const win::Dword attributes = sys.GetFileAttributesA(path);
-  if (attributes == win::kInvalidFileAttributes || (attributes & win::kAttributeDirectory)) return;
-  // A link in the journal's place is not a journal of ours: nothing is read
-  // through it.
-  if (attributes & win::kAttributeReparsePoint) {
-    SetAside(path);
-    return;
+  if (attributes == win::kInvalidFileAttributes) return true;
+  // A folder or a link in the journal's place is not a journal of ours:
+  // nothing is read through it.
+  if (attributes & (win::kAttributeDirectory | win::kAttributeReparsePoint)) {
+    return SetAside(path);
   }
   if (attributes & win::kAttributeReadonly) sys.SetFileAttributesA(path, win::kAttributeNormal);
   // Without sharing: fails while another updater works with the journal.
   win::Handle journal = sys.CreateFileA(path, win::kGenericRead, 0, nullptr, win::kOpenExisting,
                                         win::kAttributeNormal, nullptr);
-  if (journal == win::InvalidHandle()) return;
-  const bool read = ReadJournal(journal, &plan);
-  if (read && !PlanStaysInGameFolders(plan)) {
+  if (journal == win::InvalidHandle()) return false;
+  const JournalReading reading = ReadJournal(journal, &plan);
+  if (reading != JournalReading::kRead || !PlanStaysInGameFolders(plan)) {
     sys.CloseHandle(journal);
-    SetAside(path);
-    return;
+    return reading != JournalReading::kFailed && SetAside(path);
   }
-  bool done = read && (plan.replaced ? FinishPlan(plan) : UndoPlan(plan));
-  if (done) {
-    DeleteJournal(journal);
-  } else {
-    sys.CloseHandle(journal);
-  }
+  return EndJournaledRun(journal, plan);
 }

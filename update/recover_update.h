@@ -1,11 +1,15 @@
 #pragma once
 
-// Finishes an update run that was killed on this installation, as found by
-// the journal in the install folder: when every target had been replaced,
-// the kept old files are removed; otherwise every target is put back as it
-// was and what the run made is removed. Then the journal goes. Nothing is
-// shown. A journal that names anything outside the game's folders, a file
-// not of the run's own naming, or a path through a link is never acted on:
-// it is moved aside to "~UPD.BAD" (or deleted), as if there were none. A journal held open by a running updater is left alone, as is one
-// that cannot be read; a read-only one is made writable first.
-void RecoverInterruptedUpdate();
+// Ends an update run that was killed on this installation, as its journal in
+// the install folder says (update_journal.h): finished when it had
+// committed, otherwise undone; files that the player changed since are left
+// as they are. Then the journal goes. Nothing is shown.
+// A journal that is not to be acted on (it cannot be read, is damaged in its
+// middle, is of another version, or names anything outside the game's
+// folders, a file not of the run's own naming or a path through a link) is
+// moved aside to "~UPD.BAD" (or deleted), as if there were none; so is
+// anything else in its place. A read-only journal is made writable first.
+// True when no journal is left to block a new run; false when one is held
+// open by a running updater, or a step failed and the journal stays for the
+// next try.
+bool RecoverInterruptedUpdate();

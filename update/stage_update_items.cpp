@@ -4,6 +4,7 @@
 
 #include "archive/archive_directory.h"
 #include "archive/extract_entry.h"
+#include "core/file_helpers.h"
 #include "core/join_path.h"
 #include "core/platform.h"
 #include "core/system_functions.h"
@@ -23,9 +24,12 @@ struct Stage {
   UpdatePlan* plan;
 };
 
-bool IsExistingFile(const char* path) {
-  win::Dword attributes = systemFunctions.GetFileAttributesA(path);
-  return attributes != win::kInvalidFileAttributes && !(attributes & win::kAttributeDirectory);
+// Whether a file (not a folder) is at `path`; false when that cannot be told.
+bool AskExistingFile(const char* path, bool* exists) {
+  win::Dword attributes = 0;
+  if (!ReadAttributes(path, &attributes)) return false;
+  *exists = attributes != win::kInvalidFileAttributes && !(attributes & win::kAttributeDirectory);
+  return true;
 }
 
 bool SameName(const char* a, const char* b) { return platform.lstrcmpiA(a, b) == 0; }
@@ -34,7 +38,7 @@ bool SameName(const char* a, const char* b) { return platform.lstrcmpiA(a, b) ==
 bool NameInUse(const UpdatePlan& plan, const char* path) {
   for (int i = 0; i < plan.targetCount; ++i) {
     const TargetRecord& r = plan.targets[i];
-    if (SameName(path, r.target) || SameName(path, r.staged) || SameName(path, r.kept)) return true;
+    if (SameName(path, r.target) || SameName(path, r.staged) || SameName(path, r.oldFileName)) return true;
   }
   char target[kPathSize];
   for (int i = 0; i < updaterState.updateItemCount; ++i) {
@@ -66,10 +70,7 @@ bool MakeFolder(const Stage& stage, const char* folder) {
   int index = 0;
   while (index < plan.folderCount && !SameName(plan.folders[index], folder)) ++index;
   if (index == plan.folderCount) {
-    if (index == kMaxPlanFolders || !JournalFolder(stage.journal, folder) ||
-        !FlushJournal(stage.journal)) {
-      return false;
-    }
+    if (index == kMaxPlanFolders || !JournalFolder(stage.journal, folder)) return false;
     CopyText(plan.folders[plan.folderCount++], kPathSize, folder);
   }
   // Only a folder that the run made is the run's to remove.
@@ -125,12 +126,13 @@ bool WriteStaged(const Stage& stage, TargetRecord* r, const void* bytes, uint32_
   sound = sound && (time == nullptr || platform.SetFileTime(file, time, time, time));
   sys.CloseHandle(file);
   if (!sound) return false;
+  r->writtenSize = size;
   r->hasNewTime = time != nullptr;
   if (time != nullptr) r->newTime = *time;
   // The old file's place while the targets are replaced.
-  if (r->attributes == win::kInvalidFileAttributes || r->kept[0] != '\0') return true;
-  return ChooseFreeName(*stage.plan, r->target, r->kept) &&
-         JournalKept(stage.journal, index, r->kept);
+  if (r->attributes == win::kInvalidFileAttributes || r->oldFileName[0] != '\0') return true;
+  return ChooseFreeName(*stage.plan, r->target, r->oldFileName) &&
+         JournalOldFileName(stage.journal, index, r->oldFileName);
 }
 
 // Forgets a staged file that could not be written whole.
@@ -153,7 +155,7 @@ TargetRecord* RecordFor(const Stage& stage, const char* target, win::Dword attri
 // time of the rewrite). False when the file cannot be read whole; the
 // archive entry is written instead then. A read-only file, which the
 // rewrite could not replace, stays as it is.
-bool StageKeptContent(const Stage& stage, const char* target, const char* current,
+bool StageDataRewrite(const Stage& stage, const char* target, const char* current,
                       bool* sound) {
   const SystemFunctionTable& sys = systemFunctions;
   win::Handle file = sys.CreateFileA(current, win::kGenericRead, win::kFileShareRead, nullptr,
@@ -168,9 +170,11 @@ bool StageKeptContent(const Stage& stage, const char* target, const char* curren
   win::Dword read = 0;
   bool whole = block != nullptr && sys.ReadFile(file, block, size, &read, nullptr) && read == size;
   sys.CloseHandle(file);
-  const win::Dword attributes = whole ? sys.GetFileAttributesA(current) : 0;
-  if (whole && attributes != win::kInvalidFileAttributes &&
-      !(attributes & win::kAttributeReadonly)) {
+  win::Dword attributes = 0;
+  if (whole && !ReadAttributes(current, &attributes)) {
+    *sound = false;
+  } else if (whole && attributes != win::kInvalidFileAttributes &&
+             !(attributes & win::kAttributeReadonly)) {
     TargetRecord* r = RecordFor(stage, target, attributes);
     const bool fresh = r != nullptr && r->staged[0] == '\0';
     *sound = r != nullptr && WriteStaged(stage, r, block, size, nullptr);
@@ -188,18 +192,15 @@ bool StageEntry(const Stage& stage, const UpdateItem& item, const char* target,
   const ArchiveEntry* entry = PrepareEntry(item.path + item.nameOffset, target, &content);
   if (entry == nullptr) return false;
   bool sound = false;
-  const win::Dword attributes = systemFunctions.GetFileAttributesA(current);
+  win::Dword attributes = 0;
+  const bool known = ReadAttributes(current, &attributes);
   const bool exists = attributes != win::kInvalidFileAttributes;
-  if (!exists || !(attributes & win::kAttributeDirectory)) {
+  if (known && (!exists || !(attributes & win::kAttributeDirectory))) {
     TargetRecord* r = RecordFor(stage, target, attributes);
     if (r != nullptr) {
-      // The old attributes are on the disk before they change.
+      // The old attributes are on the disk (the T record) before they change.
       if (exists && (attributes & win::kAttributeReadonly)) {
-        if (FlushJournal(stage.journal)) {
-          systemFunctions.SetFileAttributesA(current, win::kAttributeNormal);
-        } else {
-          r = nullptr;
-        }
+        systemFunctions.SetFileAttributesA(current, win::kAttributeNormal);
       }
       sound = r != nullptr &&
               ((item.modeCode == kModeNewer && exists &&
@@ -225,11 +226,13 @@ bool StageItem(const Stage& stage, const UpdateItem& item) {
   // An earlier item of the same target decides through what it staged.
   const TargetRecord* earlier = FindTarget(*stage.plan, target);
   const char* current = earlier != nullptr && earlier->staged[0] != '\0' ? earlier->staged : target;
-  if ((stage.overwriteOnly || item.modeCode == kModeOverwrite) && !IsExistingFile(current)) {
-    return true;
+  if (stage.overwriteOnly || item.modeCode == kModeOverwrite) {
+    bool exists = false;
+    if (!AskExistingFile(current, &exists)) return false;
+    if (!exists) return true;
   }
   bool sound = true;
-  if (item.modeCode == kModeData && StageKeptContent(stage, target, current, &sound)) {
+  if (item.modeCode == kModeData && StageDataRewrite(stage, target, current, &sound)) {
     return sound;
   }
   return StageEntry(stage, item, target, current);
@@ -237,20 +240,25 @@ bool StageItem(const Stage& stage, const UpdateItem& item) {
 
 }  // namespace
 
-bool FlushStagedFiles(win::Handle journal, const UpdatePlan& plan) {
-  if (!FlushJournal(journal)) return false;
-  for (int i = 0; i < plan.targetCount; ++i) {
-    const char* staged = plan.targets[i].staged;
-    if (staged[0] == '\0') continue;
-    win::Handle file = systemFunctions.CreateFileA(staged, win::kGenericWrite, 0, nullptr,
-                                                   win::kOpenExisting, win::kAttributeNormal,
-                                                   nullptr);
+bool CommitStagedFiles(win::Handle journal, UpdatePlan* plan) {
+  const SystemFunctionTable& sys = systemFunctions;
+  for (int i = 0; i < plan->targetCount; ++i) {
+    TargetRecord& r = plan->targets[i];
+    if (r.staged[0] == '\0') continue;
+    win::Handle file = sys.CreateFileA(r.staged, win::kGenericWrite, 0, nullptr,
+                                       win::kOpenExisting, win::kAttributeNormal, nullptr);
     if (file == win::InvalidHandle()) return false;
+    // The write time as the file keeps it (a rewrite's own time included).
+    const bool read = platform.GetFileTime(file, nullptr, nullptr, &r.writtenTime) != 0;
     const bool flushed = platform.FlushFileBuffers(file) != 0;
-    systemFunctions.CloseHandle(file);
-    if (!flushed) return false;
+    sys.CloseHandle(file);
+    r.written = read && flushed;
+    if (!r.written || !JournalWritten(journal, i, r)) return false;
   }
-  return true;
+  // From the try on: a C that failed may still reach the disk, so a run that
+  // fails from here gives up with U.
+  plan->committed = true;
+  return JournalCommitted(journal);
 }
 
 bool StageUpdateItems(bool overwriteOnly, win::Handle journal, UpdatePlan* plan) {

@@ -12,6 +12,6 @@
 // through ShowError).
 bool StageUpdateItems(bool overwriteOnly, win::Handle journal, UpdatePlan* plan);
 
-// Puts the journal and every staged file on the disk, so that no replace
-// can point a name at content that a power cut would lose.
-bool FlushStagedFiles(win::Handle journal, const UpdatePlan& plan);
+// Puts every staged file on the disk and records what it holds (W), then
+// commits the run (C): from here a killed run is finished, not undone.
+bool CommitStagedFiles(win::Handle journal, UpdatePlan* plan);

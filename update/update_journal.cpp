@@ -11,7 +11,8 @@
 namespace {
 
 const char kJournalName[] = "~UPD.JNL";
-const char kHeader[] = "UPDJ 1";
+const char kHeader[] = "UPDJ 2";
+// 16 targets of 7 records at most, each under 600 bytes, with room to spare.
 constexpr uint32_t kMaxJournalSize = 0x10000;
 constexpr int kLineSize = kLongTextSize;
 
@@ -27,7 +28,7 @@ char* PutHex(char* out, uint64_t value, int digits) {
   return out + digits;
 }
 
-// Writes "<body>\t<checksum>\r\n".
+// Writes "<body>\t<checksum>\r\n" and flushes it (invariant 1).
 bool Append(win::Handle journal, const char* body) {
   char line[kLineSize + 16];
   size_t length = std::strlen(body);
@@ -39,7 +40,8 @@ bool Append(win::Handle journal, const char* body) {
   *end++ = '\n';
   win::Dword size = win::Dword(end - line);
   win::Dword written = 0;
-  return systemFunctions.WriteFile(journal, line, size, &written, nullptr) && written == size;
+  return systemFunctions.WriteFile(journal, line, size, &written, nullptr) && written == size &&
+         platform.FlushFileBuffers(journal) != 0;
 }
 
 bool AppendIndexed(win::Handle journal, char kind, int index, const char* path) {
@@ -94,9 +96,11 @@ bool ReadPath(const char* p, char* path) {
 // Applies one record's body to the plan; false when it makes no sense.
 bool ApplyRecord(const char* p, UpdatePlan* plan) {
   const char kind = *p++;
-  if (kind == 'R') {
-    plan->replaced = *p == '\0';
-    return plan->replaced;
+  // Nothing follows U; only U follows C.
+  if (plan->undone || (plan->committed && kind != 'U')) return false;
+  if (kind == 'C' || kind == 'U') {
+    (kind == 'C' ? plan->committed : plan->undone) = true;
+    return *p == '\0';
   }
   if (*p++ != ' ') return false;
   int index = 0;
@@ -131,7 +135,22 @@ bool ApplyRecord(const char* p, UpdatePlan* plan) {
     case 'S':
       return ReadIndex(p, plan->targetCount, &index) && ReadPath(p, plan->targets[index].staged);
     case 'K':
-      return ReadIndex(p, plan->targetCount, &index) && ReadPath(p, plan->targets[index].kept);
+      return ReadIndex(p, plan->targetCount, &index) && ReadPath(p, plan->targets[index].oldFileName);
+    case 'W': {
+      if (!ReadIndex(p, plan->targetCount, &index)) return false;
+      TargetRecord& r = plan->targets[index];
+      uint64_t allTimes = 0, size = 0;
+      if (!ReadHex(p, 1, &allTimes) || allTimes > 1 || !ReadHex(p, 16, &size) ||
+          !ParseHex(p, 16, &value) || p[16] != '\0') {
+        return false;
+      }
+      r.hasNewTime = allTimes != 0;
+      r.written = true;
+      r.writtenSize = size;
+      r.writtenTime = win::ToFileTime(value);
+      r.newTime = r.writtenTime;
+      return true;
+    }
     default:
       return false;
   }
@@ -151,7 +170,7 @@ win::Handle CreateJournal() {
       systemFunctions.CreateFileA(path, win::kGenericWrite, 0, nullptr, win::kCreateNew,
                                   win::kAttributeNormal, nullptr);
   if (journal == win::InvalidHandle()) return journal;
-  if (Append(journal, kHeader) && FlushJournal(journal)) return journal;
+  if (Append(journal, kHeader)) return journal;
   DeleteJournal(journal);
   return win::InvalidHandle();
 }
@@ -182,15 +201,23 @@ bool JournalStaged(win::Handle journal, int index, const char* staged) {
   return AppendIndexed(journal, 'S', index, staged);
 }
 
-bool JournalKept(win::Handle journal, int index, const char* kept) {
-  return AppendIndexed(journal, 'K', index, kept);
+bool JournalOldFileName(win::Handle journal, int index, const char* oldFileName) {
+  return AppendIndexed(journal, 'K', index, oldFileName);
 }
 
-bool JournalReplaced(win::Handle journal) {
-  return Append(journal, "R") && FlushJournal(journal);
+bool JournalWritten(win::Handle journal, int index, const TargetRecord& record) {
+  char body[kLineSize];
+  char* p = body + FormatText(body, 16, "W %d %c ", index, record.hasNewTime ? '1' : '0');
+  p = PutHex(p, record.writtenSize, 16);
+  *p++ = ' ';
+  p = PutHex(p, win::ToUint64(record.writtenTime), 16);
+  *p = '\0';
+  return Append(journal, body);
 }
 
-bool FlushJournal(win::Handle journal) { return platform.FlushFileBuffers(journal) != 0; }
+bool JournalCommitted(win::Handle journal) { return Append(journal, "C"); }
+
+bool JournalUndone(win::Handle journal) { return Append(journal, "U"); }
 
 bool DeleteJournal(win::Handle journal) {
   systemFunctions.CloseHandle(journal);
@@ -200,32 +227,64 @@ bool DeleteJournal(win::Handle journal) {
          systemFunctions.GetFileAttributesA(path) == win::kInvalidFileAttributes;
 }
 
-bool ReadJournal(win::Handle journal, UpdatePlan* plan) {
+// True when a sound line (its checksum fits) starts anywhere in `text`
+// after a damaged one: the damage is not a last record cut short.
+bool SoundLineFollows(const char* text) {
+  for (const char* line = std::strstr(text, "\r\n"); line != nullptr;
+       line = std::strstr(line + 2, "\r\n")) {
+    const char* start = line + 2;
+    const char* end = std::strstr(start, "\r\n");
+    if (end == nullptr) return false;
+    const char* tab = end - 9;
+    uint64_t sum = 0;
+    if (tab >= start && *tab == '\t' && ParseHex(tab + 1, 8, &sum) &&
+        uint32_t(sum) == Checksum(start, size_t(tab - start))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+JournalReading ReadJournal(win::Handle journal, UpdatePlan* plan) {
   std::memset(plan, 0, sizeof *plan);
   win::Dword sizeHigh = 0;
   const win::Dword size = systemFunctions.GetFileSize(journal, &sizeHigh);
-  if (size == win::kInvalidFileSize || sizeHigh != 0 || size > kMaxJournalSize) return false;
+  if (size == win::kInvalidFileSize) return JournalReading::kFailed;
+  if (sizeHigh != 0 || size > kMaxJournalSize) return JournalReading::kNotOurs;
   auto* text = static_cast<char*>(platform.GlobalAlloc(win::kGmemFixed, size + 1));
-  if (text == nullptr) return false;
+  if (text == nullptr) return JournalReading::kFailed;
   win::Dword read = 0;
-  const bool whole = systemFunctions.ReadFile(journal, text, size, &read, nullptr) && read == size;
-  text[whole ? size : 0] = '\0';
+  if (!systemFunctions.ReadFile(journal, text, size, &read, nullptr) || read != size) {
+    platform.GlobalFree(text);
+    return JournalReading::kFailed;
+  }
+  bool actOn = true;
+  // A power cut can leave zeros where the last record was being written;
+  // they fail that line's checksum like any other damage.
+  for (win::Dword i = 0; i < size; ++i) {
+    if (text[i] == '\0') text[i] = '\x01';
+  }
+  text[size] = '\0';
   bool headerSeen = false;
-  for (char* line = text; whole;) {
+  for (char* line = text; actOn;) {
     char* end = std::strstr(line, "\r\n");
-    if (end == nullptr) break;  // cut short
+    if (end == nullptr) break;  // the last record, cut short (invariant 1)
     *end = '\0';
     char* tab = std::strrchr(line, '\t');
     uint64_t sum = 0;
-    if (tab == nullptr || end - tab != 9 || !ParseHex(tab + 1, 8, &sum) ||
-        uint32_t(sum) != Checksum(line, size_t(tab - line))) {
+    const bool sound = tab != nullptr && end - tab == 9 && ParseHex(tab + 1, 8, &sum) &&
+                       uint32_t(sum) == Checksum(line, size_t(tab - line));
+    if (sound) *tab = '\0';
+    if (!sound || (headerSeen ? !ApplyRecord(line, plan) : std::strcmp(line, kHeader) != 0)) {
+      // Not ours to act on: a header of another version, a record that makes
+      // no sense, or a damaged line that is not the last.
+      *end = '\r';
+      actOn = !sound && headerSeen && !SoundLineFollows(end);
       break;
     }
-    *tab = '\0';
-    if (!headerSeen ? std::strcmp(line, kHeader) != 0 : !ApplyRecord(line, plan)) break;
     headerSeen = true;
     line = end + 2;
   }
   platform.GlobalFree(text);
-  return whole;
+  return actOn ? JournalReading::kRead : JournalReading::kNotOurs;
 }

@@ -1,9 +1,65 @@
-// The update run's journal: "~UPD.JNL" in the install folder. Each step of
-// the run that changes the installation is written to it before the step is
-// made, so that the next start of an updater can undo or finish a run that
-// was killed; it is flushed before a step that the disk could keep without
-// its record (docs/update-run.md describes the format and the order).
-// While a run or a recovery works, it holds the journal open without sharing.
+// The update run's journal: "~UPD.JNL" in the install folder, from which the
+// next start of an updater finishes or undoes a run that was killed or lost
+// its power. While a run or a recovery works, it holds the journal open
+// without sharing.
+//
+// Format. Text, code page 932, one record a line: the record, a tab, the
+// FNV-1a checksum of the record (8 lowercase hex digits), CR LF. The first
+// line is the header "UPDJ <version>".
+//
+//   F <path>                          a folder that the run makes
+//   T <n> <attr> <known> <c> <a> <w> <path>
+//                                     target n (0-15, in order) before the
+//                                     run touched it: attributes (8 hex
+//                                     digits; ffffffff: no file), whether
+//                                     its times were read (0/1), its
+//                                     creation, access and write times (16
+//                                     hex digits each)
+//   S <n> <path>                      the file staged beside target n
+//   K <n> <path>                      the name target n's old file moves to
+//   W <n> <all> <size> <write> ...    what the run wrote to the staged file
+//                                     of target n: whether all three times
+//                                     are set to <write> after the replace
+//                                     (0/1), its size and last-write time
+//                                     (16 hex digits each)
+//   C                                 committed: every staged file is whole
+//                                     and on the disk; the run is finished
+//                                     from here on
+//   U                                 the run gave up after it tried to
+//                                     write C: every target is put back
+//                                     (C may or may not have reached the
+//                                     disk before it)
+//
+// Invariants that the run (apply_update_items.cpp, stage_update_items.cpp)
+// and recovery (recover_update.cpp) keep:
+//   1. A record is written and flushed before the step that it describes,
+//      and before the next record: so only the last line of a journal can
+//      be cut short or damaged by a crash or a power cut. A damaged line
+//      with a sound line after it is damage of another kind; such a journal
+//      is never acted on.
+//   2. No target is renamed before C is on the disk, and C is written only
+//      after every staged file and its W record are flushed.
+//   3. Without C, or with U, recovery undoes the run: the old
+//      files are moved back, staged and new files removed, attributes and
+//      times restored, folders that the run made removed when empty.
+//      With C and no U it finishes the run: each staged file takes its
+//      target's place, the old ones go.
+//   4. A file that is neither what the run found (T's write time) nor what
+//      it wrote (W) belongs to the player, who changed it after the run: it
+//      is never overwritten, moved or removed. Only the run's own staged
+//      and kept files around it are removed.
+//   5. Every step of recovery can be repeated and is repeated until it
+//      holds: a start killed during recovery is finished by the next one.
+//      What cannot be undone without harm (a folder that now holds other
+//      files) is left as it is and is no failure.
+//   6. The journal is deleted last, once the run is whole; a journal that is
+//      not acted on (unreadable, too large, damaged in its middle, of
+//      another version, or naming anything outside the game's folders) is
+//      moved aside to "~UPD.BAD", so no journal blocks every later run.
+//
+// Version rule: the header's version changes whenever a record changes its
+// meaning. A reader acts only on its own version; any other is set aside
+// (invariant 6), never half understood.
 #pragma once
 
 #include "core/win_types.h"
@@ -16,19 +72,25 @@ void JournalPath(char* path);
 // cannot be written (nothing is left behind then).
 win::Handle CreateJournal();
 
-// Records, written (not flushed); false when that failed.
+// Records, each written and flushed (invariant 1); false when that failed.
 bool JournalFolder(win::Handle journal, const char* folder);
 bool JournalTarget(win::Handle journal, int index, const TargetRecord& record);
 bool JournalStaged(win::Handle journal, int index, const char* staged);
-bool JournalKept(win::Handle journal, int index, const char* kept);
-// The end of the replace, written and flushed.
-bool JournalReplaced(win::Handle journal);
-// Puts what was written on the disk.
-bool FlushJournal(win::Handle journal);
+bool JournalOldFileName(win::Handle journal, int index, const char* oldFileName);
+bool JournalWritten(win::Handle journal, int index, const TargetRecord& record);
+bool JournalCommitted(win::Handle journal);
+bool JournalUndone(win::Handle journal);
 
 // Closes the journal and deletes it (tried twice). False when it stays.
 bool DeleteJournal(win::Handle journal);
 
-// Rebuilds the plan from an open journal: its records up to the first that
-// is cut short or damaged. False when the journal cannot be read.
-bool ReadJournal(win::Handle journal, UpdatePlan* plan);
+enum class JournalReading {
+  kRead,     // the plan holds every record, up to a last one cut short
+  kNotOurs,  // not to be acted on: too large, of another version, a record
+             // that makes no sense, or a damaged line with a sound one after
+  kFailed,   // a call failed: to be tried again
+};
+
+// Rebuilds the plan from an open journal (invariant 1: only its last record
+// can be cut short or damaged by a crash).
+JournalReading ReadJournal(win::Handle journal, UpdatePlan* plan);

@@ -1,69 +1,165 @@
 #include "update/update_plan.h"
 
+#include "core/file_helpers.h"
 #include "core/platform.h"
 #include "core/system_functions.h"
+#include "update/contained_path.h"
 
 namespace {
 
-bool Exists(const char* path) {
-  return path[0] != '\0' && systemFunctions.GetFileAttributesA(path) != win::kInvalidFileAttributes;
+// Whose a file at a target's name is, told by its size and last-write time.
+enum class Owner {
+  kNone,     // no file there
+  kRun,      // what the run wrote (the W record)
+  kOld,      // what the run found there (the T record's write time)
+  kPlayer,   // neither: changed since, never touched by the run
+  kUnknown,  // there, but it cannot be read now
+};
+
+Owner OwnerOf(const TargetRecord& r) {
+  const SystemFunctionTable& sys = systemFunctions;
+  win::Handle file = sys.CreateFileA(r.target, win::kGenericRead, win::kFileShareRead, nullptr,
+                                     win::kOpenExisting, win::kAttributeNormal, nullptr);
+  if (file == win::InvalidHandle()) {
+    const win::Dword attributes = sys.GetFileAttributesA(r.target);
+    if (attributes == win::kInvalidFileAttributes) return Owner::kNone;
+    return (attributes & win::kAttributeDirectory) ? Owner::kPlayer : Owner::kUnknown;
+  }
+  win::Dword sizeHigh = 0;
+  const win::Dword sizeLow = sys.GetFileSize(file, &sizeHigh);
+  win::FileTime lastWrite{};
+  const bool read = sizeLow != win::kInvalidFileSize &&
+                    platform.GetFileTime(file, nullptr, nullptr, &lastWrite) != 0;
+  sys.CloseHandle(file);
+  if (!read) return Owner::kUnknown;
+  const uint64_t size = uint64_t(sizeHigh) << 32 | sizeLow;
+  const uint64_t time = win::ToUint64(lastWrite);
+  if (r.written && size == r.writtenSize && time == win::ToUint64(r.writtenTime)) {
+    return Owner::kRun;
+  }
+  // Where there was no file, any other is the player's. Without the old
+  // times nothing tells the old file from a changed one: it is taken as the
+  // old file.
+  if (r.attributes == win::kInvalidFileAttributes) return Owner::kPlayer;
+  if (!r.timesKnown || time == win::ToUint64(r.times[2])) return Owner::kOld;
+  return Owner::kPlayer;
 }
 
 // Removes the file at `path`, read-only or not; true when it is gone. The
 // delete is tried first: a failure says more than an attribute read.
 bool RemoveIfThere(const char* path) {
-  if (path[0] == '\0' || platform.DeleteFileA(path) || !Exists(path)) return true;
+  if (path[0] == '\0' || platform.DeleteFileA(path) || IsAbsent(path)) return true;
   return systemFunctions.SetFileAttributesA(path, win::kAttributeNormal) &&
          platform.DeleteFileA(path);
 }
 
-// Gives the file at `path` the three times (when it is there).
-bool SetTimes(const char* path, const win::FileTime times[3]) {
-  win::Handle file = systemFunctions.CreateFileA(path, win::kFileWriteAttributes, 0, nullptr,
-                                                 win::kOpenExisting, win::kAttributeNormal, nullptr);
-  if (file == win::InvalidHandle()) return !Exists(path);
-  bool set = platform.SetFileTime(file, &times[0], &times[1], &times[2]) != 0;
-  systemFunctions.CloseHandle(file);
-  return set;
+bool Move(const char* from, const char* to, win::Dword flags) {
+  return platform.MoveFileExA(from, to, flags) != 0;
 }
 
-// Moves the old file back from its kept name, when it is there.
-bool PutBack(const TargetRecord& r) {
-  const win::Dword flags = win::kMoveFileReplaceExisting | win::kMoveFileWriteThrough;
-  if (platform.MoveFileExA(r.kept, r.target, flags) || !Exists(r.kept)) return true;
-  // A pass cut short may have made the new file read-only already.
-  systemFunctions.SetFileAttributesA(r.target, win::kAttributeNormal);
-  return platform.MoveFileExA(r.kept, r.target, flags) != 0;
+// Moves the old file back over `r.target`; `putBack` tells whether it was
+// there to move. A file of the player's at the target stays, and the old
+// one, a leftover now, goes.
+bool PutOldFileBack(const TargetRecord& r, bool* putBack) {
+  *putBack = Move(r.oldFileName, r.target, win::kMoveFileWriteThrough);
+  if (*putBack) return true;
+  const Owner owner = OwnerOf(r);
+  switch (owner) {
+    case Owner::kUnknown:
+      return false;
+    case Owner::kNone:  // nothing in the way: the old file is gone already
+      return IsAbsent(r.oldFileName);
+    case Owner::kPlayer:
+      return RemoveIfThere(r.oldFileName);
+    case Owner::kRun:
+    case Owner::kOld: {
+      const win::Dword replace = win::kMoveFileReplaceExisting | win::kMoveFileWriteThrough;
+      *putBack = Move(r.oldFileName, r.target, replace);
+      if (!*putBack && !IsAbsent(r.oldFileName)) {
+        // A pass cut short may have left the new file read-only.
+        systemFunctions.SetFileAttributesA(r.target, win::kAttributeNormal);
+        *putBack = Move(r.oldFileName, r.target, replace);
+      }
+      return *putBack || IsAbsent(r.oldFileName);
+    }
+  }
+  return false;
 }
 
-bool RestoreAttributes(const TargetRecord& r) {
-  return systemFunctions.GetFileAttributesA(r.target) == r.attributes ||
-         systemFunctions.SetFileAttributesA(r.target, r.attributes) || !Exists(r.target);
-}
-
-// Existence is asked only where an action cannot tell by itself.
 bool UndoTarget(const TargetRecord& r) {
   const bool existed = r.attributes != win::kInvalidFileAttributes;
-  bool sound = true;
-  if (r.staged[0] != '\0') {
-    // Until the old file is back, the target is not the old file and keeps
-    // its state.
-    if (r.kept[0] != '\0' && !PutBack(r)) return false;
-    // A target that had no file is removed only once the staged file has
-    // taken its place: a file there while the staged one is still beside it
-    // is not the run's.
-    const bool stagedRemoved = platform.DeleteFileA(r.staged) != 0;
-    if (!stagedRemoved && Exists(r.staged)) {
-      sound = false;
-    } else if (!stagedRemoved && !existed) {
-      sound &= RemoveIfThere(r.target);
+  bool putBack = false;
+  if (r.oldFileName[0] != '\0' && !PutOldFileBack(r, &putBack)) return false;
+  if (!RemoveIfThere(r.staged)) return false;
+  // A new file of the run where there was none goes.
+  if (!existed && r.staged[0] != '\0') {
+    const Owner owner = OwnerOf(r);
+    if (owner == Owner::kUnknown || (owner == Owner::kRun && !RemoveIfThere(r.target))) {
+      return false;
     }
-    // A name that was removed a moment before can lend its times to the
-    // file that takes it: all three are set again.
-    if (existed && r.timesKnown) sound &= SetTimes(r.target, r.times);
   }
-  if (existed) sound &= RestoreAttributes(r);
-  return sound;
+  if (!existed) return true;
+  // The old file's times (a name removed a moment before can lend its
+  // creation time to the file that takes it) and attributes, unless the
+  // file at the target is the player's now.
+  if (!putBack && OwnerOf(r) != Owner::kOld) return true;
+  if (r.timesKnown && r.staged[0] != '\0' &&
+      !SetFileTimes(r.target, r.times[0], r.times[1], r.times[2])) {
+    return false;
+  }
+  return systemFunctions.GetFileAttributesA(r.target) == r.attributes ||
+         systemFunctions.SetFileAttributesA(r.target, r.attributes);
+}
+
+// Finishing a target: the old file out of the way, the staged one in its
+// place, its times. After a crash, a target that the player changed since
+// the run left it is not replaced; its staged file goes. The run itself,
+// placing what it has just staged, knows every file as it left it.
+bool PlaceStaged(const TargetRecord& r, bool afterCrash) {
+  if (r.staged[0] == '\0') return true;
+  // A link made inside the game's folders since the run began stops it.
+  if (!IsInGameFolders(r.target)) return false;
+  bool playerWins = false;
+  if (r.attributes != win::kInvalidFileAttributes) {
+    // Asked before the move: a file that the player changed is not moved.
+    switch (afterCrash ? OwnerOf(r) : Owner::kOld) {
+      case Owner::kNone:  // moved before
+      case Owner::kRun:   // replaced before
+        break;
+      case Owner::kPlayer:
+        playerWins = true;
+        break;
+      case Owner::kOld:
+        if (!Move(r.target, r.oldFileName, 0)) return false;
+        break;
+      case Owner::kUnknown:
+        return false;
+    }
+  }
+  bool placed = false;
+  if (!playerWins) {
+    placed = Move(r.staged, r.target, win::kMoveFileWriteThrough);
+    if (!placed && !afterCrash) return false;
+    if (!placed) {
+      switch (OwnerOf(r)) {
+        case Owner::kRun:  // in place before
+          if (!IsAbsent(r.staged)) return false;
+          break;
+        case Owner::kNone:
+        case Owner::kUnknown:
+          return false;
+        case Owner::kOld:
+        case Owner::kPlayer:  // a file took the empty place: the player's
+          playerWins = true;
+          break;
+      }
+    }
+  }
+  if (playerWins) return RemoveIfThere(r.staged);
+  // NTFS gives a name removed a moment before its creation time to the
+  // file that takes the name: all three times are set after the move.
+  if (!r.hasNewTime || (!placed && OwnerOf(r) != Owner::kRun)) return true;
+  return SetFileTimes(r.target, r.newTime, r.newTime, r.newTime);
 }
 
 }  // namespace
@@ -71,18 +167,28 @@ bool UndoTarget(const TargetRecord& r) {
 bool UndoPlan(const UpdatePlan& plan) {
   bool sound = true;
   for (int i = plan.targetCount - 1; i >= 0; --i) sound &= UndoTarget(plan.targets[i]);
+  return sound;
+}
+
+bool RemoveMadeFolders(const UpdatePlan& plan) {
+  bool sound = true;
   for (int i = plan.folderCount - 1; i >= 0; --i) {
     const char* folder = plan.folders[i];
-    if (plan.folderMade[i]) sound &= platform.RemoveDirectoryA(folder) || !Exists(folder);
+    if (plan.folderMade[i]) sound &= platform.RemoveDirectoryA(folder) || IsAbsent(folder);
   }
   return sound;
 }
 
-bool FinishPlan(const UpdatePlan& plan) {
-  bool sound = true;
+bool PlaceStagedFiles(const UpdatePlan& plan, bool afterCrash) {
   for (int i = 0; i < plan.targetCount; ++i) {
-    sound &= RemoveIfThere(plan.targets[i].kept);
-    sound &= RemoveIfThere(plan.targets[i].staged);
+    if (!PlaceStaged(plan.targets[i], afterCrash)) return false;
   }
+  return true;
+}
+
+bool FinishPlan(const UpdatePlan& plan) {
+  if (!plan.placed && !PlaceStagedFiles(plan, true)) return false;
+  bool sound = true;
+  for (int i = 0; i < plan.targetCount; ++i) sound &= RemoveIfThere(plan.targets[i].oldFileName);
   return sound;
 }

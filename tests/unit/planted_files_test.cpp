@@ -70,13 +70,13 @@ class PlantedFiles : public UpdateRunTest {
           ASSERT_TRUE(JournalStaged(journal, r.index, path.c_str()));
           break;
         case 'K':
-          ASSERT_TRUE(JournalKept(journal, r.index, path.c_str()));
+          ASSERT_TRUE(JournalOldFileName(journal, r.index, path.c_str()));
           break;
         case 'F':
           ASSERT_TRUE(JournalFolder(journal, path.c_str()));
           break;
         case 'R':
-          ASSERT_TRUE(JournalReplaced(journal));
+          ASSERT_TRUE(JournalCommitted(journal));
           break;
       }
     }

@@ -99,7 +99,7 @@ HWND FindMessageBox() {
 
 // The wizard: a top-level window of the dialog class (atom 0x8002) with
 // this caption (UTF-8).
-HWND FindWizard(const char* caption) {
+HWND FindWizardByCaption(const char* caption) {
   return FindWindowW(reinterpret_cast<LPCWSTR>(MAKEINTATOM(0x8002)), Wide(caption).c_str());
 }
 
@@ -111,6 +111,20 @@ HWND WaitFor(Find find, DWORD timeoutMs) {
     if (GetTickCount() - start >= timeoutMs) return nullptr;
     Sleep(kPollMs);
   }
+}
+
+// The wizard once it has settled: visible, and its caption reads back as
+// it was found by (a window just made can be found before it is shown or
+// while its caption is being set).
+HWND SettledWizard(const char* caption) {
+  HWND wizard = FindWizardByCaption(caption);
+  return wizard != nullptr && IsWindowVisible(wizard) && TextOf(wizard) == caption ? wizard
+                                                                                    : nullptr;
+}
+
+// The settled wizard, waited for up to 5 s.
+HWND FindWizard(const char* caption) {
+  return WaitFor([&] { return SettledWizard(caption); }, 5000);
 }
 
 bool WaitGone(HWND window, DWORD timeoutMs) {
@@ -317,7 +331,7 @@ const Verb kVerbs[] = {
      }},
     {"wait-wizard", 2, "wait-wizard CAPTION MS: wait for the wizard and print it",
      [](char** a) {
-       HWND wizard = WaitFor([&] { return FindWizard(a[0]); }, Milliseconds(a[1]));
+       HWND wizard = WaitFor([&] { return SettledWizard(a[0]); }, Milliseconds(a[1]));
        if (wizard == nullptr) {
          Say("TIMEOUT: no wizard \"%s\" within %s ms", a[0], a[1]);
          return kTimedOut;
@@ -384,7 +398,7 @@ const Verb kVerbs[] = {
      }},
     {"wait-gone", 2, "wait-gone CAPTION MS: wait until the wizard has closed",
      [](char** a) {
-       HWND wizard = FindWizard(a[0]);
+       HWND wizard = FindWizardByCaption(a[0]);
        if (wizard != nullptr && !WaitGone(wizard, Milliseconds(a[1]))) {
          Say("TIMEOUT: the wizard \"%s\" stayed open %s ms", a[0], a[1]);
          return kTimedOut;
