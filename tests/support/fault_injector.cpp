@@ -166,3 +166,16 @@ const std::vector<std::string>& FaultInjector::FileEntries() {
       "FlushFileBuffers", "RemoveDirectoryA"};
   return entries;
 }
+
+const std::vector<std::string>& FaultInjector::AllEntries() {
+  static const std::vector<std::string> entries = [] {
+    std::vector<std::string> names;
+    using namespace platform_failure;
+#define UPDATER_FAILING_NAME(table, library, fragments, result, name, parameters, failure) \
+  if (intptr_t(failure) != kCannotFail && kHook##name != kHookGetProcAddress) names.push_back(#name);
+    UPDATER_PLATFORM_FUNCTIONS(UPDATER_FAILING_NAME)
+#undef UPDATER_FAILING_NAME
+    return names;
+  }();
+  return entries;
+}

@@ -35,4 +35,7 @@ class FaultInjector {
   // Entries that read, write, rename or delete files and folders or read or
   // set their attributes or times.
   static const std::vector<std::string>& FileEntries();
+  // Every entry that can fail, but GetProcAddress (which the injector
+  // answers itself).
+  static const std::vector<std::string>& AllEntries();
 };
