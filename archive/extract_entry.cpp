@@ -12,20 +12,13 @@
 #include "core/updater_state.h"
 #include "texts.h"
 
-namespace {
-
-// Stops with the disk-space message when the destination's drive has fewer
-// free bytes than `needed`. A drive whose free space cannot be asked passes:
-// the write itself then fails without touching the installed file.
-bool EnoughSpace(const char* destinationPath, uint32_t needed) {
+bool EnoughSpace(const char* destinationPath, uint64_t needed) {
   char drive[3];
   uint32_t missing = 0;
   if (!DriveLacksSpace(destinationPath, needed, drive, &missing)) return true;
   ShowErrorFormatted(kMsgDiskSpace, drive, unsigned(missing));
   return false;
 }
-
-}  // namespace
 
 bool ExistingFileIsNewer(const char* path, win::FileTime entryTime) {
   const SystemFunctionTable& sys = systemFunctions;
@@ -96,7 +89,9 @@ const ArchiveEntry* PrepareEntry(const char* name, const char* destinationPath,
     ShowError(kMsgEntryNotFound);
     return nullptr;
   }
-  if (!EnoughSpace(destinationPath, entry->unpackedSize)) return nullptr;
+  if (destinationPath != nullptr && !EnoughSpace(destinationPath, entry->unpackedSize)) {
+    return nullptr;
+  }
   ContentStatus status = LoadEntryContent(*entry, stored, content);
   if (status != ContentStatus::kOk) {
     ShowContentError(status, entry->name);

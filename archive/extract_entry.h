@@ -14,8 +14,14 @@ int ExtractEntry(const char* name, const char* destinationPath, int onlyIfNewer)
 struct ArchiveEntry;
 struct EntryContent;
 
+// Stops with the disk-space message when the drive of `destinationPath` has
+// fewer free bytes than `needed`. A drive whose free space cannot be asked
+// passes: the write itself then fails without touching the installed file.
+bool EnoughSpace(const char* destinationPath, uint64_t needed);
+
 // The first steps of ExtractEntry: finds the entry, checks the free space on
-// the destination's drive and loads its content (released by the caller with
+// the destination's drive (unless `destinationPath` is nullptr: the caller
+// asked already) and loads its content (released by the caller with
 // ReleaseEntryContent). nullptr after the step's message when one fails.
 const ArchiveEntry* PrepareEntry(const char* name, const char* destinationPath,
                                  EntryContent* content);

@@ -189,7 +189,8 @@ bool StageDataRewrite(const Stage& stage, const char* target, const char* curren
 bool StageEntry(const Stage& stage, const UpdateItem& item, const char* target,
                 const char* current) {
   EntryContent content;
-  const ArchiveEntry* entry = PrepareEntry(item.path + item.nameOffset, target, &content);
+  // The free space was asked once for the whole staging (StagingFits).
+  const ArchiveEntry* entry = PrepareEntry(item.path + item.nameOffset, nullptr, &content);
   if (entry == nullptr) return false;
   bool sound = false;
   win::Dword attributes = 0;
@@ -238,6 +239,29 @@ bool StageItem(const Stage& stage, const UpdateItem& item) {
   return StageEntry(stage, item, target, current);
 }
 
+// The one free-space question of the run, before anything is staged: room
+// on each drive for the entries of every item whose folder is there (an
+// upper bound: an item may turn out to write nothing). Entries that are
+// not found are left to their item's own message.
+bool StagingFits() {
+  const UpdaterState& s = updaterState;
+  uint64_t needed['Z' - 'A' + 1] = {};
+  char folder[kPathSize];
+  for (int i = 0; i < s.updateItemCount; ++i) {
+    const UpdateItem& item = s.updateItems[i];
+    const uint8_t* stored = nullptr;
+    const ArchiveEntry* entry = FindEntry(item.path + item.nameOffset, &stored);
+    if (entry == nullptr || !UpdateItemFolder(item, folder)) continue;
+    const char letter = char(folder[0] & ~0x20);  // the drive, in capitals
+    if (letter >= 'A' && letter <= 'Z') needed[letter - 'A'] += entry->unpackedSize;
+  }
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    const char root[3] = {letter, ':', '\0'};
+    if (needed[letter - 'A'] != 0 && !EnoughSpace(root, needed[letter - 'A'])) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool CommitStagedFiles(win::Handle journal, UpdatePlan* plan) {
@@ -262,6 +286,7 @@ bool CommitStagedFiles(win::Handle journal, UpdatePlan* plan) {
 }
 
 bool StageUpdateItems(bool overwriteOnly, win::Handle journal, UpdatePlan* plan) {
+  if (!StagingFits()) return false;
   const Stage stage{overwriteOnly, journal, plan};
   for (int i = 0; i < updaterState.updateItemCount; ++i) {
     if (!StageItem(stage, updaterState.updateItems[i])) return false;

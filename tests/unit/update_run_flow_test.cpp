@@ -88,6 +88,47 @@ TEST_F(UpdateRunTest, AfterAFreeSpaceStopTheNextRunStartsFromTheBeginning) {
   EXPECT_EQ(1u, shellCalls.size());
 }
 
+// Staging asks once, before anything is written, for the room of every
+// item on each drive: "new data" (8 bytes) and "option" (6) in the install
+// folder on C:, "fresh save" (10) in the data folder on F:.
+struct RoomCase {
+  uint64_t freeBytes;
+  const char* message;  // null: the run completes
+  std::vector<std::string> asked;  // the drives asked, in order
+};
+
+class StagingRoom : public UpdateRunTest, public ::testing::WithParamInterface<RoomCase> {};
+
+TEST_P(StagingRoom, IsAskedOnceForAllItemsOnEachDrive) {
+  platform.GetDiskFreeSpaceExA = FakeFreeSpace;
+  fakeFreeSpaceFails = false;
+  askedDrives.clear();
+  fakeFreeBytes = GetParam().freeBytes;
+  CopyText(updaterState.dataPath, kPathSize, "F:\\save");
+  Install({{"hd/save/", "", 0}});
+  UseUpdateLines("UpdateFile00=new.dat\r\nUpdateFile01=opt.dat\r\nUpdateFile02=d,save.dat\r\n");
+
+  RunUpdate(dialog_);
+
+  EXPECT_EQ(GetParam().asked, askedDrives);
+  if (GetParam().message == nullptr) {
+    ExpectComplete();
+    EXPECT_EQ("option", ReadHostFile(DriveC() + "/game/opt.dat"));
+    EXPECT_EQ("fresh save", ReadHostFile(DriveC() + "/hd/save/save.dat"));
+    return;
+  }
+  EXPECT_EQ(InSjis({{GetParam().message, win::kMbIconError},
+                    {"ファイルの書き込みに失敗しました", win::kMbIconError}}),
+            Messages());
+  EXPECT_FALSE(HostFileExists(DriveC() + "/game/new.dat"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StagingRoom,
+    ::testing::Values(
+        RoomCase{13, "ディスク容量が足りません。C: ドライブに 1 バイトの空き容量が必要です", {"C:"}},
+        RoomCase{14, nullptr, {"C:", "F:"}}));
+
 TEST_F(UpdateRunTest, ASecondRunRebuildsBothLists) {
   UseUpdateLines("UpdateFile00=new.dat\r\nUpdateFile01=opt.dat\r\nCopyFile00=1:readme.txt\r\n");
   RunUpdate(dialog_);
