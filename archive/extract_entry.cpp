@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "archive/archive_directory.h"
+#include "core/file_helpers.h"
 #include "core/free_space.h"
 #include "core/join_path.h"
 #include "core/platform.h"
@@ -35,18 +36,25 @@ bool ExistingFileIsNewer(const char* path, win::FileTime entryTime) {
 
 namespace {
 
-// Creates a new, empty file beside `path` for the replacement content and
-// puts its path in `temporaryPath`.
-win::Handle CreateTemporaryBeside(const char* path, char* temporaryPath) {
+constexpr unsigned kTemporaryNames = 0x10000;
+
+// The temporary name number `attempt` beside `path`; false when it does
+// not fit.
+bool TemporaryNameBeside(const char* path, unsigned attempt, char* temporaryPath) {
   const int folderLength = FileNameOffset(path);
-  for (unsigned attempt = 0; attempt < 0x10000; ++attempt) {
-    char name[32];
-    FormatText(name, sizeof name, "~upd%04x.tmp", attempt);
-    if (size_t(folderLength) + std::strlen(name) + 1 > size_t(kPathSize)) {
-      return win::InvalidHandle();
-    }
-    std::memcpy(temporaryPath, path, size_t(folderLength));
-    std::strcpy(temporaryPath + folderLength, name);
+  char name[32];
+  FormatText(name, sizeof name, "~upd%04x.tmp", attempt);
+  if (size_t(folderLength) + std::strlen(name) + 1 > size_t(kPathSize)) return false;
+  std::memcpy(temporaryPath, path, size_t(folderLength));
+  std::strcpy(temporaryPath + folderLength, name);
+  return true;
+}
+
+// Creates a new, empty file beside `path` for the replacement content and
+// puts its path in `temporaryPath`: the first free name.
+win::Handle CreateTemporaryBeside(const char* path, char* temporaryPath) {
+  for (unsigned attempt = 0; attempt < kTemporaryNames; ++attempt) {
+    if (!TemporaryNameBeside(path, attempt, temporaryPath)) return win::InvalidHandle();
     win::Handle file = systemFunctions.CreateFileA(temporaryPath, win::kGenericWrite, 0, nullptr,
                                                    1 /* CREATE_NEW */, win::kAttributeNormal,
                                                    nullptr);
@@ -56,6 +64,14 @@ win::Handle CreateTemporaryBeside(const char* path, char* temporaryPath) {
 }
 
 }  // namespace
+
+void RemoveTemporaryLeftovers(const char* path) {
+  char temporaryPath[kPathSize];
+  for (unsigned attempt = 0; attempt < kTemporaryNames; ++attempt) {
+    if (!TemporaryNameBeside(path, attempt, temporaryPath) || IsAbsent(temporaryPath)) return;
+    platform.DeleteFileA(temporaryPath);
+  }
+}
 
 int WriteWholeFile(const char* path, const void* buffer, uint32_t size,
                    const win::FileTime* fileTime) {

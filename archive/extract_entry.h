@@ -30,6 +30,11 @@ const ArchiveEntry* PrepareEntry(const char* name, const char* destinationPath,
 // (false when it cannot be opened or its time cannot be read).
 bool ExistingFileIsNewer(const char* path, win::FileTime entryTime);
 
+// Removes the temporary files that writes beside `path` left when they were
+// killed: the names that they take first, in order, up to the first that is
+// free (a later write takes the lowest free name, so leftovers lie below it).
+void RemoveTemporaryLeftovers(const char* path);
+
 // Writes `size` bytes to `path` so that the file is either wholly replaced or
 // left exactly as it was, and gives it `fileTime` (when not null) as creation,
 // last-access and last-write time. 1 on success, else 0. Shows no message.

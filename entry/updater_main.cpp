@@ -79,6 +79,8 @@ int RunUpdater(win::Hmodule instance) {
     updaterState.updateIniPath[0] = '\0';
     return EndRun(0, nullptr);
   }
+  // Starts killed while they wrote UPDATE.INI left their temporary files.
+  RemoveTemporaryLeftovers(updaterState.updateIniPath);
   if (!ExtractEntry("UPDATE.INI", updaterState.updateIniPath, 0) || !KeepUpdateIniText()) {
     return EndRun(0, nullptr);
   }

@@ -220,6 +220,21 @@ TEST_F(Startup, UpdateIniExistsDuringTheRunAndIsGoneAfterIt) {
   EXPECT_FALSE(HostFileExists(tempIniHostPath));
 }
 
+// Starts killed while they wrote UPDATE.INI left "~upd0000.tmp" and
+// "~upd0001.tmp"; the next start removes them, and nothing past the first
+// free name (not left by a start of ours).
+TEST_F(Startup, TemporaryFilesOfKilledStartsAreRemoved) {
+  for (const char* name : {"~upd0000.tmp", "~upd0001.tmp", "~upd0003.tmp"}) {
+    WriteHostFile(DriveC() + "/tmp/" + name, "left");
+  }
+  win::Hmodule module = ModuleWith(DriveC() + "/updater", kGoodArchive);
+  RunUpdater(module);
+  EXPECT_FALSE(HostFileExists(DriveC() + "/tmp/~upd0000.tmp"));
+  EXPECT_FALSE(HostFileExists(DriveC() + "/tmp/~upd0001.tmp"));
+  EXPECT_TRUE(HostFileExists(DriveC() + "/tmp/~upd0003.tmp"));
+  EXPECT_FALSE(HostFileExists(tempIniHostPath));
+}
+
 TEST_F(Startup, ResolvingMakesEveryLookupAfterAFailure) {
   static int lookups;
   lookups = 0;
