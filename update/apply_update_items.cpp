@@ -24,8 +24,8 @@ bool ReplaceTargets(win::Handle journal) {
 
 }  // namespace
 
-bool ApplyUpdateItems(bool overwriteOnly) {
-  if (updaterState.updateItemCount == 0) return true;
+bool ApplyUpdateItems(const UpdateItem* items, int count, bool overwriteOnly) {
+  if (count == 0) return true;
   std::memset(&plan, 0, sizeof plan);
   // The failure's messages wait until the installation is whole again.
   HoldErrors();
@@ -33,7 +33,7 @@ bool ApplyUpdateItems(bool overwriteOnly) {
   // game held then) is ended now, before a new journal can be made.
   win::Handle journal = RecoverInterruptedUpdate() ? CreateJournal() : win::InvalidHandle();
   bool replaced = journal != win::InvalidHandle() &&
-                  StageUpdateItems(overwriteOnly, journal, &plan) && ReplaceTargets(journal);
+                  StageUpdateItems(items, count, overwriteOnly, journal, &plan) && ReplaceTargets(journal);
   // A run that fails once it tried to commit gives up: it is put back.
   if (!replaced && plan.committed) {
     plan.undone = true;

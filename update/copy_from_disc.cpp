@@ -1,14 +1,13 @@
 #include "update/copy_from_disc.h"
 
+#include "core/join_path.h"
 #include "core/platform.h"
 #include "core/system_functions.h"
 #include "core/text_format.h"
 #include "core/updater_state.h"
 #include "texts.h"
-#include "core/join_path.h"
 #include "update/contained_path.h"
 #include "update/item_paths.h"
-#include "wizard/set_info_text.h"
 
 namespace {
 
@@ -57,7 +56,7 @@ void ShowCopyFailed(win::Hwnd window, const char* name) {
   platform.MessageBoxA(window, message, updaterState.caption, win::kMbIconError);
 }
 
-bool CopyItem(win::Hwnd window, const char* drive, const char* name) {
+bool CopyItem(win::Hwnd window, const char* drive, const char* name, ShowInfoLine showInfo) {
   // The paths fit: CheckItemPaths has built them all before.
   char source[kPathSize];
   char destination[kPathSize];
@@ -74,7 +73,9 @@ bool CopyItem(win::Hwnd window, const char* drive, const char* name) {
     ShowCopyFailed(window, name);
     return false;
   }
-  SetInfoText(window, kInfoCopying, name);
+  char info[kLongTextSize];
+  FormatText(info, sizeof info, kInfoCopying, name);
+  showInfo(window, info);
 
   win::ShFileOp operation{};
   operation.hwnd = window;
@@ -95,15 +96,14 @@ bool CopyItem(win::Hwnd window, const char* drive, const char* name) {
 
 }  // namespace
 
-bool ApplyCopyItems(win::Hwnd window) {
-  const UpdaterState& s = updaterState;
+bool ApplyCopyItems(win::Hwnd window, const CopyList& copies, ShowInfoLine showInfo) {
   // The drive of the latest item with a disc number; the first item has one
   // (ReadCopyItems sees to that).
   char drive[3] = "";
-  for (int i = 0; i < s.copyItemCount; ++i) {
-    int disc = s.copyDiscs[i];
+  for (int i = 0; i < copies.count; ++i) {
+    const int disc = copies.discs[i];
     if (disc != 0 && !AskForDisc(window, disc, drive)) return false;
-    if (!CopyItem(window, drive, s.copyNames[i])) return false;
+    if (!CopyItem(window, drive, copies.names[i], showInfo)) return false;
   }
   return true;
 }

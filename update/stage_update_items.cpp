@@ -18,7 +18,14 @@
 
 namespace {
 
+// The items to stage, in list order.
+struct ItemList {
+  const UpdateItem* items;
+  int count;
+};
+
 struct Stage {
+  ItemList list;
   bool overwriteOnly;
   win::Handle journal;
   UpdatePlan* plan;
@@ -35,24 +42,24 @@ bool AskExistingFile(const char* path, bool* exists) {
 bool SameName(const char* a, const char* b) { return platform.lstrcmpiA(a, b) == 0; }
 
 // True when `path` is a name the run has given out or will write.
-bool NameInUse(const UpdatePlan& plan, const char* path) {
+bool NameInUse(const ItemList& list, const UpdatePlan& plan, const char* path) {
   for (int i = 0; i < plan.targetCount; ++i) {
     const TargetRecord& r = plan.targets[i];
     if (SameName(path, r.target) || SameName(path, r.staged) || SameName(path, r.oldFileName)) return true;
   }
   char target[kPathSize];
-  for (int i = 0; i < updaterState.updateItemCount; ++i) {
-    if (UpdateItemTarget(updaterState.updateItems[i], target) && SameName(path, target)) return true;
+  for (int i = 0; i < list.count; ++i) {
+    if (UpdateItemTarget(list.items[i], target) && SameName(path, target)) return true;
   }
   return false;
 }
 
 // A path in the folder of `beside` that no file and no name of the run has.
-bool ChooseFreeName(const UpdatePlan& plan, const char* beside, char* chosen) {
+bool ChooseFreeName(const Stage& stage, const char* beside, char* chosen) {
   char path[kPathSize];
   for (unsigned attempt = 0; attempt < kRunFileNameAttempts; ++attempt) {
     if (!RunFileName(beside, attempt, path)) return false;
-    if (!NameInUse(plan, path) &&
+    if (!NameInUse(stage.list, *stage.plan, path) &&
         systemFunctions.GetFileAttributesA(path) == win::kInvalidFileAttributes) {
       CopyText(chosen, kPathSize, path);
       return true;
@@ -113,7 +120,7 @@ bool WriteStaged(const Stage& stage, TargetRecord* r, const void* bytes, uint32_
   const SystemFunctionTable& sys = systemFunctions;
   const int index = int(r - stage.plan->targets);
   const bool fresh = r->staged[0] == '\0';
-  if (fresh && (!ChooseFreeName(*stage.plan, r->target, r->staged) ||
+  if (fresh && (!ChooseFreeName(stage, r->target, r->staged) ||
                 !JournalStaged(stage.journal, index, r->staged))) {
     return false;
   }
@@ -131,7 +138,7 @@ bool WriteStaged(const Stage& stage, TargetRecord* r, const void* bytes, uint32_
   if (time != nullptr) r->newTime = *time;
   // The old file's place while the targets are replaced.
   if (r->attributes == win::kInvalidFileAttributes || r->oldFileName[0] != '\0') return true;
-  return ChooseFreeName(*stage.plan, r->target, r->oldFileName) &&
+  return ChooseFreeName(stage, r->target, r->oldFileName) &&
          JournalOldFileName(stage.journal, index, r->oldFileName);
 }
 
@@ -243,12 +250,11 @@ bool StageItem(const Stage& stage, const UpdateItem& item) {
 // on each drive for the entries of every item whose folder is there (an
 // upper bound: an item may turn out to write nothing). Entries that are
 // not found are left to their item's own message.
-bool StagingFits() {
-  const UpdaterState& s = updaterState;
+bool StagingFits(const ItemList& list) {
   uint64_t needed['Z' - 'A' + 1] = {};
   char folder[kPathSize];
-  for (int i = 0; i < s.updateItemCount; ++i) {
-    const UpdateItem& item = s.updateItems[i];
+  for (int i = 0; i < list.count; ++i) {
+    const UpdateItem& item = list.items[i];
     const uint8_t* stored = nullptr;
     const ArchiveEntry* entry = FindEntry(item.path + item.nameOffset, &stored);
     if (entry == nullptr || !UpdateItemFolder(item, folder)) continue;
@@ -285,11 +291,12 @@ bool CommitStagedFiles(win::Handle journal, UpdatePlan* plan) {
   return JournalCommitted(journal);
 }
 
-bool StageUpdateItems(bool overwriteOnly, win::Handle journal, UpdatePlan* plan) {
-  if (!StagingFits()) return false;
-  const Stage stage{overwriteOnly, journal, plan};
-  for (int i = 0; i < updaterState.updateItemCount; ++i) {
-    if (!StageItem(stage, updaterState.updateItems[i])) return false;
+bool StageUpdateItems(const UpdateItem* items, int count, bool overwriteOnly, win::Handle journal,
+                      UpdatePlan* plan) {
+  const Stage stage{{items, count}, overwriteOnly, journal, plan};
+  if (!StagingFits(stage.list)) return false;
+  for (int i = 0; i < count; ++i) {
+    if (!StageItem(stage, items[i])) return false;
   }
   return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/updater_state.h"
 #include "core/win_types.h"
 #include "update/update_plan.h"
 
@@ -10,7 +11,8 @@
 // their content; every step is recorded in `plan` and, before it is made, in
 // the journal. False when an item cannot be staged (its messages are shown
 // through ShowError).
-bool StageUpdateItems(bool overwriteOnly, win::Handle journal, UpdatePlan* plan);
+bool StageUpdateItems(const UpdateItem* items, int count, bool overwriteOnly, win::Handle journal,
+                      UpdatePlan* plan);
 
 // Puts every staged file on the disk and records what it holds (W), then
 // commits the run (C): from here a killed run is finished, not undone.

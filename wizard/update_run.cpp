@@ -1,36 +1,23 @@
-// The update run: the free-space test, the parsing of section [UPDATE], the
-// update and copy items, and the wizard's states around them.
+// The update run on the wizard's confirmation page: the free-space test and
+// the wizard's states around the run itself (update/update_run.h).
 #include "wizard/update_run.h"
 
 #include "core/free_space.h"
 #include "core/platform.h"
-#include "core/show_error.h"
-#include "core/text_format.h"
 #include "core/updater_state.h"
-#include "settings/settings_reader.h"
 #include "texts.h"
-#include "update/apply_update_items.h"
-#include "update/copy_from_disc.h"
+#include "update/update_run.h"
 #include "wizard/dialog_controls.h"
-#include "update/item_paths.h"
 #include "wizard/set_info_text.h"
-#include "update/update_items.h"
 #include "wizard/wizard_controls.h"
 
 namespace {
-
-
-// A key of [UPDATE] as a number; 0 when absent.
-int32_t ReadNumber(const char* key) {
-  char value[kPathSize];
-  return ReadUpdateKey(kUpdateSection, key, value, sizeof value) ? ParseDecimal(value) : 0;
-}
 
 // The free-space test: true when the run stopped for want of space (with
 // Back enabled, so that it can start again). A drive whose free space
 // cannot be asked passes; each written file is checked again on its own.
 bool StoppedForFreeSpace(win::Hwnd window) {
-  const uint32_t required = uint32_t(ReadNumber("RequiredDiskSpace"));
+  const uint32_t required = uint32_t(ReadUpdateNumber("RequiredDiskSpace"));
   if (required == 0) return false;
   char drive[3];
   uint32_t missing = 0;
@@ -58,22 +45,9 @@ void EnterCompletion(win::Hwnd window) {
   UseSystemCursor(win::kIdcArrow);
 }
 
-// Parses and applies everything; false when the run failed (reported).
-bool ParseAndApply(win::Hwnd window) {
-  const bool overwriteOnly = ReadNumber("OverwriteOnly") != 0;
-  bool anyUpdateLine = false;
-  bool anyCopyLine = false;
-  if (!ReadUpdateItems(&anyUpdateLine) || !ReadCopyItems(&anyCopyLine)) return false;
-  if (!anyUpdateLine && !anyCopyLine) {
-    ShowError(kMsgNoUpdateLines);
-    return false;
-  }
-  const UpdaterState& s = updaterState;
-  if (s.updateItemCount == 0 && s.copyItemCount == 0) {
-    ShowError(kMsgNothingToUpdate);
-    return true;
-  }
-  return CheckItemPaths() && ApplyUpdateItems(overwriteOnly) && ApplyCopyItems(window);
+// The run's info line: the wizard's static control 1001.
+void ShowOnInfoLine(win::Hwnd window, const char* text) {
+  platform.SetDlgItemTextA(window, kIdInfo, text);
 }
 
 }  // namespace
@@ -81,7 +55,7 @@ bool ParseAndApply(win::Hwnd window) {
 void RunUpdate(win::Hwnd window) {
   if (StoppedForFreeSpace(window)) return;
   EnterBusyState(window);
-  if (!ParseAndApply(window)) {
+  if (!ApplyUpdateSection(window, ShowOnInfoLine)) {
     platform.EndDialog(window, -1);
     return;
   }
