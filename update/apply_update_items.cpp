@@ -24,16 +24,18 @@ bool ReplaceTargets(win::Handle journal) {
 
 }  // namespace
 
-bool ApplyUpdateItems(const UpdateItem* items, int count, bool overwriteOnly) {
-  if (count == 0) return true;
+bool ApplyUpdateItems(const UpdateItem* items, int count, CopyWalk& copies, bool overwriteOnly) {
+  if (count == 0 && copies.copies().count == 0) return true;
   std::memset(&plan, 0, sizeof plan);
   // The failure's messages wait until the installation is whole again.
   HoldErrors();
   // A run killed earlier that could not be ended at start-up (a file the
   // game held then) is ended now, before a new journal can be made.
+  bool reported = false;  // a cancel at a disc prompt, or a failed copy's own message
   win::Handle journal = RecoverInterruptedUpdate() ? CreateJournal() : win::InvalidHandle();
   bool replaced = journal != win::InvalidHandle() &&
-                  StageUpdateItems(items, count, overwriteOnly, journal, &plan) && ReplaceTargets(journal);
+                  StageUpdateItems(items, count, copies, overwriteOnly, journal, &plan, &reported) &&
+                  ReplaceTargets(journal);
   // A run that fails once it tried to commit gives up: it is put back.
   if (!replaced && plan.committed) {
     plan.undone = true;
@@ -41,6 +43,6 @@ bool ApplyUpdateItems(const UpdateItem* items, int count, bool overwriteOnly) {
   }
   if (journal != win::InvalidHandle()) EndJournaledRun(journal, plan);
   ShowHeldErrors();
-  if (!replaced) ShowError(kMsgWriteFailed);
+  if (!replaced && !reported) ShowError(kMsgWriteFailed);
   return replaced;
 }

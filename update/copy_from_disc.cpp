@@ -50,60 +50,75 @@ bool LandsInGameFolders(const char* name, bool isFolder, const char* destination
   return CopyFileDestination(last, landing) && IsInGameFolders(landing);
 }
 
-void ShowCopyFailed(win::Hwnd window, const char* name) {
-  char message[kLongTextSize];
-  FormatText(message, sizeof message, kMsgCopyFailed, name);
-  platform.MessageBoxA(window, message, updaterState.caption, win::kMbIconError);
-}
+}  // namespace
 
-bool CopyItem(win::Hwnd window, const char* drive, const char* name, ShowInfoLine showInfo) {
-  // The paths fit: CheckItemPaths has built them all before.
-  char source[kPathSize];
-  char destination[kPathSize];
-  CopySource(drive, name, source);
-  CopyFolderDestination(destination);
-  // Attributes that cannot be read have every bit: a missing source is
-  // handled as a folder.
-  bool isFolder = true;
-  if (!(systemFunctions.GetFileAttributesA(source) & win::kAttributeDirectory)) {
-    CopyFileDestination(name, destination);
-    isFolder = false;
-  }
-  if (!LandsInGameFolders(name, isFolder, destination)) {
-    ShowCopyFailed(window, name);
+CopyWalk::CopyWalk(win::Hwnd window, const CopyList& copies, ShowInfoLine showInfo)
+    : window_(window), copies_(copies), showInfo_(showInfo) {}
+
+bool CopyWalk::FindSource(int index, char* source, bool* isFolder) {
+  // The disc of the latest item with a number; the first item has one
+  // (ReadCopyItems sees to that). It is asked for when it is another one
+  // than the drive holds, and always where the item names it.
+  int disc = 0;
+  for (int i = index; i >= 0 && disc == 0; --i) disc = copies_.discs[i];
+  if ((copies_.discs[index] != 0 || disc != driveDisc_) && !AskForDisc(window_, disc, drive_)) {
     return false;
   }
+  driveDisc_ = disc;
+  // The paths fit: CheckItemPaths has built them all before.
+  CopySource(drive_, copies_.names[index], source);
+  // Attributes that cannot be read have every bit: a missing source is
+  // handled as a folder.
+  *isFolder = (systemFunctions.GetFileAttributesA(source) & win::kAttributeDirectory) != 0;
+  return true;
+}
+
+void CopyWalk::ShowCopyFailed(int index) const {
+  char message[kLongTextSize];
+  FormatText(message, sizeof message, kMsgCopyFailed, copies_.names[index]);
+  platform.MessageBoxA(window_, message, updaterState.caption, win::kMbIconError);
+}
+
+bool CopyWalk::Copy(int index, const char* source, const char* destination, bool isFolder) {
+  const char* name = copies_.names[index];
   char info[kLongTextSize];
   FormatText(info, sizeof info, kInfoCopying, name);
-  showInfo(window, info);
+  showInfo_(window_, info);
 
   win::ShFileOp operation{};
-  operation.hwnd = window;
+  operation.hwnd = window_;
   operation.wFunc = win::kFoCopy;
   operation.pFrom = source;
   operation.pTo = destination;
   operation.fFlags = win::kFofNoConfirmation | win::kFofNoConfirmMkdir;
   if (isFolder) operation.fFlags |= win::kFofNoErrorUi;
-  int result = systemFunctions.SHFileOperationA(&operation);
+  const int result = systemFunctions.SHFileOperationA(&operation);
   if (operation.fAnyOperationsAborted) return false;
-  if (result != 0) {
-    ShowCopyFailed(window, name);
+  if (result != 0 || !systemFunctions.SetFileAttributesA(destination, win::kAttributeNormal)) {
+    ShowCopyFailed(index);
     return false;
   }
-  systemFunctions.SetFileAttributesA(destination, win::kAttributeNormal);
   return true;
 }
 
-}  // namespace
-
-bool ApplyCopyItems(win::Hwnd window, const CopyList& copies, ShowInfoLine showInfo) {
-  // The drive of the latest item with a disc number; the first item has one
-  // (ReadCopyItems sees to that).
-  char drive[3] = "";
-  for (int i = 0; i < copies.count; ++i) {
-    const int disc = copies.discs[i];
-    if (disc != 0 && !AskForDisc(window, disc, drive)) return false;
-    if (!CopyItem(window, drive, copies.names[i], showInfo)) return false;
+bool ApplyCopiesAfterReplace(CopyWalk& walk) {
+  for (int i = walk.firstAfterReplace(); i < walk.copies().count; ++i) {
+    const char* name = walk.copies().names[i];
+    char source[kPathSize];
+    bool isFolder = false;
+    if (!walk.FindSource(i, source, &isFolder)) return false;
+    // The paths fit: CheckItemPaths has built them all before.
+    char destination[kPathSize];
+    if (isFolder) {
+      CopyFolderDestination(destination);
+    } else {
+      CopyFileDestination(name, destination);
+    }
+    if (!LandsInGameFolders(name, isFolder, destination)) {
+      walk.ShowCopyFailed(i);
+      return false;
+    }
+    if (!walk.Copy(i, source, destination, isFolder)) return false;
   }
   return true;
 }

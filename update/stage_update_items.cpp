@@ -11,6 +11,7 @@
 #include "core/text_format.h"
 #include "core/updater_state.h"
 #include "update/contained_path.h"
+#include "update/copy_from_disc.h"
 #include "update/item_paths.h"
 #include "update/run_file_names.h"
 #include "update/update_journal.h"
@@ -113,17 +114,30 @@ TargetRecord* AddTarget(const Stage& stage, const char* target, win::Dword attri
   return &r;
 }
 
+// Gives `r` its staged name beside the target, recorded (S) before the
+// file is made; `fresh` tells whether the name is new (else an earlier item
+// of the target staged under it).
+bool NameStaged(const Stage& stage, TargetRecord* r, bool* fresh) {
+  *fresh = r->staged[0] == '\0';
+  return !*fresh || (ChooseFreeName(stage, r->target, r->staged) &&
+                     JournalStaged(stage.journal, int(r - stage.plan->targets), r->staged));
+}
+
+// The old file's place while the targets are replaced (K), once the new
+// content is staged.
+bool NameOldFile(const Stage& stage, TargetRecord* r) {
+  if (r->attributes == win::kInvalidFileAttributes || r->oldFileName[0] != '\0') return true;
+  return ChooseFreeName(stage, r->target, r->oldFileName) &&
+         JournalOldFileName(stage.journal, int(r - stage.plan->targets), r->oldFileName);
+}
+
 // Writes the new content of `r` beside it, with `time` when given. It is
-// flushed with the others before the replace (FlushStagedFiles).
+// flushed with the others when the run commits (CommitStagedFiles).
 bool WriteStaged(const Stage& stage, TargetRecord* r, const void* bytes, uint32_t size,
                  const win::FileTime* time) {
   const SystemFunctionTable& sys = systemFunctions;
-  const int index = int(r - stage.plan->targets);
-  const bool fresh = r->staged[0] == '\0';
-  if (fresh && (!ChooseFreeName(stage, r->target, r->staged) ||
-                !JournalStaged(stage.journal, index, r->staged))) {
-    return false;
-  }
+  bool fresh = false;
+  if (!NameStaged(stage, r, &fresh)) return false;
   win::Handle file = sys.CreateFileA(r->staged, win::kGenericWrite, 0, nullptr,
                                      fresh ? win::kCreateNew : win::kCreateAlways,
                                      win::kAttributeNormal, nullptr);
@@ -136,10 +150,7 @@ bool WriteStaged(const Stage& stage, TargetRecord* r, const void* bytes, uint32_
   r->writtenSize = size;
   r->hasNewTime = time != nullptr;
   if (time != nullptr) r->newTime = *time;
-  // The old file's place while the targets are replaced.
-  if (r->attributes == win::kInvalidFileAttributes || r->oldFileName[0] != '\0') return true;
-  return ChooseFreeName(stage, r->target, r->oldFileName) &&
-         JournalOldFileName(stage.journal, index, r->oldFileName);
+  return NameOldFile(stage, r);
 }
 
 // Forgets a staged file that could not be written whole.
@@ -246,6 +257,65 @@ bool StageItem(const Stage& stage, const UpdateItem& item) {
   return StageEntry(stage, item, target, current);
 }
 
+// A file from the disc: copied by the shell beside its destination like an
+// update item's new content, keeping the disc file's times. The copy's own
+// failure or its cancel is told by `walk` (`reported`).
+bool StageCopiedFile(const Stage& stage, CopyWalk& walk, int index, const char* source,
+                     bool* reported) {
+  char destination[kPathSize];
+  CopyFileDestination(walk.copies().names[index], destination);  // fits: checked before
+  win::Dword attributes = 0;
+  if (!ReadAttributes(destination, &attributes)) return false;
+  // A link on the way, or a folder where the file goes, is no place to copy.
+  if (!IsInGameFolders(destination) ||
+      (attributes != win::kInvalidFileAttributes && (attributes & win::kAttributeDirectory))) {
+    walk.ShowCopyFailed(index);
+    *reported = true;
+    return false;
+  }
+  TargetRecord* r = RecordFor(stage, destination, attributes);
+  bool fresh = false;
+  if (r == nullptr || !NameStaged(stage, r, &fresh)) return false;
+  char staged[kPathSize + 1];  // a list of one path for the shell
+  CopyText(staged, kPathSize, r->staged);
+  staged[std::strlen(staged) + 1] = '\0';
+  if (!walk.Copy(index, source, staged, false)) {
+    *reported = true;
+    return false;
+  }
+  const SystemFunctionTable& sys = systemFunctions;
+  win::Handle file = sys.CreateFileA(r->staged, win::kGenericRead, win::kFileShareRead, nullptr,
+                                     win::kOpenExisting, win::kAttributeNormal, nullptr);
+  if (file == win::InvalidHandle()) return false;
+  win::Dword sizeHigh = 0;
+  const win::Dword sizeLow = sys.GetFileSize(file, &sizeHigh);
+  sys.CloseHandle(file);
+  if (sizeLow == win::kInvalidFileSize) return false;
+  r->writtenSize = uint64_t(sizeHigh) << 32 | sizeLow;
+  r->hasNewTime = false;
+  return NameOldFile(stage, r);
+}
+
+// The copy items in list order up to the first folder, which is copied
+// after the replace with every item after it (ApplyCopiesAfterReplace).
+bool StageCopiedFiles(const Stage& stage, CopyWalk& walk, bool* reported) {
+  for (int i = 0; i < walk.copies().count; ++i) {
+    char source[kPathSize];
+    bool isFolder = false;
+    if (!walk.FindSource(i, source, &isFolder)) {
+      *reported = true;  // cancelled at the disc prompt
+      return false;
+    }
+    if (isFolder) {
+      walk.setFirstAfterReplace(i);
+      return true;
+    }
+    if (!StageCopiedFile(stage, walk, i, source, reported)) return false;
+  }
+  walk.setFirstAfterReplace(walk.copies().count);
+  return true;
+}
+
 // The one free-space question of the run, before anything is staged: room
 // on each drive for the entries of every item whose folder is there (an
 // upper bound: an item may turn out to write nothing). Entries that are
@@ -291,12 +361,12 @@ bool CommitStagedFiles(win::Handle journal, UpdatePlan* plan) {
   return JournalCommitted(journal);
 }
 
-bool StageUpdateItems(const UpdateItem* items, int count, bool overwriteOnly, win::Handle journal,
-                      UpdatePlan* plan) {
+bool StageUpdateItems(const UpdateItem* items, int count, CopyWalk& copies, bool overwriteOnly,
+                      win::Handle journal, UpdatePlan* plan, bool* reported) {
   const Stage stage{{items, count}, overwriteOnly, journal, plan};
   if (!StagingFits(stage.list)) return false;
   for (int i = 0; i < count; ++i) {
     if (!StageItem(stage, items[i])) return false;
   }
-  return true;
+  return StageCopiedFiles(stage, copies, reported);
 }

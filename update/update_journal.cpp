@@ -12,7 +12,8 @@ namespace {
 
 const char kJournalName[] = "~UPD.JNL";
 const char kHeader[] = "UPDJ 2";
-// 16 targets of 7 records at most, each under 600 bytes, with room to spare.
+// 32 targets of 4 records that hold a path (each under 350 bytes) and a W,
+// with room to spare.
 constexpr uint32_t kMaxJournalSize = 0x10000;
 constexpr int kLineSize = kLongTextSize;
 
@@ -119,7 +120,7 @@ bool ApplyRecord(const char* p, UpdatePlan* plan) {
       return true;
     }
     case 'T': {
-      if (!ReadIndex(p, kMaxUpdateLines, &index) || index != plan->targetCount) return false;
+      if (!ReadIndex(p, kMaxPlanTargets, &index) || index != plan->targetCount) return false;
       TargetRecord& r = plan->targets[index];
       if (!ReadHex(p, 8, &value)) return false;
       r.attributes = win::Dword(value);

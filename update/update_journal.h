@@ -9,7 +9,7 @@
 //
 //   F <path>                          a folder that the run makes
 //   T <n> <attr> <known> <c> <a> <w> <path>
-//                                     target n (0-15, in order) before the
+//                                     target n (0-31, in order) before the
 //                                     run touched it: attributes (8 hex
 //                                     digits; ffffffff: no file), whether
 //                                     its times were read (0/1), its

@@ -33,9 +33,11 @@ struct TargetRecord {
 };
 
 constexpr int kMaxPlanFolders = 2;
+// Every update item and every file copied from the disc.
+constexpr int kMaxPlanTargets = kMaxUpdateLines + kMaxCopyLines;
 
 struct UpdatePlan {
-  TargetRecord targets[kMaxUpdateLines];
+  TargetRecord targets[kMaxPlanTargets];
   int targetCount;
   // Folders that the run found missing and made (or tried to: `folderMade`
   // is false then; a journal read back counts every one as made, and only

@@ -30,6 +30,8 @@ bool ApplyUpdateSection(win::Hwnd window, ShowInfoLine showInfo) {
     return true;
   }
   const CopyList copies{s.copyDiscs, s.copyNames, s.copyItemCount};
-  return CheckItemPaths() && ApplyUpdateItems(s.updateItems, s.updateItemCount, overwriteOnly) &&
-         ApplyCopyItems(window, copies, showInfo);
+  CopyWalk walk(window, copies, showInfo);
+  return CheckItemPaths() &&
+         ApplyUpdateItems(s.updateItems, s.updateItemCount, walk, overwriteOnly) &&
+         ApplyCopiesAfterReplace(walk);
 }

@@ -2,7 +2,10 @@
 // run after it, the wizard while work is under way, a disc inserted at the
 // prompt, an aborted copy, attributes after copying, and the "d" rewrite
 // when the installed file cannot be read whole.
+#include <sys/wait.h>
+
 #include "tests/unit/update_run_fixture.h"
+#include "update/recover_update.h"
 #include "wizard/set_info_text.h"
 
 namespace update_run_test {
@@ -176,11 +179,13 @@ TEST_F(UpdateRunTest, WhileWorkingTheButtonsAreOffTheCursorWaitsAndTheInfoLineTe
 
   RunUpdate(dialog_);
 
-  ASSERT_EQ(3u, snapshots.size());
-  const std::string expectedInfo[] = {Sjis("アップデートを実行しています"),
-                                      Sjis("readme.txt をコピーしています"),
-                                      Sjis("movie をコピーしています")};
-  for (size_t i = 0; i < 3; ++i) {
+  // The file is copied while staging; new.dat and readme.txt then take
+  // their places; the folder is copied after.
+  const std::vector<std::string> expectedInfo = {
+      Sjis("readme.txt をコピーしています"), Sjis("readme.txt をコピーしています"),
+      Sjis("readme.txt をコピーしています"), Sjis("movie をコピーしています")};
+  ASSERT_EQ(expectedInfo.size(), snapshots.size());
+  for (size_t i = 0; i < expectedInfo.size(); ++i) {
     EXPECT_EQ(expectedInfo[i], snapshots[i].info);
     EXPECT_FALSE(snapshots[i].back);
     EXPECT_FALSE(snapshots[i].next);
@@ -219,18 +224,49 @@ TEST_F(UpdateRunTest, ADiscInsertedAtThePromptIsFoundByTheNextSearch) {
 
   ASSERT_EQ(1u, messages.size());
   EXPECT_EQ(win::kMbOkCancel, messages[0].type);
-  EXPECT_EQ((std::vector<ShellCall>{{"D:\\extra.dat", "C:\\game\\extra.dat", 528}}), shellCalls);
+  EXPECT_EQ((std::vector<ShellCall>{{"D:\\extra.dat", "C:\\game\\~upd0.tmp", 528}}), shellCalls);
   EXPECT_EQ("extra", ReadHostFile(DriveC() + "/game/extra.dat"));
   ExpectComplete();
 }
 
-TEST_F(UpdateRunTest, AnAbortedCopyEndsTheRunWithoutAMessage) {
+// The file copy is staged with the update items: aborting it leaves the
+// installation as it was, the archive's items included.
+TEST_F(UpdateRunTest, AnAbortedCopyEndsTheRunWithoutAMessageAndNothingWritten) {
   abortShellCopy = true;
-  UseUpdateLines("CopyFile00=1:readme.txt\r\nCopyFile01=movie\r\n");
+  Install({{"game/readme.txt", "old read me", kOldTime}});
+  UseUpdateLines("UpdateFile00=new.dat\r\nCopyFile00=1:readme.txt\r\nCopyFile01=movie\r\n");
   RunUpdate(dialog_);
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(1u, shellCalls.size());  // the second item is not copied
+  EXPECT_EQ(Expected({{"game/readme.txt", "old read me", kOldTime}}, {}), Installation());
   ExpectFailed();
+}
+
+int WINAPI_CC CopyThenDie(win::ShFileOp* op) {
+  UpdateRunTest::WatchedShellCopy(op);
+  _exit(99);  // killed as the copy from the disc ends
+}
+
+// Killed as it copied a file from the disc: the archive's items were staged
+// and nothing was replaced, so the next start puts everything back.
+TEST_F(UpdateRunTest, ARunKilledWhileCopyingFromTheDiscIsUndoneByTheNextStart) {
+  Install({{"game/readme.txt", "old read me", kOldTime}, {"game/new.dat", "old", kOldTime}});
+  UseUpdateLines("UpdateFile00=new.dat\r\nCopyFile00=1:readme.txt\r\n");
+  const auto before = Installation();
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    systemFunctions.SHFileOperationA = CopyThenDie;
+    RunUpdate(dialog_);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(child, waitpid(child, &status, 0));
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 99);
+  EXPECT_NE(before, Installation());  // the staged files and the journal
+
+  EXPECT_TRUE(RecoverInterruptedUpdate());
+  EXPECT_EQ(before, Installation());
 }
 
 TEST_F(UpdateRunTest, TheCopiedFileAndTheInstallFolderLoseTheirReadOnlyState) {

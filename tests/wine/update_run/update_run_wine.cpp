@@ -328,8 +328,10 @@ int main(int argc, char** argv) {
   Check(ReadWhole(game + "\\extra.dat") == "extra", "the file of disc 2 was copied after OK");
   Check(prompt.seen && prompt.seenText == Format(kMsgInsertDisc, "Game", 2),
         "the prompt asked for disc 2", prompt.seenText);
+  // The file before the first folder is staged beside its place (new.dat
+  // took the first name) and replaced with the update items.
   const std::vector<ShellCall> expectedCalls = {
-      {CdDrive + "\\readme.txt", game + "\\readme.txt", 528},
+      {CdDrive + "\\readme.txt", game + "\\~upd1.tmp", 528},
       {CdDrive + "\\movie", game, 1552},
       {CdDrive + "\\extra.dat", game + "\\extra.dat", 528}};
   bool callsMatch = shellCalls.size() == expectedCalls.size();
