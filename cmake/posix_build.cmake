@@ -14,6 +14,7 @@ add_library(updater_posix STATIC
   ${CMAKE_SOURCE_DIR}/platform/posix/posix_bcrypt.cpp
   ${CMAKE_SOURCE_DIR}/platform/posix/posix_desktop.cpp
   ${CMAKE_SOURCE_DIR}/platform/posix/posix_files.cpp
+  ${CMAKE_SOURCE_DIR}/platform/posix/posix_find.cpp
   ${CMAKE_SOURCE_DIR}/platform/posix/posix_ini.cpp
   ${CMAKE_SOURCE_DIR}/platform/posix/posix_loader.cpp
   ${CMAKE_SOURCE_DIR}/platform/posix/posix_platform.cpp

@@ -73,6 +73,9 @@ constexpr intptr_t kFailedStatus = intptr_t(int32_t(0xC0000001u));  // a negativ
   X(operations, kernel32, (), win::Bool, MoveFileExA, (const char* from, const char* to, win::Dword flags), 0) \
   X(operations, kernel32, (), win::Bool, FlushFileBuffers, (win::Handle file), 0) \
   X(operations, kernel32, (), win::Bool, RemoveDirectoryA, (const char* path), 0) \
+  X(operations, kernel32, (), win::Handle, FindFirstFileA, (const char* pattern, win::FindDataA* found), kInvalid) \
+  X(operations, kernel32, (), win::Bool, FindNextFileA, (win::Handle search, win::FindDataA* found), 0) \
+  X(operations, kernel32, (), win::Bool, FindClose, (win::Handle search), 0) \
   /* Settings files */ \
   X(operations, kernel32, (), win::Dword, GetPrivateProfileStringA, (const char* section, const char* key, const char* defaultValue, char* out, win::Dword size, const char* file), 0) \
   /* COM */ \

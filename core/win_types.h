@@ -64,6 +64,21 @@ struct ShFileOp {
 #pragma pack(pop)
 #endif
 
+// One entry of a folder listing (WIN32_FIND_DATAA); the Windows layer checks
+// the layout against the SDK's. cFileName holds MAX_PATH bytes.
+struct FindDataA {
+  Dword dwFileAttributes;
+  FileTime ftCreationTime;
+  FileTime ftLastAccessTime;
+  FileTime ftLastWriteTime;
+  Dword nFileSizeHigh;
+  Dword nFileSizeLow;
+  Dword dwReserved0;
+  Dword dwReserved1;
+  char cFileName[260];
+  char cAlternateFileName[14];
+};
+
 using DialogProc = IntPtr(WINAPI_CC*)(Hwnd, Uint, WParam, LParam);
 
 inline Handle InvalidHandle() { return reinterpret_cast<Handle>(intptr_t(-1)); }

@@ -1,10 +1,9 @@
 // The POSIX implementations of the platform's functions: Posix<Name> for
 // every entry of core/platform_functions.h, declared here from that list.
 // Each keeps the contract of the Win32 function it is named after, over DOS
-// paths mapped by drive_map.h. They live in posix_files.cpp, posix_text.cpp,
-// posix_ini.cpp, posix_shell_copy.cpp, posix_registry.cpp,
-// posix_resource.cpp, posix_loader.cpp, posix_platform.cpp, posix_desktop.cpp,
-// window_search.cpp and terminal_dialog.cpp.
+// paths mapped by drive_map.h. Each lives in the file of this folder for its
+// kind (posix_files.cpp, posix_find.cpp for folder listings,
+// posix_shell_copy.cpp, posix_desktop.cpp, and so on).
 #pragma once
 
 #include "core/platform_functions.h"

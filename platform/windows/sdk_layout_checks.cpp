@@ -34,6 +34,19 @@ static_assert(sizeof(win::FileTime) == sizeof(FILETIME), "FILETIME size");
 static_assert(offsetof(win::FileTime, low) == offsetof(FILETIME, dwLowDateTime) &&
                   offsetof(win::FileTime, high) == offsetof(FILETIME, dwHighDateTime),
               "FILETIME halves");
+// One entry of a folder listing.
+static_assert(sizeof(win::FindDataA) == sizeof(WIN32_FIND_DATAA), "WIN32_FIND_DATAA size");
+SAME_FIELD(win::FindDataA, WIN32_FIND_DATAA, dwFileAttributes);
+SAME_FIELD(win::FindDataA, WIN32_FIND_DATAA, ftCreationTime);
+SAME_FIELD(win::FindDataA, WIN32_FIND_DATAA, ftLastAccessTime);
+SAME_FIELD(win::FindDataA, WIN32_FIND_DATAA, ftLastWriteTime);
+SAME_FIELD(win::FindDataA, WIN32_FIND_DATAA, nFileSizeHigh);
+SAME_FIELD(win::FindDataA, WIN32_FIND_DATAA, nFileSizeLow);
+SAME_FIELD(win::FindDataA, WIN32_FIND_DATAA, dwReserved0);
+SAME_FIELD(win::FindDataA, WIN32_FIND_DATAA, dwReserved1);
+SAME_FIELD(win::FindDataA, WIN32_FIND_DATAA, cFileName);
+SAME_FIELD(win::FindDataA, WIN32_FIND_DATAA, cAlternateFileName);
+
 static_assert(sizeof(ULARGE_INTEGER) == sizeof(uint64_t), "ULARGE_INTEGER is 64 bits");
 
 static_assert(sizeof(win::Bool) == sizeof(BOOL) && sizeof(win::Uint) == sizeof(UINT) &&
