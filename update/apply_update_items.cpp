@@ -5,6 +5,7 @@
 #include "core/show_error.h"
 #include "core/updater_state.h"
 #include "texts.h"
+#include "update/copied_folders.h"
 #include "update/end_journaled_run.h"
 #include "update/recover_update.h"
 #include "update/stage_update_items.h"
@@ -16,10 +17,12 @@ namespace {
 UpdatePlan plan;
 
 // The second phase, once the run is committed: each old file moves to its
-// name in `oldFileName` and the staged file takes its place.
+// name in `oldFileName` and the staged file takes its place; then the
+// copied folders are merged (from here the run is only ever finished).
 bool ReplaceTargets(win::Handle journal) {
   plan.placed = CommitStagedFiles(journal, &plan) && PlaceStagedFiles(plan, false);
-  return plan.placed;
+  plan.merged = plan.placed && MergeCopiedFolders(plan);
+  return plan.merged;
 }
 
 }  // namespace
@@ -36,8 +39,9 @@ bool ApplyUpdateItems(const UpdateItem* items, int count, CopyWalk& copies, bool
   bool replaced = journal != win::InvalidHandle() &&
                   StageUpdateItems(items, count, copies, overwriteOnly, journal, &plan, &reported) &&
                   ReplaceTargets(journal);
-  // A run that fails once it tried to commit gives up: it is put back.
-  if (!replaced && plan.committed) {
+  // A run that fails once it tried to commit, before every staged file is
+  // in its place, gives up: it is put back.
+  if (!replaced && plan.committed && !plan.placed) {
     plan.undone = true;
     JournalUndone(journal);
   }

@@ -40,16 +40,6 @@ bool AskForDisc(win::Hwnd window, int disc, char* drive) {
   return true;
 }
 
-// The copy lands in the installation, reached without a link: the file's
-// destination, or for a folder the folder of its name's last part there.
-bool LandsInGameFolders(const char* name, bool isFolder, const char* destination) {
-  if (!isFolder) return IsInGameFolders(destination);
-  const char* last = name + FileNameOffset(name);
-  if (*last == '\0') return true;  // "folder\": the shell names what it makes
-  char landing[kPathSize];
-  return CopyFileDestination(last, landing) && IsInGameFolders(landing);
-}
-
 }  // namespace
 
 CopyWalk::CopyWalk(win::Hwnd window, const CopyList& copies, ShowInfoLine showInfo)
@@ -97,28 +87,6 @@ bool CopyWalk::Copy(int index, const char* source, const char* destination, bool
   if (result != 0 || !systemFunctions.SetFileAttributesA(destination, win::kAttributeNormal)) {
     ShowCopyFailed(index);
     return false;
-  }
-  return true;
-}
-
-bool ApplyCopiesAfterReplace(CopyWalk& walk) {
-  for (int i = walk.firstAfterReplace(); i < walk.copies().count; ++i) {
-    const char* name = walk.copies().names[i];
-    char source[kPathSize];
-    bool isFolder = false;
-    if (!walk.FindSource(i, source, &isFolder)) return false;
-    // The paths fit: CheckItemPaths has built them all before.
-    char destination[kPathSize];
-    if (isFolder) {
-      CopyFolderDestination(destination);
-    } else {
-      CopyFileDestination(name, destination);
-    }
-    if (!LandsInGameFolders(name, isFolder, destination)) {
-      walk.ShowCopyFailed(i);
-      return false;
-    }
-    if (!walk.Copy(i, source, destination, isFolder)) return false;
   }
   return true;
 }

@@ -1,9 +1,9 @@
 // The copies from the game's CD-ROM: finding each item's disc (asking the
-// player to put it in), and the shell's copy. The files before the first
-// folder item are staged like update items (stage_update_items.h) and
-// replaced with them, all or nothing; from the first folder item on, the
-// items are copied after the replace, in order, so that the discs are
-// still asked for in the order of the list.
+// player to put it in, in the order of the list), and the shell's copy.
+// Every copy is staged with the update items (stage_update_items.h): a file
+// beside its destination, a folder into the run's copy folder
+// (copied_folders.h); nothing of the installation changes before the run
+// commits.
 #pragma once
 
 #include "core/updater_state.h"
@@ -41,10 +41,6 @@ class CopyWalk {
   void ShowCopyFailed(int index) const;
 
   const CopyList& copies() const { return copies_; }
-  // The first item copied after the replace (the first folder item; the
-  // count when there is none).
-  int firstAfterReplace() const { return firstAfterReplace_; }
-  void setFirstAfterReplace(int index) { firstAfterReplace_ = index; }
 
  private:
   win::Hwnd window_;
@@ -52,11 +48,5 @@ class CopyWalk {
   ShowInfoLine showInfo_;
   char drive_[3] = "";
   int driveDisc_ = 0;
-  int firstAfterReplace_ = 0;
 };
 
-// After the replace: copies the items from `walk.firstAfterReplace()` on
-// from their discs into the installation folder, in list order. False
-// when the run must end (the player cancelled, or a copy failed after its
-// message).
-bool ApplyCopiesAfterReplace(CopyWalk& walk);

@@ -1,6 +1,7 @@
 #include "update/end_journaled_run.h"
 
 #include "core/system_functions.h"
+#include "update/copied_folders.h"
 #include "update/update_journal.h"
 
 namespace {
@@ -16,6 +17,8 @@ bool EndJournaledRun(win::Handle journal, const UpdatePlan& plan) {
     systemFunctions.CloseHandle(journal);
     return false;
   }
+  // What is left over either way; what stays does the game no harm.
+  if (!RemoveCopyFolder(plan)) RemoveCopyFolder(plan);
   if (!FinishesForward(plan) && !RemoveMadeFolders(plan)) RemoveMadeFolders(plan);
   DeleteJournal(journal);
   return true;

@@ -7,8 +7,9 @@
 #include "update/update_plan.h"
 
 // Finishes the plan when it is committed (and not given up), else undoes it
-// and removes the folders it made. Each is tried twice; a folder that stays
-// (it holds other files now) is no failure. The journal is then closed and
+// and removes the folders it made; the copy folder goes either way. Each is
+// tried twice; a folder that stays (it holds other files now) is no
+// failure. The journal is then closed and
 // deleted. False, with the journal closed and left for the next start, when
 // a file step failed twice.
 bool EndJournaledRun(win::Handle journal, const UpdatePlan& plan);

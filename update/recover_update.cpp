@@ -1,5 +1,7 @@
 #include "update/recover_update.h"
 
+#include <cstring>
+
 #include "core/join_path.h"
 #include "core/platform.h"
 #include "core/system_functions.h"
@@ -37,6 +39,21 @@ bool PlanStaysInGameFolders(const UpdatePlan& p) {
   }
   for (int i = 0; i < p.folderCount; ++i) {
     if (!IsInGameFolders(p.folders[i])) return false;
+  }
+  // The copy folder is of the run's naming, each copied folder one name
+  // inside it.
+  if (p.copyFolder[0] != '\0' &&
+      (!IsRunFileName(p.copyFolder, p.copyFolder) || !IsInGameFolders(p.copyFolder))) {
+    return false;
+  }
+  const size_t folderLength = std::strlen(p.copyFolder);
+  for (int i = 0; i < p.copiedFolderCount; ++i) {
+    const char* copied = p.copiedFolders[i];
+    if (std::strncmp(copied, p.copyFolder, folderLength) != 0 || copied[folderLength] != '\\' ||
+        !IsContainedRelativePath(copied + folderLength + 1) ||
+        FileNameOffset(copied) != int(folderLength) + 1 || !IsInGameFolders(copied)) {
+      return false;
+    }
   }
   return true;
 }

@@ -11,6 +11,7 @@
 #include "core/text_format.h"
 #include "core/updater_state.h"
 #include "update/contained_path.h"
+#include "update/copied_folders.h"
 #include "update/copy_from_disc.h"
 #include "update/item_paths.h"
 #include "update/run_file_names.h"
@@ -296,9 +297,58 @@ bool StageCopiedFile(const Stage& stage, CopyWalk& walk, int index, const char* 
   return NameOldFile(stage, r);
 }
 
-// The copy items in list order up to the first folder, which is copied
-// after the replace with every item after it (ApplyCopiesAfterReplace).
-bool StageCopiedFiles(const Stage& stage, CopyWalk& walk, bool* reported) {
+// A folder from the disc: copied by the shell into the run's copy folder
+// (made with the first), to be merged into the install folder after the
+// replace (copied_folders.h).
+bool StageCopiedFolder(const Stage& stage, CopyWalk& walk, int index, const char* source,
+                       bool* reported) {
+  const char* name = walk.copies().names[index];
+  // The folder the shell makes: the name's last part that is not empty.
+  char last[kPathSize];
+  CopyText(last, sizeof last, name);
+  const size_t length = std::strlen(last);
+  if (length > 0 && (last[length - 1] == '\\' || last[length - 1] == '/')) {
+    last[length - 1] = '\0';  // "folder\": a single trailing separator
+  }
+  char landing[kPathSize];
+  if (!CopyFileDestination(last + FileNameOffset(last), landing)) return false;
+  if (last[0] == '\0' || !IsInGameFolders(landing)) {
+    walk.ShowCopyFailed(index);
+    *reported = true;
+    return false;
+  }
+  UpdatePlan& plan = *stage.plan;
+  if (plan.copyFolder[0] == '\0') {
+    if (!ChooseFreeName(stage, landing, plan.copyFolder) ||
+        !JournalCopyFolder(stage.journal, plan.copyFolder) ||
+        !platform.CreateDirectoryA(plan.copyFolder, nullptr)) {
+      return false;
+    }
+  }
+  char into[kPathSize + 1];  // a list of one path for the shell
+  CopyText(into, kPathSize, plan.copyFolder);
+  into[std::strlen(into) + 1] = '\0';
+  if (!walk.Copy(index, source, into, true)) {
+    *reported = true;
+    return false;
+  }
+  char copied[kPathSize];
+  CopyText(copied, sizeof copied, plan.copyFolder);
+  if (!JoinPath(copied, sizeof copied, last + FileNameOffset(last)) || IsAbsent(copied)) {
+    walk.ShowCopyFailed(index);
+    *reported = true;
+    return false;
+  }
+  for (int i = 0; i < plan.copiedFolderCount; ++i) {
+    if (SameName(plan.copiedFolders[i], copied)) return true;  // merged once
+  }
+  if (!JournalCopiedFolder(stage.journal, copied)) return false;
+  CopyText(plan.copiedFolders[plan.copiedFolderCount++], kPathSize, copied);
+  return true;
+}
+
+// Every copy item, in list order, each disc asked for in turn.
+bool StageCopies(const Stage& stage, CopyWalk& walk, bool* reported) {
   for (int i = 0; i < walk.copies().count; ++i) {
     char source[kPathSize];
     bool isFolder = false;
@@ -306,13 +356,10 @@ bool StageCopiedFiles(const Stage& stage, CopyWalk& walk, bool* reported) {
       *reported = true;  // cancelled at the disc prompt
       return false;
     }
-    if (isFolder) {
-      walk.setFirstAfterReplace(i);
-      return true;
-    }
-    if (!StageCopiedFile(stage, walk, i, source, reported)) return false;
+    const bool staged = isFolder ? StageCopiedFolder(stage, walk, i, source, reported)
+                                 : StageCopiedFile(stage, walk, i, source, reported);
+    if (!staged) return false;
   }
-  walk.setFirstAfterReplace(walk.copies().count);
   return true;
 }
 
@@ -355,6 +402,7 @@ bool CommitStagedFiles(win::Handle journal, UpdatePlan* plan) {
     r.written = read && flushed;
     if (!r.written || !JournalWritten(journal, i, r)) return false;
   }
+  if (!FlushCopyFolder(*plan)) return false;
   // From the try on: a C that failed may still reach the disk, so a run that
   // fails from here gives up with U.
   plan->committed = true;
@@ -368,5 +416,5 @@ bool StageUpdateItems(const UpdateItem* items, int count, CopyWalk& copies, bool
   for (int i = 0; i < count; ++i) {
     if (!StageItem(stage, items[i])) return false;
   }
-  return StageCopiedFiles(stage, copies, reported);
+  return StageCopies(stage, copies, reported);
 }

@@ -137,6 +137,19 @@ bool ApplyRecord(const char* p, UpdatePlan* plan) {
       return ReadIndex(p, plan->targetCount, &index) && ReadPath(p, plan->targets[index].staged);
     case 'K':
       return ReadIndex(p, plan->targetCount, &index) && ReadPath(p, plan->targets[index].oldFileName);
+    case 'G':
+      return plan->copyFolder[0] == '\0' && ReadPath(p, plan->copyFolder);
+    case 'M': {
+      // A folder copied again (two items of one name) is merged once.
+      char folder[kPathSize];
+      if (plan->copyFolder[0] == '\0' || !ReadPath(p, folder)) return false;
+      for (int i = 0; i < plan->copiedFolderCount; ++i) {
+        if (std::strcmp(plan->copiedFolders[i], folder) == 0) return true;
+      }
+      if (plan->copiedFolderCount == kMaxCopyLines) return false;
+      std::memcpy(plan->copiedFolders[plan->copiedFolderCount++], folder, sizeof folder);
+      return true;
+    }
     case 'W': {
       if (!ReadIndex(p, plan->targetCount, &index)) return false;
       TargetRecord& r = plan->targets[index];
@@ -213,6 +226,18 @@ bool JournalWritten(win::Handle journal, int index, const TargetRecord& record) 
   *p++ = ' ';
   p = PutHex(p, win::ToUint64(record.writtenTime), 16);
   *p = '\0';
+  return Append(journal, body);
+}
+
+bool JournalCopyFolder(win::Handle journal, const char* folder) {
+  char body[kLineSize];
+  FormatText(body, sizeof body, "G %s", folder);
+  return Append(journal, body);
+}
+
+bool JournalCopiedFolder(win::Handle journal, const char* folder) {
+  char body[kLineSize];
+  FormatText(body, sizeof body, "M %s", folder);
   return Append(journal, body);
 }
 

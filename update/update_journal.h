@@ -22,6 +22,11 @@
 //                                     are set to <write> after the replace
 //                                     (0/1), its size and last-write time
 //                                     (16 hex digits each)
+//   G <path>                          the run's copy folder, which the
+//                                     folders copied from the disc go into
+//   M <path>                          a folder copied into the copy folder,
+//                                     merged into the install folder after
+//                                     the replace
 //   C                                 committed: every staged file is whole
 //                                     and on the disk; the run is finished
 //                                     from here on
@@ -37,13 +42,16 @@
 //      be cut short or damaged by a crash or a power cut. A damaged line
 //      with a sound line after it is damage of another kind; such a journal
 //      is never acted on.
-//   2. No target is renamed before C is on the disk, and C is written only
-//      after every staged file and its W record are flushed.
+//   2. No target is renamed and no folder merged before C is on the disk,
+//      and C is written only after every staged file (and every file of the
+//      copy folder) and its W record are flushed.
 //   3. Without C, or with U, recovery undoes the run: the old
 //      files are moved back, staged and new files removed, attributes and
 //      times restored, folders that the run made removed when empty.
 //      With C and no U it finishes the run: each staged file takes its
-//      target's place, the old ones go.
+//      target's place, the copied folders are merged, the old files and the
+//      copy folder go. A merge cannot be undone: once one may have begun,
+//      the run is only ever finished (no U).
 //   4. A file that is neither what the run found (T's write time) nor what
 //      it wrote (W) belongs to the player, who changed it after the run: it
 //      is never overwritten, moved or removed. Only the run's own staged
@@ -78,6 +86,8 @@ bool JournalTarget(win::Handle journal, int index, const TargetRecord& record);
 bool JournalStaged(win::Handle journal, int index, const char* staged);
 bool JournalOldFileName(win::Handle journal, int index, const char* oldFileName);
 bool JournalWritten(win::Handle journal, int index, const TargetRecord& record);
+bool JournalCopyFolder(win::Handle journal, const char* folder);
+bool JournalCopiedFolder(win::Handle journal, const char* folder);
 bool JournalCommitted(win::Handle journal);
 bool JournalUndone(win::Handle journal);
 

@@ -4,6 +4,7 @@
 #include "core/platform.h"
 #include "core/system_functions.h"
 #include "update/contained_path.h"
+#include "update/copied_folders.h"
 
 namespace {
 
@@ -188,6 +189,7 @@ bool PlaceStagedFiles(const UpdatePlan& plan, bool afterCrash) {
 
 bool FinishPlan(const UpdatePlan& plan) {
   if (!plan.placed && !PlaceStagedFiles(plan, true)) return false;
+  if (!plan.merged && !MergeCopiedFolders(plan)) return false;
   bool sound = true;
   for (int i = 0; i < plan.targetCount; ++i) sound &= RemoveIfThere(plan.targets[i].oldFileName);
   return sound;

@@ -45,9 +45,15 @@ struct UpdatePlan {
   char folders[kMaxPlanFolders][kPathSize];
   bool folderMade[kMaxPlanFolders];
   int folderCount;
+  // The run's copy folder (empty: none) and the folders copied from the
+  // disc into it, merged into the install folder after the replace.
+  char copyFolder[kPathSize];
+  char copiedFolders[kMaxCopyLines][kPathSize];
+  int copiedFolderCount;
   bool committed;  // every staged file whole on the disk: finish, not undo
   bool undone;     // the run gave up after committing: undo
   bool placed;     // every staged file in its place (known to the run only)
+  bool merged;     // every copied folder merged (known to the run only)
 };
 
 // True when the run is to be finished rather than undone.
@@ -70,6 +76,6 @@ bool RemoveMadeFolders(const UpdatePlan& plan);
 // what it has just staged.
 bool PlaceStagedFiles(const UpdatePlan& plan, bool afterCrash);
 
-// The staged files placed after a crash (unless `placed`), then the old
-// files removed.
+// The staged files placed after a crash (unless `placed`), the copied
+// folders merged (unless `merged`), then the old files removed.
 bool FinishPlan(const UpdatePlan& plan);

@@ -32,6 +32,5 @@ bool ApplyUpdateSection(win::Hwnd window, ShowInfoLine showInfo) {
   const CopyList copies{s.copyDiscs, s.copyNames, s.copyItemCount};
   CopyWalk walk(window, copies, showInfo);
   return CheckItemPaths() &&
-         ApplyUpdateItems(s.updateItems, s.updateItemCount, walk, overwriteOnly) &&
-         ApplyCopiesAfterReplace(walk);
+         ApplyUpdateItems(s.updateItems, s.updateItemCount, walk, overwriteOnly);
 }

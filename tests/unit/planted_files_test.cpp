@@ -75,6 +75,12 @@ class PlantedFiles : public UpdateRunTest {
         case 'F':
           ASSERT_TRUE(JournalFolder(journal, path.c_str()));
           break;
+        case 'G':
+          ASSERT_TRUE(JournalCopyFolder(journal, path.c_str()));
+          break;
+        case 'M':
+          ASSERT_TRUE(JournalCopiedFolder(journal, path.c_str()));
+          break;
         case 'R':
           ASSERT_TRUE(JournalCommitted(journal));
           break;
@@ -168,7 +174,18 @@ INSTANTIATE_TEST_SUITE_P(
                      {'S', "C:\\game\\link\\~upd0.tmp"},
                      {'K', "C:\\game\\~upd1.tmp"}}},
         PlantedCase{"a staged name in another folder than its target",
-                    {{'T', "C:\\game\\a.dat", 0, true}, {'S', "C:\\save\\~upd0.tmp"}}}));
+                    {{'T', "C:\\game\\a.dat", 0, true}, {'S', "C:\\save\\~upd0.tmp"}}},
+        // Undone, a copy folder is removed with everything in it.
+        PlantedCase{"a system folder as the copy folder", {{'G', "C:\\Windows\\System32"}}},
+        PlantedCase{"a copy folder not of the run's naming", {{'G', "C:\\game\\link"}}},
+        PlantedCase{"a copy folder reached through a link", {{'G', "C:\\game\\link\\~upd0.tmp"}}},
+        // Finished, a copied folder is merged into the installation.
+        PlantedCase{"a copied folder outside the copy folder",
+                    {{'G', "C:\\game\\~upd0.tmp"}, {'M', "C:\\Windows\\System32"}, {'R', ""}}},
+        PlantedCase{"a copied folder that climbs out of the copy folder",
+                    {{'G', "C:\\game\\~upd0.tmp"},
+                     {'M', "C:\\game\\~upd0.tmp\\..\\..\\Windows"},
+                     {'R', ""}}}));
 
 TEST_F(PlantedFiles, AJournalThatIsALinkIsNotReadThroughAndIsSetAside) {
   WriteHostFile(DriveC() + "/Windows/System32/real.log", "system log");

@@ -179,11 +179,11 @@ TEST_F(UpdateRunTest, WhileWorkingTheButtonsAreOffTheCursorWaitsAndTheInfoLineTe
 
   RunUpdate(dialog_);
 
-  // The file is copied while staging; new.dat and readme.txt then take
-  // their places; the folder is copied after.
-  const std::vector<std::string> expectedInfo = {
-      Sjis("readme.txt をコピーしています"), Sjis("readme.txt をコピーしています"),
-      Sjis("readme.txt をコピーしています"), Sjis("movie をコピーしています")};
+  // The file and the folder are copied while staging; new.dat and
+  // readme.txt then take their places, and the folder is merged.
+  const std::string readme = Sjis("readme.txt をコピーしています");
+  const std::string movie = Sjis("movie をコピーしています");
+  const std::vector<std::string> expectedInfo = {readme, movie, movie, movie, movie};
   ASSERT_EQ(expectedInfo.size(), snapshots.size());
   for (size_t i = 0; i < expectedInfo.size(); ++i) {
     EXPECT_EQ(expectedInfo[i], snapshots[i].info);
@@ -268,6 +268,62 @@ TEST_F(UpdateRunTest, ARunKilledWhileCopyingFromTheDiscIsUndoneByTheNextStart) {
   EXPECT_TRUE(RecoverInterruptedUpdate());
   EXPECT_EQ(before, Installation());
 }
+
+// The merge of a copied folder comes after the commit: killed during it,
+// or failing, the run is finished by the next start, never put back.
+int WINAPI_CC MergeThenDie(win::ShFileOp* op) {
+  const bool merge = std::strncmp(op->pFrom, "C:", 2) == 0;
+  const int result = UpdateRunTest::WatchedShellCopy(op);
+  if (merge) _exit(99);  // killed as the merge ends, before the copy folder goes
+  return result;
+}
+int WINAPI_CC FailTheMerge(win::ShFileOp* op) {
+  if (std::strncmp(op->pFrom, "C:", 2) == 0) return 5;
+  return UpdateRunTest::WatchedShellCopy(op);
+}
+
+struct MergeCase {
+  const char* name;
+  int(WINAPI_CC* shell)(win::ShFileOp*);
+  bool inChild;  // the run is killed, else it fails
+};
+
+class MergedFolder : public UpdateRunTest, public ::testing::WithParamInterface<MergeCase> {};
+
+TEST_P(MergedFolder, ThatWasCutShortIsFinishedByTheNextStart) {
+  Install({{"game/new.dat", "old", kOldTime}});
+  UseUpdateLines("UpdateFile00=new.dat\r\nCopyFile00=1:movie\r\n");
+  if (GetParam().inChild) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+      systemFunctions.SHFileOperationA = GetParam().shell;
+      RunUpdate(dialog_);
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 99);
+  } else {
+    systemFunctions.SHFileOperationA = GetParam().shell;
+    RunUpdate(dialog_);
+    EXPECT_EQ(InSjis({{"ファイルの書き込みに失敗しました", win::kMbIconError}}), Messages());
+    ExpectFailed();
+    systemFunctions.SHFileOperationA = UpdateRunTest::WatchedShellCopy;
+  }
+  EXPECT_TRUE(HostFileExists(DriveC() + "/game/~UPD.JNL"));
+
+  EXPECT_TRUE(RecoverInterruptedUpdate());
+  EXPECT_EQ(Expected({}, {{"game/new.dat", "new data", kEntryTime},
+                          {"game/movie/", "", 0},
+                          {"game/movie/op.mpg", "opening", kOldTime}}),
+            Installation());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MergedFolder,
+                         ::testing::Values(MergeCase{"Killed", MergeThenDie, true},
+                                           MergeCase{"Failing", FailTheMerge, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(UpdateRunTest, TheCopiedFileAndTheInstallFolderLoseTheirReadOnlyState) {
   UseUpdateLines("CopyFile00=1:readme.txt\r\nCopyFile01=movie\r\n");

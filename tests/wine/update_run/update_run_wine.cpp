@@ -328,20 +328,22 @@ int main(int argc, char** argv) {
   Check(ReadWhole(game + "\\extra.dat") == "extra", "the file of disc 2 was copied after OK");
   Check(prompt.seen && prompt.seenText == Format(kMsgInsertDisc, "Game", 2),
         "the prompt asked for disc 2", prompt.seenText);
-  // The file before the first folder is staged beside its place (new.dat
-  // took the first name) and replaced with the update items.
+  // The copies are staged with the update items: the files beside their
+  // places (new.dat took the first name), the folder into the run's copy
+  // folder, which is merged into the installation after the replace.
   const std::vector<ShellCall> expectedCalls = {
       {CdDrive + "\\readme.txt", game + "\\~upd1.tmp", 528},
-      {CdDrive + "\\movie", game, 1552},
-      {CdDrive + "\\extra.dat", game + "\\extra.dat", 528}};
+      {CdDrive + "\\movie", game + "\\~upd2.tmp", 1552},
+      {CdDrive + "\\extra.dat", game + "\\~upd3.tmp", 528},
+      {game + "\\~upd2.tmp\\movie", game, 1552}};
   bool callsMatch = shellCalls.size() == expectedCalls.size();
   for (size_t i = 0; callsMatch && i < expectedCalls.size(); ++i) {
     callsMatch = shellCalls[i].from == expectedCalls[i].from &&
                  shellCalls[i].to == expectedCalls[i].to &&
                  shellCalls[i].flags == expectedCalls[i].flags;
   }
-  Check(callsMatch, "the shell copied a file (528), a folder into the install folder (1552) "
-                    "and a file (528)");
+  Check(callsMatch, "the shell copied a file (528), a folder into the copy folder (1552) and "
+                    "a file (528), then merged the folder into the install folder (1552)");
 
   // 2. Disc 3 never comes: Cancel ends the run with -1.
   RunScenario("CopyFile00=3:more.dat\r\n", PromptAnswer{IDCANCEL, false, "", false});
