@@ -220,7 +220,11 @@ bool StageEntry(const Stage& stage, const UpdateItem& item, const char* target,
     if (r != nullptr) {
       // The old attributes are on the disk (the T record) before they change.
       if (exists && (attributes & win::kAttributeReadonly)) {
-        systemFunctions.SetFileAttributesA(current, win::kAttributeNormal);
+        if (FlushJournal(stage.journal)) {
+          systemFunctions.SetFileAttributesA(current, win::kAttributeNormal);
+        } else {
+          r = nullptr;
+        }
       }
       sound = r != nullptr &&
               ((item.modeCode == kModeNewer && exists &&

@@ -29,26 +29,43 @@ char* PutHex(char* out, uint64_t value, int digits) {
   return out + digits;
 }
 
-// Writes "<body>\t<checksum>\r\n" and flushes it (invariant 1).
-bool Append(win::Handle journal, const char* body) {
-  char line[kLineSize + 16];
-  size_t length = std::strlen(body);
+// The records not yet written: a group goes to the disk in one write,
+// flushed (invariant 1). A line is at most kLineSize + 11 bytes; the
+// largest group, the old-file names, W records and copied folders that wait
+// for C, fits with room to spare.
+constexpr size_t kGroupSize = 0x8000;
+char group[kGroupSize];
+size_t groupLength = 0;
+
+bool WriteGroup(win::Handle journal) {
+  const win::Dword size = win::Dword(groupLength);
+  groupLength = 0;
+  win::Dword written = 0;
+  return (size == 0 || (systemFunctions.WriteFile(journal, group, size, &written, nullptr) &&
+                        written == size)) &&
+         platform.FlushFileBuffers(journal) != 0;
+}
+
+// Adds "<body>\t<checksum>\r\n" to the group; with `now`, writes the group
+// and flushes it, as the record's step needs it on the disk first.
+bool Append(win::Handle journal, const char* body, bool now) {
+  const size_t length = std::strlen(body);
+  if (groupLength + length + 11 > kGroupSize && !WriteGroup(journal)) return false;
+  char* line = group + groupLength;
   std::memcpy(line, body, length);
   char* end = line + length;
   *end++ = '\t';
   end = PutHex(end, Checksum(body, length), 8);
   *end++ = '\r';
   *end++ = '\n';
-  win::Dword size = win::Dword(end - line);
-  win::Dword written = 0;
-  return systemFunctions.WriteFile(journal, line, size, &written, nullptr) && written == size &&
-         platform.FlushFileBuffers(journal) != 0;
+  groupLength = size_t(end - group);
+  return !now || WriteGroup(journal);
 }
 
-bool AppendIndexed(win::Handle journal, char kind, int index, const char* path) {
+bool AppendIndexed(win::Handle journal, char kind, int index, const char* path, bool now) {
   char body[kLineSize];
   FormatText(body, sizeof body, "%c %d %s", kind, index, path);
-  return Append(journal, body);
+  return Append(journal, body, now);
 }
 
 bool ParseHex(const char* p, int digits, uint64_t* value) {
@@ -184,7 +201,8 @@ win::Handle CreateJournal() {
       systemFunctions.CreateFileA(path, win::kGenericWrite, 0, nullptr, win::kCreateNew,
                                   win::kAttributeNormal, nullptr);
   if (journal == win::InvalidHandle()) return journal;
-  if (Append(journal, kHeader)) return journal;
+  groupLength = 0;
+  if (Append(journal, kHeader, true)) return journal;
   DeleteJournal(journal);
   return win::InvalidHandle();
 }
@@ -192,7 +210,7 @@ win::Handle CreateJournal() {
 bool JournalFolder(win::Handle journal, const char* folder) {
   char body[kLineSize];
   FormatText(body, sizeof body, "F %s", folder);
-  return Append(journal, body);
+  return Append(journal, body, true);
 }
 
 bool JournalTarget(win::Handle journal, int index, const TargetRecord& record) {
@@ -208,15 +226,15 @@ bool JournalTarget(win::Handle journal, int index, const TargetRecord& record) {
   }
   *p++ = ' ';
   CopyText(p, kPathSize, record.target);
-  return Append(journal, body);
+  return Append(journal, body, false);
 }
 
 bool JournalStaged(win::Handle journal, int index, const char* staged) {
-  return AppendIndexed(journal, 'S', index, staged);
+  return AppendIndexed(journal, 'S', index, staged, true);
 }
 
 bool JournalOldFileName(win::Handle journal, int index, const char* oldFileName) {
-  return AppendIndexed(journal, 'K', index, oldFileName);
+  return AppendIndexed(journal, 'K', index, oldFileName, false);
 }
 
 bool JournalWritten(win::Handle journal, int index, const TargetRecord& record) {
@@ -226,24 +244,26 @@ bool JournalWritten(win::Handle journal, int index, const TargetRecord& record) 
   *p++ = ' ';
   p = PutHex(p, win::ToUint64(record.writtenTime), 16);
   *p = '\0';
-  return Append(journal, body);
+  return Append(journal, body, false);
 }
 
 bool JournalCopyFolder(win::Handle journal, const char* folder) {
   char body[kLineSize];
   FormatText(body, sizeof body, "G %s", folder);
-  return Append(journal, body);
+  return Append(journal, body, true);
 }
 
 bool JournalCopiedFolder(win::Handle journal, const char* folder) {
   char body[kLineSize];
   FormatText(body, sizeof body, "M %s", folder);
-  return Append(journal, body);
+  return Append(journal, body, false);
 }
 
-bool JournalCommitted(win::Handle journal) { return Append(journal, "C"); }
+bool JournalCommitted(win::Handle journal) { return Append(journal, "C", true); }
 
-bool JournalUndone(win::Handle journal) { return Append(journal, "U"); }
+bool JournalUndone(win::Handle journal) { return Append(journal, "U", true); }
+
+bool FlushJournal(win::Handle journal) { return WriteGroup(journal); }
 
 bool DeleteJournal(win::Handle journal) {
   systemFunctions.CloseHandle(journal);

@@ -37,11 +37,14 @@
 //
 // Invariants that the run (apply_update_items.cpp, stage_update_items.cpp)
 // and recovery (recover_update.cpp) keep:
-//   1. A record is written and flushed before the step that it describes,
-//      and before the next record: so only the last line of a journal can
-//      be cut short or damaged by a crash or a power cut. A damaged line
-//      with a sound line after it is damage of another kind; such a journal
-//      is never acted on.
+//   1. Records go to the disk in groups, each group in one write that is
+//      flushed before the step that needs any of its records and before the
+//      next group is written: so only the last group can be cut short or
+//      damaged by a crash or a power cut, and only at its end. A damaged
+//      line with a sound line after it is damage of another kind; such a
+//      journal is never acted on. F, S, G, C and U end a group (their steps
+//      follow at once); T, K, W and M wait for the next (their steps come
+//      after S, or after C), and FlushJournal ends one by hand.
 //   2. No target is renamed and no folder merged before C is on the disk,
 //      and C is written only after every staged file (and every file of the
 //      copy folder) and its W record are flushed.
@@ -80,7 +83,8 @@ void JournalPath(char* path);
 // cannot be written (nothing is left behind then).
 win::Handle CreateJournal();
 
-// Records, each written and flushed (invariant 1); false when that failed.
+// Records, grouped and flushed as invariant 1 says; false when a write or a
+// flush failed.
 bool JournalFolder(win::Handle journal, const char* folder);
 bool JournalTarget(win::Handle journal, int index, const TargetRecord& record);
 bool JournalStaged(win::Handle journal, int index, const char* staged);
@@ -90,6 +94,8 @@ bool JournalCopyFolder(win::Handle journal, const char* folder);
 bool JournalCopiedFolder(win::Handle journal, const char* folder);
 bool JournalCommitted(win::Handle journal);
 bool JournalUndone(win::Handle journal);
+// Writes and flushes the records that wait, before a step that needs them.
+bool FlushJournal(win::Handle journal);
 
 // Closes the journal and deletes it (tried twice). False when it stays.
 bool DeleteJournal(win::Handle journal);

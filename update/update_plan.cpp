@@ -116,7 +116,7 @@ bool UndoTarget(const TargetRecord& r) {
 // place, its times. After a crash, a target that the player changed since
 // the run left it is not replaced; its staged file goes. The run itself,
 // placing what it has just staged, knows every file as it left it.
-bool PlaceStaged(const TargetRecord& r, bool afterCrash) {
+bool PlaceStaged(const TargetRecord& r, bool afterCrash, bool last) {
   if (r.staged[0] == '\0') return true;
   // A link made inside the game's folders since the run began stops it.
   if (!IsInGameFolders(r.target)) return false;
@@ -139,7 +139,9 @@ bool PlaceStaged(const TargetRecord& r, bool afterCrash) {
   }
   bool placed = false;
   if (!playerWins) {
-    placed = Move(r.staged, r.target, win::kMoveFileWriteThrough);
+    // The renames reach the disk in order (NTFS logs them so); the last is
+    // written through, which puts every one before it there too.
+    placed = Move(r.staged, r.target, last ? win::kMoveFileWriteThrough : 0);
     if (!placed && !afterCrash) return false;
     if (!placed) {
       switch (OwnerOf(r)) {
@@ -181,8 +183,10 @@ bool RemoveMadeFolders(const UpdatePlan& plan) {
 }
 
 bool PlaceStagedFiles(const UpdatePlan& plan, bool afterCrash) {
+  int last = plan.targetCount - 1;
+  while (last >= 0 && plan.targets[last].staged[0] == '\0') --last;
   for (int i = 0; i < plan.targetCount; ++i) {
-    if (!PlaceStaged(plan.targets[i], afterCrash)) return false;
+    if (!PlaceStaged(plan.targets[i], afterCrash, i == last)) return false;
   }
   return true;
 }

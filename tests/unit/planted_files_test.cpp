@@ -86,6 +86,7 @@ class PlantedFiles : public UpdateRunTest {
           break;
       }
     }
+    ASSERT_TRUE(FlushJournal(journal));  // every record on the disk
     systemFunctions.CloseHandle(journal);
   }
 
