@@ -22,6 +22,7 @@ struct HookedEntry {
   int calls;
   int failAt;          // 0: none
   bool lasting;
+  bool releases;       // a close: a failed one has still let go of its object
 };
 
 // Each entry's place among the hooks, in the order of the list.
@@ -61,8 +62,13 @@ template <int N, typename R, typename... A>
 struct Wrapper<N, R(WINAPI_CC*)(A...)> {
   static R WINAPI_CC Call(A... arguments) {
     HookedEntry& e = hooked[N];
-    if (Trip(e)) return Failure<R>(e.failure);
-    return reinterpret_cast<R(WINAPI_CC*)(A...)>(e.real)(arguments...);
+    const auto real = reinterpret_cast<R(WINAPI_CC*)(A...)>(e.real);
+    if (!Trip(e)) return real(arguments...);
+    // A close that reports a failure has let go of what it closed all the
+    // same (the caller cannot close it again); other calls fail without
+    // reaching the real function.
+    if (e.releases) real(arguments...);
+    return Failure<R>(e.failure);
   }
 };
 
@@ -79,7 +85,10 @@ void Hook(const char* name, Function* slot, intptr_t failure) {
                           failure,
                           0,
                           0,
-                          false};
+                          false,
+                          std::strcmp(name, "CloseHandle") == 0 ||
+                              std::strcmp(name, "RegCloseKey") == 0 ||
+                              std::strcmp(name, "FindClose") == 0};
   if (slot != nullptr) *slot = &Wrapper<N, Function>::Call;
 }
 

@@ -2,7 +2,8 @@
 // list (core/platform_functions.h) that can fail is wrapped so that its
 // calls are counted by name, and the Nth call of a chosen entry fails (once,
 // or from then on) with the failure result the list gives it, without
-// reaching the real function. The functions looked up by name are wrapped
+// reaching the real function (a close reaches it all the same: a close that
+// fails has still let go of its object). The functions looked up by name are wrapped
 // as they are looked up. An observer sees each call before it is made (a crash
 // simulation ends the process there). The tables are restored when the
 // injector goes.
