@@ -12,6 +12,7 @@
 
 #include "tests/support/fault_injector.h"
 #include "tests/support/power_cut.h"
+#include "tests/support/sweep_stride.h"
 #include "tests/support/whole_update.h"
 
 namespace whole_update {
@@ -126,7 +127,7 @@ TEST_F(PowerCutSweep, APowerCutAtAnyFileCallIsUndoneOrFinishedByTheNextStart) {
   ASSERT_GT(runCalls, 50);
 
   int points = 0, recoveryCuts = 0, mixed = 0, leftOver = 0, detailed = 0;
-  for (int cutAt = 1; cutAt <= runCalls; ++cutAt) {
+  for (int cutAt = 1; cutAt <= runCalls; cutAt += kSweepStride) {
     ++points;
     for (uint32_t seed = 1; seed <= kSeeds; ++seed) {
       InstallOldAndEmptyTemp();
