@@ -8,6 +8,7 @@
 #include "core/system_functions.h"
 #include "core/text_format.h"
 #include "core/updater_state.h"
+#include "update/contained_path.h"
 #include "update/item_paths.h"
 
 namespace {
@@ -75,8 +76,15 @@ bool RemoveTree(const char* folder) {
 
 }  // namespace
 
+// The copy folder lies in the game's folders, reached without a link: a
+// program of the player could put a link in its place, and the listing
+// would then walk wherever it points. Asked right before each use.
+namespace {
+bool CopyFolderIsOurs(const UpdatePlan& plan) { return IsInGameFolders(plan.copyFolder); }
+}  // namespace
+
 bool FlushCopyFolder(const UpdatePlan& plan) {
-  return plan.copyFolder[0] == '\0' || FlushTree(plan.copyFolder);
+  return plan.copyFolder[0] == '\0' || (CopyFolderIsOurs(plan) && FlushTree(plan.copyFolder));
 }
 
 bool MergeCopiedFolders(const UpdatePlan& plan) {
@@ -84,6 +92,15 @@ bool MergeCopiedFolders(const UpdatePlan& plan) {
   char destination[kPathSize];
   if (!CopyFolderDestination(destination)) return false;
   for (int i = 0; i < plan.copiedFolderCount; ++i) {
+    // Neither the copied folder nor the folder it lands in may be a link:
+    // the shell's copy would read or write through it.
+    const char* copied = plan.copiedFolders[i];
+    char landing[kPathSize];
+    if (!CopyFolderIsOurs(plan) || !IsInGameFolders(copied) ||
+        !CopyFileDestination(copied + FileNameOffset(copied), landing) ||
+        !IsInGameFolders(landing)) {
+      return false;
+    }
     char source[kPathSize + 1];  // a list of one path for the shell
     CopyText(source, kPathSize, plan.copiedFolders[i]);
     source[std::strlen(source) + 1] = '\0';
@@ -104,5 +121,6 @@ bool MergeCopiedFolders(const UpdatePlan& plan) {
 }
 
 bool RemoveCopyFolder(const UpdatePlan& plan) {
-  return plan.copyFolder[0] == '\0' || IsAbsent(plan.copyFolder) || RemoveTree(plan.copyFolder);
+  return plan.copyFolder[0] == '\0' || IsAbsent(plan.copyFolder) ||
+         (CopyFolderIsOurs(plan) && RemoveTree(plan.copyFolder));
 }

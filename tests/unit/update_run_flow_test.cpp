@@ -325,6 +325,32 @@ INSTANTIATE_TEST_SUITE_P(Cases, MergedFolder,
                                            MergeCase{"Failing", FailTheMerge, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A program of the player puts a link in place of the copied folder before
+// the merge: the elevated run reads nothing through it.
+std::string driveC;
+int WINAPI_CC CopyThenPlantLink(win::ShFileOp* op) {
+  const int result = UpdateRunTest::WatchedShellCopy(op);
+  if (std::strncmp(op->pFrom, "E:", 2) == 0) {
+    const std::string copied = driveC + "/game/~upd1.tmp/movie";
+    std::system(("rm -rf '" + copied + "'").c_str());
+    if (symlink("../../secret", copied.c_str()) != 0) return 5;
+  }
+  return result;
+}
+
+TEST_F(UpdateRunTest, ALinkInPlaceOfACopiedFolderIsNotMergedThrough) {
+  driveC = DriveC();
+  Install({{"secret/", "", 0}, {"secret/key.txt", "administrators only", kOldTime}});
+  UseUpdateLines("UpdateFile00=new.dat\r\nCopyFile00=1:movie\r\n");
+  systemFunctions.SHFileOperationA = CopyThenPlantLink;
+  RunUpdate(dialog_);
+  systemFunctions.SHFileOperationA = UpdateRunTest::WatchedShellCopy;
+  RecoverInterruptedUpdate();
+  EXPECT_FALSE(HostFileExists(DriveC() + "/game/movie/key.txt"));
+  EXPECT_FALSE(HostFileExists(DriveC() + "/game/key.txt"));
+  EXPECT_EQ("administrators only", ReadHostFile(DriveC() + "/secret/key.txt"));
+}
+
 TEST_F(UpdateRunTest, TheCopiedFileAndTheInstallFolderLoseTheirReadOnlyState) {
   UseUpdateLines("CopyFile00=1:readme.txt\r\nCopyFile01=movie\r\n");
   RunUpdate(dialog_);
