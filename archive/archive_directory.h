@@ -29,7 +29,7 @@ struct EntryContent {
   void* ownedBlock;
 };
 
-enum class ContentStatus { kOk, kNoMemory, kDamaged };
+enum class ContentStatus { kOk, kNoMemory, kDamaged, kWriteFailed };
 
 ContentStatus LoadEntryContent(const ArchiveEntry& entry, const uint8_t* storedBytes,
                                EntryContent* content);
@@ -41,5 +41,6 @@ void ReleaseEntryContent(EntryContent* content);
 // whether the result is a block the caller frees with GlobalFree.
 uint8_t* ReadEntry(const char* name, uint32_t* size, bool* owned);
 
-// Shows the message for a failed LoadEntryContent of the entry `name`.
+// Shows the message for content of the entry `name` that could not be had:
+// no memory for it, or damaged stored bytes (nothing for a failed write).
 void ShowContentError(ContentStatus status, const char* name);

@@ -21,27 +21,46 @@
 //
 // Near the ends the checked decoder takes over at a token boundary: every
 // bit and byte taken singly and bounded, nothing behind the output touched.
+//
+// Decoded in pieces, the block decoder stops between two blocks when the
+// window has no room for the next one or its source may end inside it, and
+// resumes there; the checked decoder stops before a token that does not
+// fit or whose bytes are not all given yet.
 
 namespace {
 
 using namespace decompress_copy;
+using namespace decode_limits;
 
-// kGoOn: the block decoder has more to do.
-enum class Step { kEnded, kMalformed, kNearEnd, kGoOn };
+// kGoOn: the block decoder has more to do. kNeedSource and kWindowFull:
+// decoding in pieces stopped where it can resume.
+enum class Step { kEnded, kMalformed, kNearEnd, kGoOn, kNeedSource, kWindowFull };
 
-// Where the checked decoder starts or resumes.
+// Where a decoder starts or resumes.
 struct DecoderState {
+  // The block decoder: the control word where the next block starts. The
+  // checked decoder: the next byte to read.
   const uint8_t* in;
   const uint8_t* inEnd;
   uint8_t* out;
   uint8_t* outEnd;
-  uint8_t* outStart;
-  uint64_t bits;   // untaken control bits, most significant first; zero behind them
-  unsigned count;  // how many bits of `bits` are untaken
+  uint8_t* outStart;  // the first byte that a match may copy from
+  // The checked decoder's untaken control bits, most significant first,
+  // zero behind them, and their number.
+  uint64_t bits;
+  unsigned count;
+  // The block decoder's place in its first word: the split's state at the
+  // word's first bit, and the bits and data bytes decoded before.
+  unsigned splitIndex;
+  unsigned bitFrom;
+  unsigned dataFrom;
+  bool sourceEnds;       // no bytes of the stream follow inEnd
+  bool destinationEnds;  // no output may follow outEnd; else more room comes once it is taken
 };
 
 // Tables of the block decoder. A head entry, indexed by the 9 bits after a
-// match's first bit: bits 0-4 the bits of the token up to its length code
+// match's first bit (a long match's second bit and its widest distance
+// code, or a short match's bits): bits 0-4 the bits of the token up to its length code
 // (all of a short match's), 5-7 the shift of the data byte, bit 8 set for a
 // short match, bit 9 for a wide short one whose extra bits are all ones (the
 // end marker when its byte is 0xFF), 16-31 the distance less the shifted
@@ -51,9 +70,24 @@ struct DecoderState {
 constexpr uint32_t kShortMatch = 1u << 8;
 constexpr uint32_t kEndCandidate = 1u << 9;
 
+constexpr unsigned kHeadIndexBits = 9;
+constexpr unsigned kLengthIndexBits = 9;
+static_assert(1 + kDistanceCodes[kDistanceCodeCount - 1].selectorBits +
+                      kDistanceCodes[kDistanceCodeCount - 1].extraBits ==
+                  kHeadIndexBits,
+              "a head entry sees a long match's widest distance code");
+static_assert(2 + kWideShortExtraBits <= kHeadIndexBits, "and a wide short match's bits");
+static_assert(kLengthCodes[kLengthCodeCount - 2].selectorBits +
+                      kLengthCodes[kLengthCodeCount - 2].extraBits ==
+                  kLengthIndexBits,
+              "a length entry sees the widest length code");
+// A match is read from 64 bits loaded at the byte of its first bit: at
+// least 57 of them are its own and after.
+static_assert(kMostTokenBits <= 64 - 7, "a match's bits lie in one 64-bit load");
+
 struct MatchTables {
-  uint32_t head[512];
-  uint16_t length[512];
+  uint32_t head[1 << kHeadIndexBits];
+  uint16_t length[1 << kLengthIndexBits];
 };
 
 constexpr unsigned ZerosBefore(unsigned value, unsigned width, unsigned limit) {
@@ -104,32 +138,30 @@ inline uint64_t LoadBig64(const uint8_t* p) { return __builtin_bswap64(Load64(p)
 
 // ---- Block decoder.
 
-using decompress_split::kBlockWords;
-// The split reads a control word and copies the 32 bytes behind it, the
-// most data bytes a word can have.
-constexpr size_t kWordReach = 4 + 32;
 // Matches of a word whose places are stored without a branch; more take a
 // loop, which hardly ever runs.
 constexpr unsigned kStartsStored = 6;
-// Room the decode keeps behind a literal run: the match after it, the
-// copies' overrun, and the guard's look at the kOverrun bytes past that.
-constexpr size_t kDestinationMargin = kMaxLongLength + 2 * kOverrun;
 
 struct Block {
   // Control words of the block, most significant bit first, and 8 bytes for
   // the look-ahead of a match near the end.
   uint8_t control[kBlockWords * 4 + 8];
   // Data bytes of the block in stream order, with room for the split's copy
-  // of 32 bytes behind the last word and a literal copy's overrun.
-  uint8_t data[kBlockWords * 32 + 32 + kOverrun];
-  // Places of the matches, as bit numbers in `control`.
-  uint16_t starts[kBlockWords * 11 + kStartsStored];
+  // of a word's reach behind the last word and a literal copy's overrun.
+  uint8_t data[kBlockWords * kMostReadsPerWord + kMostReadsPerWord + kOverrun];
+  // Places of the matches, as bit numbers in `control`; the unbranched
+  // stores of the last word may write kStartsStored places past its own.
+  uint16_t starts[kBlockWords * kMostMatchesPerWord + kStartsStored];
   const uint8_t* wordAt[kBlockWords];
   uint16_t dataAt[kBlockWords];   // where the word's data bytes start in `data`
   uint16_t stateAt[kBlockWords];  // the split's state index at the word's first bit
 };
 
-// Keeps the destination bytes that the copies' overruns overwrite. Before a
+// Keeps the destination bytes that the copies' overruns overwrite: the
+// bytes behind the output are the caller's (Decompress leaves them as they
+// were) or the window's room not yet decoded into, and a decoder that stops
+// must leave them as they were for the checked decoder, which writes
+// exactly, and for the caller. Before a
 // step writes [out, out + n) and up to kOverrun bytes past it, it saves the
 // kOverrun bytes at out + max(n, kOverrun): they still hold their own
 // values, since the steps before reached at most kOverrun bytes past out.
@@ -179,15 +211,32 @@ void Resume(const uint8_t* word, unsigned bit, unsigned dataUsed, DecoderState& 
   s.count = 32 - bit;
 }
 
+// Whether the output has room for a whole block, else the step that stops
+// before it: the checked decoder's turn at the end, or the window's.
+Step RoomForBlock(const DecoderState& s, const uint8_t* out) {
+  if (s.destinationEnds) {
+    return size_t(s.outEnd - out) < kDestinationMargin ? Step::kNearEnd : Step::kGoOn;
+  }
+  return size_t(s.outEnd - out) < kBlockRoom ? Step::kWindowFull : Step::kGoOn;
+}
+
 Step DecodeBlocks(DecoderState& s) {
   Block b;
   const uint8_t* word = s.in;
-  unsigned index = decompress_split::kTokenStartIndex;
-  unsigned bitFrom = 0, dataFrom = 0;  // of the block's first word, decoded before
+  unsigned index = s.splitIndex;
+  unsigned bitFrom = s.bitFrom, dataFrom = s.dataFrom;  // of the block's first word, decoded before
   uint8_t* out = s.out;
   uint8_t* const outEnd = s.outEnd;
   uint8_t* const outStart = s.outStart;
-  if (size_t(outEnd - out) < kDestinationMargin) return Step::kNearEnd;
+  switch (RoomForBlock(s, out)) {
+    case Step::kNearEnd:
+      Resume(word, bitFrom, dataFrom, s);
+      return Step::kNearEnd;
+    case Step::kWindowFull:
+      return Step::kWindowFull;
+    default:
+      break;
+  }
   OverrunGuard guard(out);
 
   unsigned prevEnd = 0, dp = 0, next = 0;  // end of the last token, data read, next match
@@ -263,7 +312,7 @@ Step DecodeBlocks(DecoderState& s) {
          ++words) {
       const uint32_t value = LoadLittle32(at);
       StoreBig32(b.control + 4 * words, value);
-      std::memcpy(b.data + dataLength, at + 4, 32);
+      std::memcpy(b.data + dataLength, at + 4, kMostReadsPerWord);
       b.wordAt[words] = at;
       b.dataAt[words] = uint16_t(dataLength);
       b.stateAt[words] = uint16_t(index);
@@ -293,10 +342,21 @@ Step DecodeBlocks(DecoderState& s) {
     return words;
   };
 
+  // Stops between two blocks, where the next call resumes.
+  auto pause = [&](Step step) {
+    s.in = word;
+    s.splitIndex = index;
+    s.bitFrom = bitFrom;
+    s.dataFrom = dataFrom;
+    return leave(step);
+  };
+
   // Each block: split its words, decode the tokens that start before its
   // last word and the literals up to it, and start the next block at that
   // word, which is split again with the words after it.
   for (;;) {
+    if (const Step room = RoomForBlock(s, out); room == Step::kWindowFull) return pause(room);
+    if (!s.sourceEnds && size_t(s.inEnd - word) < kBlockSource) return pause(Step::kNeedSource);
     prevEnd = bitFrom, dp = dataFrom, next = 0;
     unsigned beforeLast = 0;
     const unsigned words = splitBlock(&beforeLast);
@@ -407,13 +467,28 @@ CheckedToken ReadToken(CheckedReader& read) {
 }
 
 Step DecodeChecked(DecoderState& s) {
-  CheckedReader read(s);
   for (;;) {
+    // The token's start, where a stop for more source or room resumes.
+    const uint8_t* const in = s.in;
+    const uint64_t bits = s.bits;
+    const unsigned count = s.count;
+    auto stopBefore = [&](Step step) {
+      s.in = in;
+      s.bits = bits;
+      s.count = count;
+      return step;
+    };
+    CheckedReader read(s);
     const CheckedToken token = ReadToken(read);
-    if (read.Failed()) break;
+    if (read.Failed()) {
+      if (s.sourceEnds) break;
+      return stopBefore(Step::kNeedSource);
+    }
     if (token.ended) return Step::kEnded;
-    if (token.distance > size_t(s.out - s.outStart) || token.length > size_t(s.outEnd - s.out)) {
-      break;
+    if (token.distance > size_t(s.out - s.outStart)) break;
+    if (token.length > size_t(s.outEnd - s.out)) {
+      if (s.destinationEnds) break;
+      return stopBefore(Step::kWindowFull);
     }
     if (token.distance == 0) {
       *s.out = uint8_t(token.literal);
@@ -432,9 +507,64 @@ Step DecodeChecked(DecoderState& s) {
 bool Decompress(uint8_t* destination, size_t destinationSize, const uint8_t* source,
                 size_t sourceSize, size_t* produced) {
   DecoderState s{source, source + sourceSize, destination, destination + destinationSize,
-                 destination, 0, 0};
+                 destination, 0, 0, decompress_split::kTokenStartIndex, 0, 0, true, true};
   Step step = DecodeBlocks(s);
   if (step == Step::kNearEnd) step = DecodeChecked(s);
   if (produced != nullptr) *produced = size_t(s.out - destination);
   return step == Step::kEnded;
+}
+
+// ---- Decoding in pieces.
+
+PieceDecoder::PieceDecoder(uint8_t* window, size_t windowSize, uint64_t outputLimit)
+    : window_(window),
+      windowEnd_(window + windowSize),
+      outputLimit_(outputLimit),
+      out_(window),
+      outputFrom_(window),
+      splitIndex_(decompress_split::kTokenStartIndex) {}
+
+PieceStatus PieceDecoder::Decode(const uint8_t* source, size_t size, bool last, size_t* taken) {
+  // The window's end is the output's end once the rest of the recorded
+  // size fits in it.
+  const uint64_t rest = outputLimit_ - produced();
+  const bool ends = rest <= uint64_t(windowEnd_ - out_);
+  DecoderState s{source, source + size, out_, ends ? out_ + rest : windowEnd_, window_,
+                 bits_, count_, splitIndex_, bitFrom_, dataFrom_, last, ends};
+  Step step = checked_ ? Step::kNearEnd : DecodeBlocks(s);
+  if (step == Step::kNearEnd) {
+    checked_ = true;
+    step = DecodeChecked(s);
+  }
+  out_ = s.out;
+  bits_ = s.bits;
+  count_ = s.count;
+  splitIndex_ = s.splitIndex;
+  bitFrom_ = s.bitFrom;
+  dataFrom_ = s.dataFrom;
+  *taken = size_t(s.in - source);
+  switch (step) {
+    case Step::kEnded:
+      return PieceStatus::kEnded;
+    case Step::kNeedSource:
+      return PieceStatus::kNeedSource;
+    case Step::kWindowFull:
+      return PieceStatus::kWindowFull;
+    default:
+      return PieceStatus::kMalformed;
+  }
+}
+
+void PieceDecoder::TakeOutput() {
+  // The window always holds the history behind the output: all of the
+  // output while it is shorter, else its last kDecodeHistory bytes, so a
+  // match reaches before the window's start only when it reaches before
+  // the output's.
+  const size_t held = size_t(out_ - window_);
+  if (held > kDecodeHistory) {
+    std::memmove(window_, out_ - kDecodeHistory, kDecodeHistory);
+    windowBase_ += held - kDecodeHistory;
+    out_ = window_ + kDecodeHistory;
+  }
+  outputFrom_ = out_;
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "archive/decode_limits.h"
+
 // Match and literal copies of the decoder. Each gives exactly the bytes of a
 // byte-by-byte forward copy; the exact ones write nothing past the copy, the
 // others may overrun it.
@@ -81,7 +83,7 @@ inline void CopyMatchExact(uint8_t* to, size_t distance, size_t n) {
 // ---- Copies that may write up to 15 bytes past their end, with whatever
 // values; the caller keeps the bytes they overwrite.
 
-constexpr size_t kOverrun = 16;
+using decode_limits::kOverrun;
 
 inline void Copy16(uint8_t* to, const uint8_t* from) { std::memcpy(to, from, 16); }
 

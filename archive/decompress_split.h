@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "archive/decode_limits.h"
 #include "archive/token_format.h"
 
 // Everything structural in a compressed stream follows from its control bits
@@ -110,6 +111,11 @@ constexpr unsigned kIndexMask = 0x1FFF;
 constexpr unsigned kReadsShift = 13;
 constexpr unsigned kStartsCountShift = 19;
 constexpr uint32_t kCountsMask = 0x00FFE000;
+static_assert(kStateCount * 256 <= kIndexMask + 1, "the index base fits its 13 bits");
+static_assert(decode_limits::kMostReadsPerWord < 64,
+              "a word's data bytes add up within their 6 bits without a carry");
+static_assert(decode_limits::kMostMatchesPerWord < 32,
+              "a word's match starts add up within their 5 bits without a carry");
 
 // TakeBit for every state and bit, so that the byte tables below are made in
 // few enough steps for every compiler's constant evaluation.
@@ -182,10 +188,5 @@ inline WordSplit SplitWord(uint32_t word, unsigned* index) {
 }
 
 constexpr unsigned kTokenStartIndex = unsigned(kTokenStart) * 256;
-
-// Control words split in one go. A block decodes the tokens that start
-// before its last word; the next block starts again at that word, so block
-// k covers words k * (kBlockWords - 1) to (k + 1) * (kBlockWords - 1).
-constexpr unsigned kBlockWords = 128;
 
 }  // namespace decompress_split

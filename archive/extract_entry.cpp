@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "archive/archive_directory.h"
+#include "archive/content_stream.h"
 #include "core/file_helpers.h"
 #include "core/free_space.h"
 #include "core/join_path.h"
@@ -73,34 +74,96 @@ void RemoveTemporaryLeftovers(const char* path) {
   }
 }
 
-int WriteWholeFile(const char* path, const void* buffer, uint32_t size,
-                   const win::FileTime* fileTime) {
+FileContent BlockContent(const void* bytes, uint32_t size) {
+  return FileContent{bytes, size, nullptr, nullptr};
+}
+
+FileContent EntryFileContent(const ArchiveEntry* entry, const uint8_t* stored) {
+  return FileContent{nullptr, entry->unpackedSize, entry, stored};
+}
+
+namespace {
+
+// The content's pieces written to an open file.
+class FileSink final : public ContentSink {
+ public:
+  explicit FileSink(win::Handle file) : file_(file) {}
+  bool Take(const uint8_t* bytes, size_t size) override {
+    win::Dword written = 0;
+    return systemFunctions.WriteFile(file_, bytes, win::Dword(size), &written, nullptr) &&
+           written == size;
+  }
+
+ private:
+  win::Handle file_;
+};
+
+}  // namespace
+
+ContentStatus WriteContent(win::Handle file, const FileContent& content) {
+  FileSink sink(file);
+  if (content.entry == nullptr) {
+    // A block is written in one call, as it always was: blocks are the
+    // small files that the run reads whole.
+    return sink.Take(static_cast<const uint8_t*>(content.bytes), content.size)
+               ? ContentStatus::kOk
+               : ContentStatus::kWriteFailed;
+  }
+  void* work = nullptr;
+  if (ContentNeedsWork(*content.entry)) {
+    work = platform.GlobalAlloc(win::kGmemFixed, kContentWorkSize);
+    if (work == nullptr) return ContentStatus::kNoMemory;
+  }
+  const ContentResult result =
+      ProduceContentFrom(*content.entry, content.stored, static_cast<uint8_t*>(work), sink);
+  if (work != nullptr) platform.GlobalFree(work);
+  switch (result) {
+    case ContentResult::kOk:
+      return ContentStatus::kOk;
+    case ContentResult::kDamaged:
+      return ContentStatus::kDamaged;
+    default:
+      return ContentStatus::kWriteFailed;
+  }
+}
+
+bool WriteWholeContent(const char* path, const FileContent& content,
+                       const win::FileTime* fileTime, ContentStatus* status) {
   const SystemFunctionTable& sys = systemFunctions;
+  ContentStatus result = ContentStatus::kWriteFailed;
   char temporaryPath[kPathSize];
   win::Handle file = CreateTemporaryBeside(path, temporaryPath);
-  if (file == win::InvalidHandle()) return 0;
+  if (file != win::InvalidHandle()) {
+    result = WriteContent(file, content);
+    if (result == ContentStatus::kOk && fileTime != nullptr &&
+        !platform.SetFileTime(file, fileTime, fileTime, fileTime)) {
+      result = ContentStatus::kWriteFailed;
+    }
+    // The content is on the disk before the name points at it.
+    if (result == ContentStatus::kOk && !platform.FlushFileBuffers(file)) {
+      result = ContentStatus::kWriteFailed;
+    }
+    sys.CloseHandle(file);
+    // The installed file is replaced in one step, only by complete content.
+    if (result == ContentStatus::kOk &&
+        !platform.MoveFileExA(temporaryPath, path,
+                              win::kMoveFileReplaceExisting | win::kMoveFileWriteThrough)) {
+      result = ContentStatus::kWriteFailed;
+    }
+    if (result != ContentStatus::kOk) platform.DeleteFileA(temporaryPath);
+  }
+  if (status != nullptr) *status = result;
+  return result == ContentStatus::kOk;
+}
 
-  win::Dword written = 0;
-  bool sound = sys.WriteFile(file, buffer, size, &written, nullptr) && written == size;
-  if (sound && fileTime != nullptr) {
-    sound = platform.SetFileTime(file, fileTime, fileTime, fileTime) != 0;
-  }
-  // The content is on the disk before the name points at it.
-  sound = sound && platform.FlushFileBuffers(file) != 0;
-  sys.CloseHandle(file);
-  // The installed file is replaced in one step, only by complete content.
-  if (sound) {
-    sound = platform.MoveFileExA(temporaryPath, path,
-                                 win::kMoveFileReplaceExisting | win::kMoveFileWriteThrough) != 0;
-  }
-  if (!sound) platform.DeleteFileA(temporaryPath);
-  return sound ? 1 : 0;
+int WriteWholeFile(const char* path, const void* buffer, uint32_t size,
+                   const win::FileTime* fileTime) {
+  return WriteWholeContent(path, BlockContent(buffer, size), fileTime, nullptr) ? 1 : 0;
 }
 
 const ArchiveEntry* PrepareEntry(const char* name, const char* destinationPath,
-                                 EntryContent* content) {
-  const uint8_t* stored = nullptr;
-  const ArchiveEntry* entry = FindEntry(name, &stored);
+                                 const uint8_t** stored) {
+  const ArchiveEntry* entry = FindEntry(name, stored);
   if (entry == nullptr) {
     ShowError(kMsgEntryNotFound);
     return nullptr;
@@ -108,34 +171,26 @@ const ArchiveEntry* PrepareEntry(const char* name, const char* destinationPath,
   if (destinationPath != nullptr && !EnoughSpace(destinationPath, entry->unpackedSize)) {
     return nullptr;
   }
-  ContentStatus status = LoadEntryContent(*entry, stored, content);
-  if (status != ContentStatus::kOk) {
-    ShowContentError(status, entry->name);
-    return nullptr;
-  }
   return entry;
 }
 
 int ExtractEntry(const char* name, const char* destinationPath, int onlyIfNewer) {
-  EntryContent content;
-  const ArchiveEntry* entry = PrepareEntry(name, destinationPath, &content);
+  const uint8_t* stored = nullptr;
+  const ArchiveEntry* entry = PrepareEntry(name, destinationPath, &stored);
   if (entry == nullptr) return 0;
 
-  int result = 0;
   const win::Dword attributes = systemFunctions.GetFileAttributesA(destinationPath);
   const bool exists = attributes != win::kInvalidFileAttributes;
-  if (exists && (attributes & win::kAttributeDirectory)) {
-    result = 0;
-  } else {
-    if (exists && (attributes & win::kAttributeReadonly)) {
-      systemFunctions.SetFileAttributesA(destinationPath, win::kAttributeNormal);
-    }
-    if (onlyIfNewer && exists && ExistingFileIsNewer(destinationPath, entry->fileTime)) {
-      result = 1;
-    } else {
-      result = WriteWholeFile(destinationPath, content.bytes, content.size, &entry->fileTime);
-    }
+  if (exists && (attributes & win::kAttributeDirectory)) return 0;
+  if (exists && (attributes & win::kAttributeReadonly)) {
+    systemFunctions.SetFileAttributesA(destinationPath, win::kAttributeNormal);
   }
-  ReleaseEntryContent(&content);
-  return result;
+  if (onlyIfNewer && exists && ExistingFileIsNewer(destinationPath, entry->fileTime)) return 1;
+  ContentStatus status = ContentStatus::kOk;
+  if (WriteWholeContent(destinationPath, EntryFileContent(entry, stored), &entry->fileTime,
+                        &status)) {
+    return 1;
+  }
+  ShowContentError(status, entry->name);
+  return 0;
 }

@@ -134,21 +134,23 @@ bool NameOldFile(const Stage& stage, TargetRecord* r) {
 
 // Writes the new content of `r` beside it, with `time` when given. It is
 // flushed with the others when the run commits (CommitStagedFiles).
-bool WriteStaged(const Stage& stage, TargetRecord* r, const void* bytes, uint32_t size,
-                 const win::FileTime* time) {
+// `status` tells content that could not be had from a failed write.
+bool WriteStaged(const Stage& stage, TargetRecord* r, const FileContent& content,
+                 const win::FileTime* time, ContentStatus* status) {
   const SystemFunctionTable& sys = systemFunctions;
+  *status = ContentStatus::kWriteFailed;
   bool fresh = false;
   if (!NameStaged(stage, r, &fresh)) return false;
   win::Handle file = sys.CreateFileA(r->staged, win::kGenericWrite, 0, nullptr,
                                      fresh ? win::kCreateNew : win::kCreateAlways,
                                      win::kAttributeNormal, nullptr);
   if (file == win::InvalidHandle()) return false;
-  win::Dword written = 0;
-  bool sound = sys.WriteFile(file, bytes, size, &written, nullptr) && written == size;
+  *status = WriteContent(file, content);
+  bool sound = *status == ContentStatus::kOk;
   sound = sound && (time == nullptr || platform.SetFileTime(file, time, time, time));
   sys.CloseHandle(file);
   if (!sound) return false;
-  r->writtenSize = size;
+  r->writtenSize = content.size;
   r->hasNewTime = time != nullptr;
   if (time != nullptr) r->newTime = *time;
   return NameOldFile(stage, r);
@@ -196,7 +198,8 @@ bool StageDataRewrite(const Stage& stage, const char* target, const char* curren
              !(attributes & win::kAttributeReadonly)) {
     TargetRecord* r = RecordFor(stage, target, attributes);
     const bool fresh = r != nullptr && r->staged[0] == '\0';
-    *sound = r != nullptr && WriteStaged(stage, r, block, size, nullptr);
+    ContentStatus status = ContentStatus::kOk;
+    *sound = r != nullptr && WriteStaged(stage, r, BlockContent(block, size), nullptr, &status);
     // A rewrite that fails leaves the file as it was, and the run goes on.
     if (!*sound && fresh) *sound = DropStaged(r);
   }
@@ -207,33 +210,30 @@ bool StageDataRewrite(const Stage& stage, const char* target, const char* curren
 // The archive entry for the target, as ExtractEntry decides it.
 bool StageEntry(const Stage& stage, const UpdateItem& item, const char* target,
                 const char* current) {
-  EntryContent content;
+  const uint8_t* stored = nullptr;
   // The free space was asked once for the whole staging (StagingFits).
-  const ArchiveEntry* entry = PrepareEntry(item.path + item.nameOffset, nullptr, &content);
+  const ArchiveEntry* entry = PrepareEntry(item.path + item.nameOffset, nullptr, &stored);
   if (entry == nullptr) return false;
-  bool sound = false;
   win::Dword attributes = 0;
   const bool known = ReadAttributes(current, &attributes);
   const bool exists = attributes != win::kInvalidFileAttributes;
-  if (known && (!exists || !(attributes & win::kAttributeDirectory))) {
-    TargetRecord* r = RecordFor(stage, target, attributes);
-    if (r != nullptr) {
-      // The old attributes are on the disk (the T record) before they change.
-      if (exists && (attributes & win::kAttributeReadonly)) {
-        if (FlushJournal(stage.journal)) {
-          systemFunctions.SetFileAttributesA(current, win::kAttributeNormal);
-        } else {
-          r = nullptr;
-        }
-      }
-      sound = r != nullptr &&
-              ((item.modeCode == kModeNewer && exists &&
-                ExistingFileIsNewer(current, entry->fileTime)) ||
-               WriteStaged(stage, r, content.bytes, content.size, &entry->fileTime));
-    }
+  if (!known || (exists && (attributes & win::kAttributeDirectory))) return false;
+  TargetRecord* r = RecordFor(stage, target, attributes);
+  if (r == nullptr) return false;
+  // The old attributes are on the disk (the T record) before they change.
+  if (exists && (attributes & win::kAttributeReadonly)) {
+    if (!FlushJournal(stage.journal)) return false;
+    systemFunctions.SetFileAttributesA(current, win::kAttributeNormal);
   }
-  ReleaseEntryContent(&content);
-  return sound;
+  if (item.modeCode == kModeNewer && exists && ExistingFileIsNewer(current, entry->fileTime)) {
+    return true;
+  }
+  ContentStatus status = ContentStatus::kOk;
+  if (WriteStaged(stage, r, EntryFileContent(entry, stored), &entry->fileTime, &status)) {
+    return true;
+  }
+  ShowContentError(status, entry->name);
+  return false;
 }
 
 bool StageItem(const Stage& stage, const UpdateItem& item) {

@@ -5,11 +5,12 @@
 #include <algorithm>
 
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "archive/decompress_split.h"
+#include "archive/decode_limits.h"
 #include "authoring/compressor.h"
 
 namespace {
@@ -830,7 +831,7 @@ TEST(Decompress, PackerStreamsGiveTheirInputBack) {
 // ---- Streams long enough for the block decoder: tokens across the
 // boundaries of its blocks, hand-offs to the bounded decoder at every place.
 
-using decompress_split::kBlockWords;
+using decode_limits::kBlockWords;
 
 // The word that the k-th block boundary falls on (the last word of block k-1,
 // where block k starts again).
@@ -1099,6 +1100,232 @@ TEST(DecompressBlocks, StreamsOfManySizesAroundTheBlockSize) {
       if (cut > expected.size()) continue;
       ExpectEverySizeLikeTheReference(stream, stream.size(), expected.size() - cut,
                                       expected.size() - cut, "round " + std::to_string(round));
+    }
+  }
+}
+
+
+// ---- Decoding in pieces: the same output and the same verdict as
+// Decompress into a block of the recorded size, whatever the pieces.
+
+using decode_limits::kDecodeHistory;
+using decode_limits::kMinDecodeSource;
+using decode_limits::kMinDecodeWindow;
+
+struct PieceOutcome {
+  PieceStatus status;
+  Bytes output;
+};
+
+// Decodes `stream` in pieces: source pieces of `pieceSize()` bytes (or the
+// rest), each in a block of its own so that a read past it shows, and a
+// window of `windowSize` bytes whose output is taken at every stop.
+PieceOutcome DecodeInPieces(const Bytes& stream, uint64_t limit, size_t windowSize,
+                            const std::function<size_t()>& pieceSize) {
+  Bytes window(windowSize);
+  PieceDecoder decoder(window.data(), window.size(), limit);
+  PieceOutcome o{PieceStatus::kMalformed, {}};
+  size_t at = 0;
+  for (int calls = 0;; ++calls) {
+    const size_t size = std::min(pieceSize(), stream.size() - at);
+    const bool last = at + size == stream.size();
+    const Bytes piece(stream.begin() + ptrdiff_t(at), stream.begin() + ptrdiff_t(at + size));
+    size_t taken = SIZE_MAX;
+    o.status = decoder.Decode(piece.data(), piece.size(), last, &taken);
+    EXPECT_LE(taken, size);
+    o.output.insert(o.output.end(), decoder.output(), decoder.output() + decoder.outputSize());
+    decoder.TakeOutput();
+    at += std::min(taken, size);
+    if (o.status == PieceStatus::kEnded || o.status == PieceStatus::kMalformed) break;
+    // Every stop but one for the source's end makes progress.
+    if ((o.status == PieceStatus::kNeedSource && last) || calls > 100000) {
+      ADD_FAILURE() << "the decoder stopped without progress";
+      break;
+    }
+  }
+  EXPECT_EQ(decoder.produced(), o.output.size());
+  return o;
+}
+
+// What Decompress gives into a block of `limit` bytes: the verdict, and the
+// bytes decoded up to where it stopped.
+PieceOutcome DecodeWhole(const Bytes& stream, size_t limit) {
+  Bytes block(limit);
+  size_t produced = 0;
+  const bool ended = Decompress(block.data(), block.size(), stream.data(), stream.size(), &produced);
+  block.resize(produced);
+  return {ended ? PieceStatus::kEnded : PieceStatus::kMalformed, block};
+}
+
+void ExpectPiecesLikeWhole(const Bytes& stream, size_t limit, size_t windowSize,
+                           const std::function<size_t()>& pieceSize, const std::string& what) {
+  const PieceOutcome whole = DecodeWhole(stream, limit);
+  const PieceOutcome pieces = DecodeInPieces(stream, limit, windowSize, pieceSize);
+  ASSERT_EQ(whole.status, pieces.status) << what;
+  ASSERT_EQ(whole.output.size(), pieces.output.size()) << what;
+  ASSERT_TRUE(whole.output == pieces.output)
+      << what << ": first difference at "
+      << std::mismatch(whole.output.begin(), whole.output.end(), pieces.output.begin()).first -
+             whole.output.begin();
+}
+
+// Source pieces of the least size, of random sizes above it, and whole;
+// windows of the least size, a little more, and large.
+struct PieceShape {
+  const char* name;
+  size_t windowSize;
+  size_t pieceLow, pieceHigh;
+};
+
+const PieceShape kPieceShapes[] = {
+    {"least window, least pieces", kMinDecodeWindow, kMinDecodeSource, kMinDecodeSource},
+    {"least window, random pieces", kMinDecodeWindow + 7, kMinDecodeSource, 5 * kMinDecodeSource},
+    {"large window, least pieces", 4 << 20, kMinDecodeSource, kMinDecodeSource + 3},
+    {"large window, whole source", 4 << 20, SIZE_MAX, SIZE_MAX},
+};
+
+std::function<size_t()> PieceSizes(const PieceShape& shape, std::mt19937& random) {
+  return [&random, shape] {
+    return std::uniform_int_distribution<size_t>(shape.pieceLow, shape.pieceHigh)(random);
+  };
+}
+
+// Inputs that fill many windows: the packer's streams of text and noise,
+// zeros that expand ninety times, a short period, and random token streams
+// with matches at every distance.
+TEST(DecompressPieces, SoundStreamsGiveTheirOutputWhateverThePieces) {
+  std::mt19937 random(1234);
+  struct Input {
+    const char* name;
+    Bytes data;
+    Bytes stream;
+  };
+  std::vector<Input> inputs;
+  auto packed = [&](const char* name, Bytes data) {
+    Bytes stream = CompressStream(data.data(), data.size());
+    inputs.push_back({name, std::move(data), std::move(stream)});
+  };
+  packed("text and noise", PackerInput(random, 3 << 20));
+  packed("zeros", Bytes(6 << 20, 0));
+  Bytes period(2 << 20);
+  for (size_t i = 0; i < period.size(); ++i) period[i] = uint8_t("ABC"[i % 3]);
+  packed("a period of three", period);
+  Input tokens{"random tokens", {}, {}};
+  tokens.stream = RandomStream(random, 2 << 20, &tokens.data);
+  inputs.push_back(tokens);
+  for (const Input& input : inputs) {
+    for (const PieceShape& shape : kPieceShapes) {
+      const std::string what = std::string(input.name) + ", " + shape.name;
+      const PieceOutcome o =
+          DecodeInPieces(input.stream, input.data.size(), shape.windowSize, PieceSizes(shape, random));
+      ASSERT_EQ(PieceStatus::kEnded, o.status) << what;
+      ASSERT_TRUE(input.data == o.output) << what;
+    }
+  }
+}
+
+// Matches that reach back the farthest, 8192 and 2303 bytes, across every
+// place where the window slides: the history kept is exactly enough.
+TEST(DecompressPieces, TheFarthestMatchesReachIntoTheHistoryAtEveryWindowEdge) {
+  std::mt19937 random(99);
+  StreamWriter w;
+  Bytes expected;
+  for (size_t i = 0; i < kDecodeHistory; ++i) {
+    const uint8_t v = uint8_t(random());
+    w.Literal(v);
+    expected.push_back(v);
+  }
+  while (expected.size() < 3 * kMinDecodeWindow) {
+    const uint32_t kind = random() % 4;
+    const uint32_t distance = kind == 0 ? kMaxShortDistance : kMaxLongDistance;
+    const uint32_t length = kind == 0 ? 2 : kind == 1 ? 3 + random() % 20 : kMaxLongLength;
+    if (length == 2) {
+      w.ShortMatch(distance);
+    } else {
+      w.LongMatch(distance, length);
+    }
+    for (uint32_t j = 0; j < length; ++j) expected.push_back(expected[expected.size() - distance]);
+    const uint8_t v = uint8_t(random());
+    w.Literal(v);
+    expected.push_back(v);
+  }
+  w.End();
+  for (const PieceShape& shape : kPieceShapes) {
+    const PieceOutcome o = DecodeInPieces(w.stream(), expected.size(), shape.windowSize,
+                                          PieceSizes(shape, random));
+    ASSERT_EQ(PieceStatus::kEnded, o.status) << shape.name;
+    ASSERT_TRUE(expected == o.output) << shape.name;
+  }
+}
+
+// Near the output's end the checked decoder takes over, up to a block's
+// literals before the end, and reads a byte of source for each literal: a
+// least piece can run out under it inside a token, and it resumes at the
+// token where it stopped.
+TEST(DecompressPieces, TheCheckedEndResumesWhereAPieceRanOut) {
+  using decode_limits::kBlockWords;
+  using decode_limits::kDestinationMargin;
+  std::mt19937 random(8);
+  // Output left when the last block starts: more than its source piece
+  // holds, yet within the hand-off's reach.
+  const size_t blockOutput = (kBlockWords - 1) * 32;
+  for (size_t rest = kMinDecodeSource * 32 / 36 - 4; rest < blockOutput + kDestinationMargin;
+       rest += 5) {
+    const size_t size = 2 * blockOutput + rest;
+    Bytes expected(size);
+    for (uint8_t& b : expected) b = uint8_t(random());
+    StreamWriter w;
+    w.Literals(expected);
+    w.End();
+    const size_t pieceSize = kMinDecodeSource + rest % 37;
+    const PieceOutcome o =
+        DecodeInPieces(w.stream(), size, kMinDecodeWindow, [&] { return pieceSize; });
+    ASSERT_EQ(PieceStatus::kEnded, o.status) << "rest " << rest;
+    ASSERT_TRUE(expected == o.output) << "rest " << rest;
+  }
+}
+
+// Damaged streams fail where Decompress fails, with the same bytes before:
+// bytes changed at random, sources cut short, matches before the start, and
+// recorded sizes too small or larger than the output.
+TEST(DecompressPieces, DamagedStreamsFailWhereDecompressFails) {
+  std::mt19937 random(4711);
+  const Bytes data = PackerInput(random, 900000);
+  const Bytes stream = CompressStream(data.data(), data.size());
+  for (int round = 0; round < 24; ++round) {
+    const PieceShape& shape = kPieceShapes[size_t(round) % std::size(kPieceShapes)];
+    Bytes damaged = stream;
+    size_t limit = data.size();
+    std::string what = std::string(shape.name) + ", round " + std::to_string(round);
+    switch (round % 4) {
+      case 0:
+        for (int flips = 0; flips < 3; ++flips) damaged[random() % damaged.size()] ^= uint8_t(1 + random() % 255);
+        what += ": bytes changed";
+        break;
+      case 1:
+        damaged.resize(random() % damaged.size());
+        what += ": cut short";
+        break;
+      case 2:
+        limit = random() % data.size();
+        what += ": recorded size too small";
+        break;
+      default:
+        limit = data.size() + random() % 5000;
+        what += ": recorded size larger";
+    }
+    ExpectPiecesLikeWhole(damaged, limit, shape.windowSize, PieceSizes(shape, random), what);
+  }
+  // A match from before the start, in the first window and the checked end.
+  for (const uint32_t literals : {uint32_t(10), uint32_t(5000)}) {
+    StreamWriter w;
+    w.Literals(Prefix(literals));
+    w.LongMatch(literals + 1, 40);
+    w.Literals(Prefix(20000));
+    w.End();
+    for (const PieceShape& shape : kPieceShapes) {
+      ExpectPiecesLikeWhole(w.stream(), 30000, shape.windowSize, PieceSizes(shape, random),
+                            std::string("a match before the start, ") + shape.name);
     }
   }
 }
