@@ -4,6 +4,10 @@
 // an overrun the address sanitizer reports; bytes behind the decoded output
 // must keep the fill they had, a pattern that differs from place to place
 // so that a byte put back at the wrong place shows.
+//
+// The same stream decoded in pieces, with a recorded size sixteen times the
+// destination's (so that long outputs slide the window), gives the verdict
+// and the bytes of Decompress into a block of that size.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +30,35 @@ const std::vector<uint8_t>& FillPattern() {
 
 void Check(bool condition) {
   if (!condition) std::abort();
+}
+
+// Decodes in source pieces of `pieceSize` bytes (each in a block of its
+// own) through a window of the least size, and compares with Decompress.
+void CheckPieces(const uint8_t* stream, size_t streamSize, size_t limit, size_t pieceSize) {
+  std::vector<uint8_t> whole(limit);
+  size_t produced = 0;
+  const bool ended = Decompress(whole.data(), limit, stream, streamSize, &produced);
+
+  std::vector<uint8_t> window(decode_limits::kMinDecodeWindow);
+  PieceDecoder decoder(window.data(), window.size(), limit);
+  std::vector<uint8_t> output;
+  size_t at = 0;
+  PieceStatus status;
+  for (;;) {
+    const size_t size = pieceSize < streamSize - at ? pieceSize : streamSize - at;
+    const std::vector<uint8_t> piece(stream + at, stream + at + size);
+    size_t taken = 0;
+    status = decoder.Decode(piece.data(), size, at + size == streamSize, &taken);
+    Check(taken <= size);
+    output.insert(output.end(), decoder.output(), decoder.output() + decoder.outputSize());
+    decoder.TakeOutput();
+    at += taken;
+    if (status == PieceStatus::kEnded || status == PieceStatus::kMalformed) break;
+    Check(!(status == PieceStatus::kNeedSource && at + size == streamSize && taken == size));
+  }
+  Check((status == PieceStatus::kEnded) == ended);
+  Check(output.size() == produced);
+  Check(produced == 0 || std::memcmp(output.data(), whole.data(), produced) == 0);
 }
 
 }  // namespace
@@ -61,5 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Check(again < produced);
     }
   }
+  CheckPieces(stream, streamSize, destinationSize * 16,
+              decode_limits::kMinDecodeSource + size_t(data[1]) * 13);
   return 0;
 }
