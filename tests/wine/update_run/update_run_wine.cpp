@@ -1,6 +1,8 @@
 // The update run on Windows (under Wine): RunUpdate over a plain test
 // dialog with the real SHFileOperationA and GetDriveTypeA, copying a file and a folder from a CD-ROM drive,
-// and answering the prompt for a missing disc from a second thread.
+// and answering the prompt for a missing disc from a second thread; and an
+// entry of 48 MiB, compressed and scrambled, written piece by piece with the
+// real file functions (the process's peak working set is printed).
 //
 // Usage: update_run_wine.exe <work folder> <CD drive letter> <CD folder>
 //   work folder: an empty folder for the installation;
@@ -10,6 +12,7 @@
 // Prints one line per check and returns 0 when all passed.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -18,6 +21,7 @@
 
 #include "archive/archive_directory.h"
 #include "authoring/archive_writer.h"
+#include "authoring/token_writer.h"
 #include "core/platform.h"
 #include "core/system_functions.h"
 #include "core/text_format.h"
@@ -69,13 +73,60 @@ bool Exists(const std::string& path) {
 
 std::vector<uint8_t> archiveImage;
 
+// A 64-bit FNV-1a digest, carried on from `digest`.
+uint64_t Fnv(uint64_t digest, const uint8_t* bytes, size_t size) {
+  for (size_t i = 0; i < size; ++i) digest = (digest ^ bytes[i]) * 0x100000001B3ull;
+  return digest;
+}
+constexpr uint64_t kFnvStart = 0xCBF29CE484222325ull;
+
+constexpr uint32_t kBigSize = 48u << 20;
+uint64_t bigDigest;  // of the big entry's content
+
+// A stream of kBigSize bytes: literal runs and matches reaching back as far
+// as 8192 bytes. Its content is followed in a ring of the last bytes, and
+// only its digest is kept.
+std::vector<uint8_t> BigStream() {
+  TokenWriter w;
+  std::vector<uint8_t> ring(1 << 16);
+  size_t made = 0;
+  uint32_t x = 1;
+  auto next = [&] { return x = x * 1664525u + 1013904223u; };
+  bigDigest = kFnvStart;
+  auto put = [&](uint8_t b) {
+    ring[made++ % ring.size()] = b;
+    bigDigest = Fnv(bigDigest, &b, 1);
+  };
+  while (made < kBigSize) {
+    const uint32_t r = next();
+    const uint32_t length = 3 + (r >> 4) % 280;
+    if (made < 8192 || r >> 30 == 0 || length > kBigSize - made) {
+      const uint8_t b = uint8_t(next() >> 24);
+      w.Literal(b);
+      put(b);
+      continue;
+    }
+    const uint32_t distance = 1 + (r >> 12) % 8192;
+    w.LongMatch(distance, length);
+    for (uint32_t i = 0; i < length; ++i) put(ring[(made - distance) % ring.size()]);
+  }
+  return w.Finish();
+}
+
 bool OpenTestArchive() {
   ArchiveItem item;
   item.name = "new.dat";
   item.data = {'n', 'e', 'w', ' ', 'd', 'a', 't', 'a'};
   item.fileTime = win::ToFileTime(0x01D9ABCD12345670ull);
+  ArchiveItem big;
+  big.name = "big.dat";
+  big.data = BigStream();
+  big.precompressed = true;
+  big.unpackedSize = kBigSize;
+  big.scramble = true;
+  big.fileTime = item.fileTime;
   std::string error;
-  if (!BuildArchive({item}, ArchiveOptions{}, &archiveImage, &error)) return false;
+  if (!BuildArchive({item, big}, ArchiveOptions{}, &archiveImage, &error)) return false;
   updaterState.archiveImage = archiveImage.data();
   updaterState.archiveImageSize = uint32_t(archiveImage.size());
   updaterState.archiveDirectory = OpenArchive();
@@ -352,6 +403,33 @@ int main(int argc, char** argv) {
   Check(endedByRun && outcome.result == -1, "Cancel ended the dialog with -1",
         "result " + std::to_string(outcome.result));
   Check(shellCalls.empty() && !Exists(game + "\\more.dat"), "nothing was copied");
+
+  // 3. A compressed, scrambled entry of 48 MiB: unscrambled and decoded a
+  //    piece at a time into its file.
+  PROCESS_MEMORY_COUNTERS before{};
+  GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
+  RunScenario("UpdateFile00=big.dat\r\n", PromptAnswer{IDOK, false, "", false});
+  PROCESS_MEMORY_COUNTERS after{};
+  GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
+  Check(outcome.result == 100 && !endedByRun, "the run with the large entry completed",
+        "result " + std::to_string(outcome.result));
+  uint64_t written = kFnvStart;
+  size_t writtenSize = 0;
+  if (FILE* f = std::fopen((game + "\\big.dat").c_str(), "rb")) {
+    std::vector<uint8_t> buffer(1 << 20);
+    size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), f)) > 0) {
+      written = Fnv(written, buffer.data(), n);
+      writtenSize += n;
+    }
+    std::fclose(f);
+  }
+  Check(writtenSize == kBigSize && written == bigDigest, "the large entry was written whole",
+        std::to_string(writtenSize) + " bytes");
+  std::printf("figure: archive image %.1f MiB; peak working set %.1f MiB before the run, "
+              "%.1f MiB after it\n",
+              archiveImage.size() / 1048576.0, before.PeakWorkingSetSize / 1048576.0,
+              after.PeakWorkingSetSize / 1048576.0);
 
   CloseArchive(updaterState.archiveDirectory);
   std::printf("%s\n", failures == 0 ? "ALL PASSED" : "SOME FAILED");
