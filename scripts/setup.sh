@@ -9,6 +9,7 @@ packages=(
   libdeflate-dev libssl-dev osslsigncode
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine wine64 xvfb xauth locales fonts-noto-cjk imagemagick x11-apps
+  time  # /usr/bin/time -v, for bench/updpack_memory.sh
 )
 
 missing=()

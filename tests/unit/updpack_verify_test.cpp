@@ -76,10 +76,10 @@ TEST(PackedArchiveReader, EveryFormReadsBackEntryByEntry) {
                              DirectoryForm::kCompressed, DirectoryForm::kCompressedScrambled}) {
     for (bool scramble : {false, true}) {
       const Bytes image = Archive(form, scramble);
-      EXPECT_EQ("", Joined(VerifyArchive(image.data(), image.size())));
+      EXPECT_EQ("", Joined(VerifyArchive(ArchiveImage(image))));
       ArchiveListing listing;
       std::string error;
-      ASSERT_TRUE(ReadArchiveListing(image.data(), image.size(), &listing, &error)) << error;
+      ASSERT_TRUE(ReadArchiveListing(ArchiveImage(image), &listing, &error)) << error;
       ASSERT_EQ(3u, listing.entries.size());
       EXPECT_EQ("データ.bin", EntryDisplayName(listing.entries[2]));
       EXPECT_EQ(16u, listing.dataOffsets[0]);
@@ -87,11 +87,39 @@ TEST(PackedArchiveReader, EveryFormReadsBackEntryByEntry) {
       const std::string expected[3] = {kText, "0123456789", kText + kText};
       for (size_t i = 0; i < 3; ++i) {
         Bytes content;
-        ASSERT_TRUE(ReadArchiveContent(image.data(), image.size(), listing, i, &content, &error))
+        ASSERT_TRUE(ReadArchiveContent(ArchiveImage(image), listing, i, &content, &error))
             << error;
         EXPECT_EQ(expected[i], std::string(content.begin(), content.end()));
       }
     }
+  }
+}
+
+// A compressed directory whose records outgrow the decoder's window is
+// read in pieces and comes back whole.
+TEST(PackedArchiveReader, ADirectoryLargerThanTheDecodingWindowReadsBack) {
+  std::vector<ArchiveItem> items;
+  for (int i = 0; i < 4000; ++i) {
+    items.push_back(Item("entry" + std::to_string(i) + ".dat", std::to_string(i), false, true));
+  }
+  ASSERT_GT(items.size() * sizeof(ArchiveEntry), kContentWindowSize);
+  ArchiveOptions options;
+  options.directory = DirectoryForm::kCompressedScrambled;
+  options.compress = Compress;
+  Bytes image;
+  std::string error;
+  ASSERT_TRUE(BuildArchive(items, options, &image, &error)) << error;
+  EXPECT_EQ("", Joined(VerifyArchive(ArchiveImage(image))));
+  ArchiveListing listing;
+  ASSERT_TRUE(ReadArchiveListing(ArchiveImage(image), &listing, &error)) << error;
+  ASSERT_EQ(items.size(), listing.entries.size());
+  for (size_t i = 0; i < items.size(); ++i) {
+    EXPECT_EQ(items[i].name, EntryDisplayName(listing.entries[i]));
+  }
+  for (size_t i = 0; i < items.size(); i += 999) {
+    Bytes content;
+    ASSERT_TRUE(ReadArchiveContent(ArchiveImage(image), listing, i, &content, &error)) << error;
+    EXPECT_EQ(std::to_string(i), std::string(content.begin(), content.end()));
   }
 }
 
@@ -107,7 +135,7 @@ class PackedArchiveDamage : public ::testing::TestWithParam<Damage> {};
 TEST_P(PackedArchiveDamage, IsFoundAndPlaced) {
   Bytes image = Archive();
   GetParam().apply(&image);
-  const std::vector<std::string> problems = VerifyArchive(image.data(), image.size());
+  const std::vector<std::string> problems = VerifyArchive(ArchiveImage(image));
   bool found = false;
   for (const std::string& line : problems) {
     bool all = true;
@@ -164,6 +192,12 @@ const Damage kDamages[] = {
        std::memcpy(a->data() + Field(*a, 2, 0), upper.c_str(), upper.size() + 1);
      },
      {"entry 2 \"ＡＢＣ\"", "has the name of entry 0 \"ａｂｃ\""}},
+    {"CompressedDirectoryShorterThanItsCount",
+     [](Bytes* a) {
+       *a = Archive(DirectoryForm::kCompressedScrambled);
+       PutU32(a, 12, 4);
+     },
+     {"directory: 4 entries at offset", "ends after 840 bytes, not the recorded 1120"}},
     {"DamagedCompressedDirectory",
      [](Bytes* a) {
        *a = Archive(DirectoryForm::kCompressedScrambled);

@@ -2,6 +2,8 @@
 // the executables it makes with the Windows builds' kits (skipped when a
 // kit has not been built).
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -9,6 +11,7 @@
 #include "authoring/pe_resources.h"
 #include "authoring/pe_version_info.h"
 #include "tests/updpack/updpack_fixture.h"
+#include "tools/updpack/executable_limits.h"
 
 namespace {
 
@@ -172,6 +175,70 @@ TEST_F(BuildExeTest, RefusesADamagedArchiveAndBadArguments) {
   EXPECT_FALSE(fs::exists(Path("out.exe")));
 }
 
+// Each architecture takes an archive up to its limit and not a byte more.
+TEST(ArchiveSizeLimits, EachArchitectureTakesUpToItsOwnLimit) {
+  struct Case {
+    const char* arch;
+    uint64_t size;
+    bool fits;
+  };
+  const Case cases[] = {{"win32", kWin32LargestArchive, true},
+                        {"win32", kWin32LargestArchive + 1, false},
+                        {"win64", kWin32LargestArchive + 1, true},
+                        {"win64", kWin64LargestArchive, true},
+                        {"win64", kWin64LargestArchive + 1, false}};
+  for (const Case& c : cases) {
+    std::string error;
+    EXPECT_EQ(c.fits, ArchiveFits(c.arch, c.size, "", &error)) << c.arch << " " << c.size;
+    EXPECT_EQ(c.fits, error.empty()) << error;
+  }
+}
+
+struct OversizedArchive {
+  const char* what;
+  std::vector<std::string> arch;  // --arch and its value, or nothing for the default
+  uint64_t size;
+  const char* advice;
+};
+
+void PrintTo(const OversizedArchive& c, std::ostream* out) { *out << c.what; }
+
+class BuildExeOversized : public BuildExeTest,
+                          public ::testing::WithParamInterface<OversizedArchive> {};
+
+// An archive file too large for the updater's image (a sparse file, so the
+// test needs no gigabytes) is refused by its size with one line that says
+// the size, the limit and what to do, before its content is looked at (its
+// zeros would be refused as no archive).
+TEST_P(BuildExeOversized, IsRefusedByItsSizeBeforeItIsRead) {
+  const OversizedArchive& c = GetParam();
+  const int fd = open(Path("big.vq2").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_LE(0, fd);
+  ASSERT_EQ(0, ftruncate(fd, off_t(c.size)));
+  close(fd);
+  std::vector<std::string> args = {"build-exe", "-o", "out/UPDATE.EXE", "--archive", "big.vq2"};
+  args.insert(args.end(), c.arch.begin(), c.arch.end());
+  const Result r = Updpack(args);
+  const std::string& err = r.err;
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
+  for (const std::string& part :
+       {"\"big.vq2\" has " + std::to_string(c.size) + " bytes",
+        "than the " + std::to_string(LargestArchiveFor(c.arch.empty() ? "win32" : c.arch[1])),
+        std::string("no updater was built"), std::string(c.advice)}) {
+    EXPECT_NE(std::string::npos, err.find(part)) << part << " in: " << err;
+  }
+  EXPECT_FALSE(fs::exists(Path("out")));
+}
+
+const OversizedArchive kOversizedArchives[] = {
+    {"Win32ByDefault", {}, kWin32LargestArchive + 1, "use --arch win64"},
+    {"Win64", {"--arch", "win64"}, kWin64LargestArchive + 1, "split the update"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, BuildExeOversized, ::testing::ValuesIn(kOversizedArchives),
+                         [](const auto& info) { return std::string(info.param.what); });
+
 struct Target {
   const char* arch;
   uint16_t machine;
@@ -278,6 +345,55 @@ TEST_P(BuildExeWithKit, ListExtractAndVerifyReadTheUpdatersArchive) {
   EXPECT_EQ(1, r.status);
   EXPECT_NE(std::string::npos, r.err.find("starts like an executable but cannot be read"))
       << r.err;
+}
+
+// An archive larger than a piece of the reading: copied from an updater
+// and compared with the linked executable a piece at a time. A kit that
+// links the archive with its last byte changed (and the digest of the
+// changed bytes) is caught, and nothing is written.
+TEST_P(BuildExeWithKit, ComparesTheWholeArchiveWithTheLinkedExecutable) {
+  MakeRelease(SoundIni());
+  std::mt19937 rng(7);
+  std::string noise(3 << 20, '\0');
+  for (char& c : noise) c = char(rng());
+  WriteBytes(Path("release/noise.bin"), noise);
+  const std::vector<std::string> arch = {"--arch", GetParam().arch};
+  std::vector<std::string> build = {"build-exe", "-o", "UPDATE.EXE", "release"};
+  build.insert(build.end(), arch.begin(), arch.end());
+  const Result built = Updpack(build);
+  ASSERT_EQ(0, built.status) << built.err;
+  // Same name, same bytes (the name goes into the version strings).
+  std::vector<std::string> again = {"build-exe", "-o", "again/UPDATE.EXE", "--archive",
+                                    "UPDATE.EXE"};
+  again.insert(again.end(), arch.begin(), arch.end());
+  fs::create_directories(Path("again"));
+  const Result rebuilt = Updpack(again);
+  ASSERT_EQ(0, rebuilt.status) << rebuilt.err;
+  EXPECT_TRUE(ReadBytes(Path("again/UPDATE.EXE")) == ReadBytes(Path("UPDATE.EXE")));
+
+  std::string script = R"script(#!/bin/bash
+set -euo pipefail
+changed="$(mktemp)"
+trap 'rm -f "$changed"' EXIT
+cp "$1" "$changed"
+size=$(stat -c %s "$changed")
+last=$(tail -c 1 "$changed" | od -An -tu1 | tr -d ' ')
+printf "$(printf '\\%03o' $((last ^ 1)))" |
+  dd of="$changed" bs=1 seek=$((size - 1)) conv=notrunc status=none
+bash KIT/link-updater.sh "$changed" "${@:2}"
+)script";
+  script.replace(script.find("KIT"), 3, kit_);
+  WriteBytes(Path("lying-kit/link-updater.sh"), script);
+  fs::permissions(Path("lying-kit/link-updater.sh"), fs::perms::owner_all);
+  std::vector<std::string> lying = {"build-exe", "-o", "LIED.EXE", "--kit", Path("lying-kit"),
+                                    "--archive", "UPDATE.EXE"};
+  lying.insert(lying.end(), arch.begin(), arch.end());
+  const Result refused = Updpack(lying);
+  EXPECT_EQ(1, refused.status);
+  EXPECT_NE(std::string::npos,
+            refused.err.find("updpack: the linked executable does not carry the archive unchanged"))
+      << refused.err;
+  EXPECT_FALSE(fs::exists(Path("LIED.EXE")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kits, BuildExeWithKit,

@@ -136,7 +136,7 @@ class UpdpackTest : public ::testing::Test {
     const Bytes image = ReadBytes(Path(archive));
     ArchiveListing listing;
     std::string error;
-    EXPECT_TRUE(ReadArchiveListing(image.data(), image.size(), &listing, &error)) << error;
+    EXPECT_TRUE(ReadArchiveListing(ArchiveImage(image), &listing, &error)) << error;
     return listing;
   }
 

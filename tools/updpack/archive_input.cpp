@@ -1,26 +1,35 @@
 #include "tools/updpack/archive_input.h"
 
-#include <cstring>
+#include <sys/mman.h>
 
 #include "authoring/archive_reader.h"
 #include "authoring/pe_resources.h"
-#include "tools/updpack/host_files.h"
 #include "tools/updpack/tool_messages.h"
 
-namespace {
-
-// Executables start with "MZ"; archives with their own magic.
-bool LooksLikeExecutable(const std::vector<uint8_t>& file) {
-  return file.size() >= 2 && file[0] == 'M' && file[1] == 'Z';
+bool ArchiveFile::Open(const std::string& path, std::string* error, ArchiveOrigin* origin) {
+  if (origin != nullptr) *origin = ArchiveOrigin();
+  if (!OpenBare(path, error)) return false;
+  // Executables start with "MZ"; archives with their own magic.
+  uint8_t start[2];
+  if (size_ < sizeof start) return true;
+  if (!file_.ReadAt(0, start, sizeof start, error)) return false;
+  return start[0] != 'M' || start[1] != 'Z' || TakeArchiveResource(error, origin);
 }
 
-// Replaces the executable's bytes in `file` with those of its archive,
-// having checked the digest it carries.
-bool TakeArchiveResource(const std::string& path, std::vector<uint8_t>* file,
-                         std::string* error, ArchiveOrigin* origin) {
+bool ArchiveFile::OpenBare(const std::string& path, std::string* error) {
+  if (!file_.Open(path, error, UINT32_MAX)) return false;
+  base_ = 0;
+  size_ = file_.size();
+  return true;
+}
+
+// Narrows the file to its archive resource, having checked the digest the
+// updater carries when `origin` asks.
+bool ArchiveFile::TakeArchiveResource(std::string* error, ArchiveOrigin* origin) {
+  const std::string& path = file_.path();
   PeImage image;
   std::string why;
-  if (!ReadPeImage(file->data(), file->size(), &image, &why)) {
+  if (!ReadExecutableImage(file_, &image, &why)) {
     *error = Quoted(path) + " starts like an executable but cannot be read as one: " + why;
     return false;
   }
@@ -29,40 +38,50 @@ bool TakeArchiveResource(const std::string& path, std::vector<uint8_t>* file,
     *error = Quoted(path) + " is an executable without an update archive (resource UPDATE 102)";
     return false;
   }
+  base_ = archive->offset;
+  size_ = archive->size;
+  if (origin == nullptr) return true;
   origin->executable = true;
-  origin->digest = CheckUpdaterDigest(*file, image, &origin->digestDetail);
   origin->carriesSignature = image.certificateOffset != 0 || image.certificateSize != 0;
-  std::vector<uint8_t> bytes(file->begin() + archive->offset,
-                             file->begin() + archive->offset + archive->size);
-  file->swap(bytes);
-  return true;
+  return CheckUpdaterDigest(file_, image, &origin->digest, &origin->digestDetail, error);
 }
 
-}  // namespace
+bool ArchiveFile::ReadAt(uint64_t offset, uint8_t* to, size_t count, std::string* error) const {
+  if (offset > size_ || count > size_ - offset) {
+    *error = "the archive's bytes end at " + std::to_string(size_);
+    return false;
+  }
+  return file_.ReadAt(base_ + offset, to, count, error);
+}
+
+bool ArchiveFile::ReadPieces(const InputFile::PieceTaker& take, std::string* error) const {
+  return file_.ReadPieces(base_, size_, take, error);
+}
+
+bool ReadExecutableImage(const InputFile& file, PeImage* image, std::string* error) {
+  const size_t size = size_t(file.size());
+  void* mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file.fd(), 0);
+  if (mapped == MAP_FAILED) {
+    *error = SystemError("cannot read", file.path());
+    return false;
+  }
+  const bool read = ReadPeImage(static_cast<const uint8_t*>(mapped), size, image, error);
+  munmap(mapped, size);
+  return read;
+}
 
 const PeResource* FindArchiveResource(const PeImage& image) {
   return FindPeResource(image, PeResourceId::Name("UPDATE"), PeResourceId::Number(102));
 }
 
-bool LoadArchive(const std::string& path, std::vector<uint8_t>* image, std::string* error,
-                 ArchiveOrigin* origin) {
-  ArchiveOrigin unused;
-  if (origin == nullptr) origin = &unused;
-  *origin = ArchiveOrigin();
-  // Neither an archive nor an executable can pass 32-bit sizes: refused by
-  // the size before the file is read.
-  if (!ReadWholeFile(path, image, nullptr, error, UINT32_MAX)) return false;
-  return !LooksLikeExecutable(*image) || TakeArchiveResource(path, image, error, origin);
-}
-
-bool LoadArchiveListing(const std::string& path, std::vector<uint8_t>* image,
-                        ArchiveListing* listing, ArchiveOrigin* origin) {
+bool OpenArchiveListing(const std::string& path, ArchiveFile* archive, ArchiveListing* listing,
+                        ArchiveOrigin* origin) {
   std::string error;
-  if (!LoadArchive(path, image, &error, origin)) {
+  if (!archive->Open(path, &error, origin)) {
     ReportError(error);
     return false;
   }
-  if (!ReadArchiveListing(image->data(), image->size(), listing, &error)) {
+  if (!ReadArchiveListing(*archive, listing, &error)) {
     // A damaged download is the likely cause; say so first.
     if (origin != nullptr && origin->digest == DigestState::kMismatch) {
       ReportError(Quoted(path) + ": " + DigestStateText(origin->digest) + " (" +

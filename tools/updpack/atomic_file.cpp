@@ -176,10 +176,3 @@ bool AtomicFile::Commit(const win::FileTime* mtime, bool sync, std::string* erro
   named_.clear();
   return true;
 }
-
-bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
-                         const win::FileTime* mtime, std::string* error, bool sync) {
-  AtomicFile file;
-  return file.Open(path, error) && file.Append(bytes.data(), bytes.size(), error) &&
-         file.Commit(mtime, sync, error);
-}

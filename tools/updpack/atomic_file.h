@@ -44,7 +44,3 @@ class AtomicFile {
   std::string named_;   // the temporary file's name, when it has one
   int fd_ = -1;
 };
-
-// `bytes` as a whole file at `path`, through an AtomicFile.
-bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
-                         const win::FileTime* mtime, std::string* error, bool sync = true);

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "authoring/pe_resources.h"
-#include "tools/updpack/host_files.h"
+#include "tools/updpack/archive_input.h"
+#include "tools/updpack/input_file.h"
 
 namespace {
 
@@ -71,14 +72,16 @@ bool ReadSigner(const uint8_t* entry, uint32_t size, std::string* subject) {
 
 bool ReadTableSigner(const std::string& path, std::string* subject) {
   subject->clear();
-  // Read again rather than kept from the archive's reading: no more memory
-  // at once than that reading took (the file beside its archive's copy).
-  std::vector<uint8_t> file;
+  // The table alone is read, never the whole file with its archive.
+  InputFile file;
   std::string error;
   PeImage image;
-  return ReadWholeFile(path, &file, nullptr, &error) &&
-         ReadPeImage(file.data(), file.size(), &image, &error) &&
-         image.certificateOffset < file.size() &&
-         image.certificateSize <= file.size() - image.certificateOffset &&
-         ReadSigner(file.data() + image.certificateOffset, image.certificateSize, subject);
+  if (!file.Open(path, &error) || !ReadExecutableImage(file, &image, &error) ||
+      image.certificateOffset >= file.size() ||
+      image.certificateSize > file.size() - image.certificateOffset) {
+    return false;
+  }
+  std::vector<uint8_t> table(image.certificateSize);
+  return file.ReadAt(image.certificateOffset, table.data(), table.size(), &error) &&
+         ReadSigner(table.data(), table.size(), subject);
 }

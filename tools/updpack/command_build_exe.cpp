@@ -9,8 +9,10 @@
 // executable.
 #include <unistd.h>
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <regex>
@@ -20,9 +22,11 @@
 #include "authoring/archive_reader.h"
 #include "authoring/pe_resources.h"
 #include "tools/updpack/archive_input.h"
+#include "tools/updpack/atomic_file.h"
 #include "tools/updpack/authenticode.h"
 #include "tools/updpack/commands.h"
-#include "tools/updpack/host_files.h"
+#include "tools/updpack/executable_limits.h"
+#include "tools/updpack/input_file.h"
 #include "tools/updpack/pack_paths.h"
 #include "tools/updpack/release_check.h"
 #include "tools/updpack/tool_messages.h"
@@ -70,37 +74,82 @@ class WorkFolder {
   std::string path_;
 };
 
-bool GatherArchive(const BuildOptions& options, std::vector<uint8_t>* archive,
+// Appends every piece it is given to `file`.
+InputFile::PieceTaker AppendTo(AtomicFile* file) {
+  return [file](const uint8_t* piece, size_t size, std::string* error) {
+    return file->Append(piece, size, error);
+  };
+}
+
+// The archive to build with, as archive.bin of the work folder (made
+// first), opened as `archive`: copied a piece at a time from --archive (an
+// archive, or an updater's archive), or packed into it from the paths as
+// `create` packs them. Every check, the link and the comparison with the
+// linked executable read this copy, which nothing else can change.
+bool GatherArchive(const BuildOptions& options, WorkFolder* work, ArchiveFile* archive,
                    std::string* error) {
-  if (!options.archive.empty()) return LoadArchive(options.archive, archive, error);
-  return PackPaths(options.paths, options.output, options.pack, archive, error);
+  if (!work->Make(error)) return false;
+  const std::string copy = work->path() + "/archive.bin";
+  if (options.archive.empty()) {
+    if (!PackPathsToFile(options.paths, options.output, copy, options.pack, error)) return false;
+  } else {
+    ArchiveFile source;
+    AtomicFile file;
+    if (!source.Open(options.archive, error) || !file.Open(copy, error) ||
+        !source.ReadPieces(AppendTo(&file), error) || !file.Commit(nullptr, true, error)) {
+      return false;
+    }
+  }
+  return archive->OpenBare(copy, error);
 }
 
 // Everything that would make a broken updater, one line each.
-std::vector<std::string> FindProblems(const std::vector<uint8_t>& archive) {
-  std::vector<std::string> problems = VerifyArchive(archive.data(), archive.size());
-  if (problems.empty()) problems = CheckRelease(archive.data(), archive.size());
+std::vector<std::string> FindProblems(const ArchiveFile& archive) {
+  std::vector<std::string> problems = VerifyArchive(archive);
+  if (problems.empty()) problems = CheckRelease(archive);
   return problems;
 }
 
-// The linked executable is for the asked machine and carries the archive
-// unchanged, with its digest.
-bool CheckExecutable(const std::vector<uint8_t>& exe, const std::vector<uint8_t>& archive,
-                     uint16_t machine, std::string* error) {
+// Whether `exe` holds the archive's bytes at `offset`, compared a piece at a
+// time. False with `error` set when a file cannot be read.
+bool HoldsArchiveAt(const InputFile& exe, uint64_t offset, const ArchiveFile& archive,
+                    bool* holds, std::string* error) {
+  std::vector<uint8_t> theirs;
+  *holds = true;
+  const bool read = archive.ReadPieces(
+      [&](const uint8_t* piece, size_t size, std::string* why) {
+        theirs.resize(size);
+        if (!exe.ReadAt(offset, theirs.data(), size, why)) return false;
+        offset += size;
+        *holds = std::memcmp(piece, theirs.data(), size) == 0;
+        return *holds;  // the first difference settles it
+      },
+      error);
+  return read || !*holds;
+}
+
+// The linked executable at `path` is for the asked machine and carries the
+// archive unchanged, with its digest.
+bool CheckExecutable(const std::string& path, const ArchiveFile& archive, uint16_t machine,
+                     std::string* error) {
+  InputFile exe;
   PeImage image;
-  if (!ReadPeImage(exe.data(), exe.size(), &image, error)) return false;
+  if (!exe.Open(path, error) || !ReadExecutableImage(exe, &image, error)) return false;
   if (image.machine != machine) {
     *error = "the kit made an executable for another machine than the one asked for";
     return false;
   }
   const PeResource* resource = FindArchiveResource(image);
-  if (resource == nullptr || resource->size != archive.size() ||
-      !std::equal(archive.begin(), archive.end(), exe.begin() + resource->offset)) {
+  bool holds = resource != nullptr && resource->size == archive.size();
+  if (holds && !HoldsArchiveAt(exe, resource->offset, archive, &holds, error)) return false;
+  if (!holds) {
     *error = "the linked executable does not carry the archive unchanged";
     return false;
   }
+  DigestState digest;
   std::string detail;
-  if (CheckUpdaterDigest(exe, image, &detail) != DigestState::kMatches) {
+  if (!CheckUpdaterDigest(exe, image, &digest, &detail, error)) return false;
+  if (digest != DigestState::kMatches) {
     *error = "the linked executable does not carry the archive's digest" +
              (detail.empty() ? std::string() : " (" + detail + ")");
     return false;
@@ -108,22 +157,47 @@ bool CheckExecutable(const std::vector<uint8_t>& exe, const std::vector<uint8_t>
   return true;
 }
 
-// Signs the linked updater when asked; `exe` then holds the signed bytes,
-// checked again.
+// Signs the linked updater when asked and checks the signed one again;
+// `built` names the executable to put in place.
 bool SignIfAsked(const BuildOptions& options, const std::string& work,
-                 const std::vector<uint8_t>& archive, uint16_t machine,
-                 std::vector<uint8_t>* exe, std::string* error) {
+                 const ArchiveFile& archive, uint16_t machine, std::string* built,
+                 std::string* error) {
+  *built = work + "/updater.exe";
   if (!options.signing.wanted()) return true;
   const std::string signedPath = work + "/signed.exe";
-  return SignExecutable(work + "/updater.exe", signedPath, options.signing, work, error) &&
-         ReadWholeFile(signedPath, exe, nullptr, error) &&
-         CheckExecutable(*exe, archive, machine, error);
+  if (!SignExecutable(*built, signedPath, options.signing, work, error) ||
+      !CheckExecutable(signedPath, archive, machine, error)) {
+    return false;
+  }
+  *built = signedPath;
+  return true;
+}
+
+// Copies the executable `from` to `to` a piece at a time, `to` appearing
+// only complete; `size` is told its size.
+bool PutInPlace(const std::string& from, const std::string& to, uint64_t* size,
+                std::string* error) {
+  InputFile exe;
+  AtomicFile file;
+  if (!exe.Open(from, error) || !file.Open(to, error) ||
+      !exe.ReadPieces(0, exe.size(), AppendTo(&file), error) ||
+      !file.Commit(nullptr, true, error)) {
+    return false;
+  }
+  *size = exe.size();
+  return true;
 }
 
 int RunBuild(const BuildOptions& options) {
   std::string error;
-  std::vector<uint8_t> archive;
-  if (!GatherArchive(options, &archive, &error)) {
+  WorkFolder work;
+  ArchiveFile archive;
+  // An archive too large for the updater's image is refused by its size:
+  // an archive file before it is read, any other once it is at hand.
+  if ((!options.archive.empty() &&
+       !ArchiveFileFits(options.architecture, options.archive, &error)) ||
+      !GatherArchive(options, &work, &archive, &error) ||
+      !ArchiveFits(options.architecture, archive.size(), options.archive, &error)) {
     ReportError(error);
     return kFailure;
   }
@@ -141,23 +215,21 @@ int RunBuild(const BuildOptions& options) {
       options.kit.empty() ? DefaultKitFolder(options.architecture) : options.kit;
   const uint16_t machine = options.architecture == "win64" ? kPeMachineAmd64 : kPeMachineI386;
 
-  WorkFolder work;
-  std::vector<uint8_t> exe;
-  if (!work.Make(&error) ||
-      !WriteFileAtomically(work.path() + "/archive.bin", archive, nullptr, &error) ||
-      !LinkWithKit(kit, work.path() + "/archive.bin", work.path() + "/updater.exe", strings,
-                   &error) ||
-      !ReadWholeFile(work.path() + "/updater.exe", &exe, nullptr, &error) ||
-      !CheckExecutable(exe, archive, machine, &error) ||
-      !SignIfAsked(options, work.path(), archive, machine, &exe, &error) ||
-      !WriteFileAtomically(options.output, exe, nullptr, &error)) {
+  const std::string linked = work.path() + "/updater.exe";
+  std::string built;
+  uint64_t size = 0;
+  if (!LinkWithKit(kit, work.path() + "/archive.bin", linked, strings, &error) ||
+      !CheckExecutable(linked, archive, machine, &error) ||
+      !SignIfAsked(options, work.path(), archive, machine, &built, &error) ||
+      !PutInPlace(built, options.output, &size, &error)) {
     ReportError(error);
     return kFailure;
   }
   ArchiveListing listing;
-  ReadArchiveListing(archive.data(), archive.size(), &listing, &error);
-  std::printf("%s: updater for %s, %zu bytes, carrying %zu entries in %zu bytes%s\n",
-              Printable(options.output).c_str(), options.architecture.c_str(), exe.size(),
+  ReadArchiveListing(archive, &listing, &error);
+  std::printf("%s: updater for %s, %" PRIu64 " bytes, carrying %zu entries in %" PRIu64
+              " bytes%s\n",
+              Printable(options.output).c_str(), options.architecture.c_str(), size,
               listing.entries.size(), archive.size(),
               options.signing.wanted() ? ", signed" : "");
   return 0;

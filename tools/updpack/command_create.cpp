@@ -18,7 +18,7 @@ struct CreateOptions {
 
 int RunCreate(const CreateOptions& options) {
   std::string error;
-  if (!PackPathsToFile(options.paths, options.output, options.pack, &error)) {
+  if (!PackPathsToFile(options.paths, options.output, options.output, options.pack, &error)) {
     ReportError(error);
     return kFailure;
   }

@@ -13,6 +13,7 @@
 #include "host/codepage.h"
 #include "tools/updpack/archive_input.h"
 #include "tools/updpack/commands.h"
+#include "tools/updpack/entry_file.h"
 #include "tools/updpack/entry_names.h"
 #include "tools/updpack/host_files.h"
 #include "tools/updpack/progress_bar.h"
@@ -103,9 +104,9 @@ bool HostName(const ArchiveEntry& entry, std::string* utf8, std::string* error) 
 }
 
 int RunExtract(const ExtractOptions& options) {
-  std::vector<uint8_t> image;
+  ArchiveFile archive;
   ArchiveListing listing;
-  if (!LoadArchiveListing(options.archive, &image, &listing)) return kFailure;
+  if (!OpenArchiveListing(options.archive, &archive, &listing)) return kFailure;
   std::string error;
   std::vector<size_t> chosen;
   if (!ChooseEntries(options, listing, &chosen)) return kFailure;
@@ -117,19 +118,24 @@ int RunExtract(const ExtractOptions& options) {
   for (size_t i : chosen) total += listing.entries[i].storedSize;
   ProgressBar bar(total);
   int status = 0;
-  std::vector<uint8_t> content;
+  std::vector<uint8_t> work(kContentWorkSize);
   for (size_t i : chosen) {
     const ArchiveEntry& entry = listing.entries[i];
+    const std::string label = Printable(EntryDisplayName(entry));
+    const StoredProgress progress = [&](uint64_t read) { bar.Update(done + read, label); };
     std::string name;
-    if (!HostName(entry, &name, &error) ||
-        !ReadArchiveContent(image.data(), image.size(), listing, i, &content, &error) ||
-        !WriteFileAtomically(options.folder + "/" + name, content, &entry.fileTime, &error,
-                             false)) {
+    bool written = HostName(entry, &name, &error);
+    if (written) {
+      EntryFile file(options.folder + "/" + name);
+      written = ReadArchiveContent(archive, listing, i, work.data(), file, &error, progress) &&
+                file.Commit(entry.fileTime, &error);
+    }
+    if (!written) {
       ReportError(Quoted(options.archive) + ": " + Place(listing, i) + ": " + error);
       status = kFailure;
     }
     done += entry.storedSize;
-    bar.Update(done, Printable(EntryDisplayName(entry)));
+    bar.Update(done, label);
   }
   // One flush for all the files written, rather than one each (which took
   // most of the time of extracting thousands of small entries).

@@ -122,10 +122,10 @@ void PrintJson(const ListOptions& options, const ArchiveListing& listing,
 }
 
 int RunList(const ListOptions& options) {
-  std::vector<uint8_t> image;
+  ArchiveFile archive;
   ArchiveListing listing;
   ArchiveOrigin origin;
-  if (!LoadArchiveListing(options.archive, &image, &listing, &origin)) return kFailure;
+  if (!OpenArchiveListing(options.archive, &archive, &listing, &origin)) return kFailure;
   if (options.json) {
     PrintJson(options, listing, origin);
   } else {

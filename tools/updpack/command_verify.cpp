@@ -76,18 +76,18 @@ void CheckUpdater(const VerifyOptions& options, const ArchiveOrigin& origin,
 }
 
 // The archive's own checks: each problem a line; one entry in `failed`.
-void CheckArchive(const VerifyOptions& options, const std::vector<uint8_t>& image,
+void CheckArchive(const VerifyOptions& options, const ArchiveFile& archive,
                   std::vector<std::string>* failed) {
   std::vector<std::string> problems;
   {
     ArchiveListing listing;
     std::string error;
     uint64_t total = 0;
-    if (ReadArchiveListing(image.data(), image.size(), &listing, &error)) {
+    if (ReadArchiveListing(archive, &listing, &error)) {
       for (const ArchiveEntry& e : listing.entries) total += e.storedSize;
     }
     ProgressBar bar(total);
-    problems = VerifyArchive(image.data(), image.size(), ShowProgress, &bar);
+    problems = VerifyArchive(archive, ShowProgress, &bar);
   }
   // Problems quote entry names: printable, so that no name forges a line.
   for (const std::string& problem : problems) {
@@ -100,10 +100,10 @@ void CheckArchive(const VerifyOptions& options, const std::vector<uint8_t>& imag
 }
 
 int RunVerify(const VerifyOptions& options) {
-  std::vector<uint8_t> image;
+  ArchiveFile archive;
   std::string error;
   ArchiveOrigin origin;
-  if (!LoadArchive(options.archive, &image, &error, &origin)) {
+  if (!archive.Open(options.archive, &error, &origin)) {
     ReportError(error);
     return kFailure;
   }
@@ -114,7 +114,7 @@ int RunVerify(const VerifyOptions& options) {
     // A bare archive carries neither; only an updater can meet these.
     failed.push_back("an archive, not an updater: it carries no digest or signature");
   }
-  CheckArchive(options, image, &failed);
+  CheckArchive(options, archive, &failed);
   if (failed.empty()) {
     std::printf("%s: sound\n", Printable(options.archive).c_str());
     return 0;

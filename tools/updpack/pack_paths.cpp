@@ -169,28 +169,9 @@ void AddPackOptions(CLI::App* command, PackOptions* options) {
   command->add_flag("-v,--verbose", options->verbose, "list each entry as it is packed");
 }
 
-bool PackPaths(const std::vector<std::string>& paths, const std::string& output,
-               const PackOptions& options, std::vector<uint8_t>* archive, std::string* error) {
-  std::vector<ArchiveItem> items;
-  return PackItems(paths, output, options, [](std::string*) { return true; },
-                   [&](ReadyEntry ready, std::string* why) {
-                     // The archive is built in memory: so is every entry.
-                     if (ready.storedFile != nullptr) {
-                       ready.item.data.resize(size_t(ready.storedFile->size()));
-                       if (!ready.storedFile->ReadAt(0, ready.item.data.data(),
-                                                     ready.item.data.size(), why)) {
-                         return false;
-                       }
-                     }
-                     items.push_back(std::move(ready.item));
-                     return true;
-                   },
-                   error) &&
-         BuildArchive(std::move(items), ArchiveOptionsOf(options), archive, error);
-}
-
 bool PackPathsToFile(const std::vector<std::string>& paths, const std::string& output,
-                     const PackOptions& options, std::string* error) {
+                     const std::string& archive, const PackOptions& options,
+                     std::string* error) {
   AtomicFile file;
   ArchiveAssembler assembler(ArchiveOptionsOf(options));
   std::vector<uint8_t> directory, header;
@@ -199,7 +180,7 @@ bool PackPathsToFile(const std::vector<std::string>& paths, const std::string& o
   // at the end.
   return PackItems(paths, output, options,
                    [&](std::string* why) {
-                     return file.Open(output, why) &&
+                     return file.Open(archive, why) &&
                             file.AppendZeros(sizeof(ArchiveHeader), why);
                    },
                    [&](ReadyEntry ready, std::string* why) {

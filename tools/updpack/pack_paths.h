@@ -1,5 +1,5 @@
-// Packing files, and the files of folders (recursively), into the bytes of a
-// new archive: what `create` writes and what `build-exe` embeds. Entries are
+// Packing files, and the files of folders (recursively), into a new
+// archive file: what `create` writes and what `build-exe` embeds. Entries are
 // named by the files' own names in code page 932, ordered by the bytes of
 // those names, and carry the files' modification times. Same inputs, same
 // archive, byte for byte.
@@ -24,13 +24,12 @@ struct PackOptions {
 // Adds --store, --no-scramble, --directory and --verbose to a command.
 void AddPackOptions(CLI::App* command, PackOptions* options);
 
-// Packs `paths` into `archive`. False with `error` set when a file cannot be
-// read or named, two names would be the same to the updater, or `output`
-// (the file to be written) is one of the inputs.
-bool PackPaths(const std::vector<std::string>& paths, const std::string& output,
-               const PackOptions& options, std::vector<uint8_t>* archive, std::string* error);
-
-// The same archive written straight to `output` (an AtomicFile), entry by
-// entry as they are packed, so that it is never held whole in memory.
+// Packs `paths` into a new archive written to the file `archive` (an
+// AtomicFile) entry by entry as they are packed, so that it is never held
+// whole in memory. `output` is the file the command makes (for `create`,
+// the archive itself): refused when it is one of the inputs, and scratch
+// files go beside it. False with `error` set when a file cannot be read or
+// named, or two names would be the same to the updater.
 bool PackPathsToFile(const std::vector<std::string>& paths, const std::string& output,
-                     const PackOptions& options, std::string* error);
+                     const std::string& archive, const PackOptions& options,
+                     std::string* error);

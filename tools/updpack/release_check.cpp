@@ -30,11 +30,11 @@ std::string Shown(std::string_view cp932) {
 
 class ReleaseChecker {
  public:
-  ReleaseChecker(const uint8_t* image, size_t size) : image_(image), size_(size) {}
+  explicit ReleaseChecker(const ArchiveBytes& archive) : archive_(archive) {}
 
   std::vector<std::string> Run() {
     std::string error;
-    if (!ReadArchiveListing(image_, size_, &listing_, &error)) {
+    if (!ReadArchiveListing(archive_, &listing_, &error)) {
       problems_.push_back(error);
       return problems_;
     }
@@ -45,7 +45,7 @@ class ReleaseChecker {
       return problems_;
     }
     std::vector<uint8_t> content;
-    if (!ReadArchiveContent(image_, size_, listing_, size_t(ini), &content, &error)) {
+    if (!ReadArchiveContent(archive_, listing_, size_t(ini), &content, &error)) {
       problems_.push_back("UPDATE.INI cannot be read: " + error);
       return problems_;
     }
@@ -165,8 +165,7 @@ class ReleaseChecker {
     if (lines_ == 0) Problem("[UPDATE] has neither UpdateFile00 nor CopyFile00: nothing to do");
   }
 
-  const uint8_t* image_;
-  size_t size_;
+  const ArchiveBytes& archive_;
   ArchiveListing listing_;
   std::string ini_;
   int lines_ = 0;
@@ -175,12 +174,12 @@ class ReleaseChecker {
 
 }  // namespace
 
-std::vector<std::string> CheckRelease(const uint8_t* image, size_t size) {
+std::vector<std::string> CheckRelease(const ArchiveBytes& archive) {
   // The updater's line readers walk Shift-JIS text and compare names through
   // the platform table; the tool gives them the host's code page 932
   // functions (on the host the table's calling convention is the default).
   platform.CharNextA = [](const char* text) { return const_cast<char*>(NextCp932Char(text)); };
   platform.IsDBCSLeadByte = [](uint8_t byte) -> win::Bool { return IsCp932LeadByte(byte) ? 1 : 0; };
   platform.lstrcmpiA = CompareCp932IgnoringCase;
-  return ReleaseChecker(image, size).Run();
+  return ReleaseChecker(archive).Run();
 }

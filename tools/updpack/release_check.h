@@ -5,10 +5,12 @@
 // passes here is what the player's updater will find.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "authoring/archive_bytes.h"
+
 // Every problem found, one line each ("UPDATE.INI: ..."); none for an
-// archive that passes. The archive must already have been verified.
-std::vector<std::string> CheckRelease(const uint8_t* image, size_t size);
+// archive that passes. The archive must already have been verified. Of the
+// entries' contents only UPDATE.INI's is read.
+std::vector<std::string> CheckRelease(const ArchiveBytes& archive);
