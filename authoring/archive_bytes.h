@@ -1,6 +1,6 @@
 // Where the tool's reader takes an archive's bytes from: read at an offset,
 // a piece at a time, so that an archive of any size costs only the pieces
-// being read. A file is read with pread (tools/updpack/archive_input.h);
+// being read. A file is read with pread (tools/updpack/files/archive_input.h);
 // an archive held in memory is an ArchiveImage.
 #pragma once
 

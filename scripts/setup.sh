@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev zlib1g-dev liblz4-dev
   libdeflate-dev libssl-dev osslsigncode
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
@@ -38,7 +38,7 @@ if ((${#generate[@]})); then
 fi
 
 # Every command the tests and the demo run must be there now.
-for tool in cmake ninja g++ clang++ i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix \
+for tool in cmake ninja g++ clang++ clang-format i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix \
             wine wineserver wineboot xvfb-run iconv import osslsigncode; do
   command -v "$tool" >/dev/null || { echo "setup: $tool is still missing after installing" >&2; exit 1; }
 done

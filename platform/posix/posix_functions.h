@@ -1,9 +1,12 @@
 // The POSIX implementations of the platform's functions: Posix<Name> for
 // every entry of core/platform_functions.h, declared here from that list.
 // Each keeps the contract of the Win32 function it is named after, over DOS
-// paths mapped by drive_map.h. Each lives in the file of this folder for its
-// kind (posix_files.cpp, posix_find.cpp for folder listings,
-// posix_shell_copy.cpp, posix_desktop.cpp, and so on).
+// paths mapped by drive_map.h. Each lives in the file of this folder named
+// after its kind, posix_<kind>.cpp: files, find (folder listings),
+// shell_copy, desktop, registry, resource, ini, text, bcrypt; the loader
+// (posix_loader.cpp) exports them by name, and posix_platform.cpp fills the
+// table of the directly-called ones and holds the few of no kind (memory,
+// COM).
 #pragma once
 
 #include "core/platform_functions.h"

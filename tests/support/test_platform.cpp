@@ -1,5 +1,6 @@
 #include "tests/support/test_platform.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,6 +112,26 @@ void WriteHostFile(const std::string& hostPath, const std::string& content) {
 bool HostFileExists(const std::string& hostPath) {
   struct stat st;
   return stat(hostPath.c_str(), &st) == 0;
+}
+
+void ForEachHostFile(const std::string& root, const std::string& relative,
+                     const std::function<void(const std::string& path, const struct stat&)>& visit) {
+  DIR* dir = opendir((root + "/" + relative).c_str());
+  if (dir == nullptr) return;
+  while (dirent* e = readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    const std::string path = relative + name;
+    struct stat st;
+    if (stat((root + "/" + path).c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      visit(path + "/", st);
+      ForEachHostFile(root, path + "/", visit);
+    } else {
+      visit(path, st);
+    }
+  }
+  closedir(dir);
 }
 
 std::string Sjis(const std::string& utf8) {

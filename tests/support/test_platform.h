@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -59,6 +62,11 @@ class UpdaterTest : public ::testing::Test {
 std::string ReadHostFile(const std::string& hostPath);
 void WriteHostFile(const std::string& hostPath, const std::string& content);
 bool HostFileExists(const std::string& hostPath);
+// Calls `visit` with every file and folder below `root`/`relative`
+// (`relative` empty or ending in '/'), each by its path relative to `root`,
+// folders ending in '/'; nothing when that folder is missing.
+void ForEachHostFile(const std::string& root, const std::string& relative,
+                     const std::function<void(const std::string& path, const struct stat&)>& visit);
 
 // UTF-8 to code page 932, for writing expectations in readable form.
 std::string Sjis(const std::string& utf8);

@@ -18,20 +18,13 @@
 #include "authoring/archive_reader.h"
 #include "authoring/archive_writer.h"
 #include "authoring/compressor.h"
-#include "tools/updpack/archive_input.h"
-#include "tools/updpack/entry_file.h"
+#include "tools/updpack/files/archive_input.h"
+#include "tools/updpack/files/entry_file.h"
+#include "tests/updpack/updpack_fixture.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
-
 Bytes Compress(const uint8_t* data, size_t size) { return CompressStream(data, size); }
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 ArchiveItem Item(const std::string& name, const std::string& content, bool compress) {
   ArchiveItem item;
@@ -42,12 +35,10 @@ ArchiveItem Item(const std::string& name, const std::string& content, bool compr
   return item;
 }
 
-class ArchiveFileReading : public ::testing::Test {
+class ArchiveFileReading : public UpdpackTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/updpack-archive-file-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    root_ = pattern;
+    UpdpackTest::SetUp();
     std::mt19937 rng(11);
     std::string text, noise(700000, '\0');
     while (text.size() < 2500000) {
@@ -71,10 +62,6 @@ class ArchiveFileReading : public ::testing::Test {
     std::ofstream(Path("update.vq2"), std::ios::binary)
         .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
   }
-  void TearDown() override { fs::remove_all(root_); }
-
-  std::string Path(const std::string& name) const { return root_ + "/" + name; }
-
   // Writes entry `index` to a file named after it in "out" as extract does.
   bool Extract(const ArchiveFile& archive, const ArchiveListing& listing, size_t index,
                std::string* error) {
@@ -85,7 +72,6 @@ class ArchiveFileReading : public ::testing::Test {
            file.Commit(listing.entries[index].fileTime, error);
   }
 
-  std::string root_;
   std::vector<std::string> contents_;
 };
 

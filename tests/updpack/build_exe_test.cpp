@@ -11,7 +11,7 @@
 #include "authoring/pe_resources.h"
 #include "authoring/pe_version_info.h"
 #include "tests/updpack/updpack_fixture.h"
-#include "tools/updpack/executable_limits.h"
+#include "tools/updpack/executable/executable_limits.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Entry names as create makes them from file names.
-#include "tools/updpack/entry_names.h"
+#include "tools/updpack/packing/entry_names.h"
 
 #include <gtest/gtest.h>
 

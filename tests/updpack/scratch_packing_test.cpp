@@ -11,31 +11,21 @@
 #include <vector>
 
 #include "authoring/archive_reader.h"
-#include "tools/updpack/pack_paths.h"
+#include "tools/updpack/packing/pack_paths.h"
+#include "tests/updpack/updpack_fixture.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
-
-Bytes ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 void WriteBytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  WriteBytes(path, std::string(bytes.begin(), bytes.end()));
 }
 
-class ScratchPacking : public ::testing::Test {
+class ScratchPacking : public UpdpackTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/updpack-scratch-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    root_ = pattern;
-    fs::create_directories(root_ + "/in");
-    fs::create_directories(root_ + "/out");
+    UpdpackTest::SetUp();
+    fs::create_directories(Path("in"));
+    fs::create_directories(Path("out"));
     std::mt19937 rng(5);
     Bytes text, noise(50000), small(500);
     while (text.size() < 300000) {
@@ -44,12 +34,11 @@ class ScratchPacking : public ::testing::Test {
     }
     for (uint8_t& b : noise) b = uint8_t(rng());
     for (size_t i = 0; i < small.size(); ++i) small[i] = uint8_t(i % 7);
-    WriteBytes(root_ + "/in/text.txt", text);    // compressed, through a scratch file
-    WriteBytes(root_ + "/in/noise.bin", noise);  // stored as read, from the copy
-    WriteBytes(root_ + "/in/small.dat", small);  // held in memory
-    WriteBytes(root_ + "/in/empty.dat", {});
+    WriteBytes(Path("in/text.txt"), text);    // compressed, through a scratch file
+    WriteBytes(Path("in/noise.bin"), noise);  // stored as read, from the copy
+    WriteBytes(Path("in/small.dat"), small);  // held in memory
+    WriteBytes(Path("in/empty.dat"), Bytes());
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   // The archive written to a file, with entries from `scratchFrom` bytes on
   // packed through scratch files (0: only past the default size). With
@@ -58,14 +47,12 @@ class ScratchPacking : public ::testing::Test {
   Bytes PackToFile(PackOptions options, uint64_t scratchFrom, const std::string& name,
                    bool apart = false) {
     options.scratchFrom = scratchFrom;
-    const std::string archive = root_ + "/out/" + name;
-    const std::string output = apart ? root_ + "/out/x.exe" : archive;
+    const std::string archive = Path("out/") + name;
+    const std::string output = apart ? Path("out/x.exe") : archive;
     std::string error;
-    EXPECT_TRUE(PackPathsToFile({root_ + "/in"}, output, archive, options, &error)) << error;
+    EXPECT_TRUE(PackPathsToFile({Path("in")}, output, archive, options, &error)) << error;
     return ReadBytes(archive);
   }
-
-  std::string root_;
 };
 
 TEST_F(ScratchPacking, SameArchiveAsWhenHeldInMemory) {
@@ -92,7 +79,7 @@ TEST_F(ScratchPacking, SameArchiveAsWhenHeldInMemory) {
       Bytes content;
       ASSERT_TRUE(ReadArchiveContent(ArchiveImage(held), listing, i, &content, &error))
           << error;
-      EXPECT_EQ(ReadBytes(root_ + "/in/" + name), content) << name;
+      EXPECT_EQ(ReadBytes(Path("in/") + name), content) << name;
       // The text and the small file are packed compressed, the noise and
       // the empty file stored, unless all are.
       const bool compressed = (listing.entries[i].flags & kEntryCompressed) != 0;
@@ -107,7 +94,7 @@ TEST_F(ScratchPacking, SameArchiveAsWhenHeldInMemory) {
 TEST_F(ScratchPacking, LeavesNoScratchFileBehind) {
   PackToFile(PackOptions(), 1000, "a.vq2");
   std::vector<std::string> names;
-  for (const auto& item : fs::directory_iterator(root_ + "/out")) {
+  for (const auto& item : fs::directory_iterator(Path("out"))) {
     names.push_back(item.path().filename().string());
   }
   EXPECT_EQ(std::vector<std::string>{"a.vq2"}, names);

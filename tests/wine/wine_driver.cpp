@@ -22,17 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/wide_text.h"
+#include "tests/wine/driver_support.h"
 
 namespace {
 
-constexpr int kPassed = 0;
-constexpr int kCheckFailed = 1;
-constexpr int kTimedOut = 2;
-constexpr int kUsage = 3;
-
 constexpr int kWizardInfoLine = 1001;
-constexpr DWORD kPollMs = 50;
 constexpr UINT kTextTimeoutMs = 2000;
 
 const char kDialogClass[] = "#32770";
@@ -100,17 +94,15 @@ HWND FindMessageBox() {
 // The wizard: a top-level window of the dialog class (atom 0x8002) with
 // this caption (UTF-8).
 HWND FindWizardByCaption(const char* caption) {
-  return FindWindowW(reinterpret_cast<LPCWSTR>(MAKEINTATOM(0x8002)), Wide(caption).c_str());
+  return FindWindowW(DialogClass(), Wide(caption).c_str());
 }
 
+// The window that `find()` gives once it gives one; null after `timeoutMs`.
 template <typename Find>
 HWND WaitFor(Find find, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    if (HWND window = find()) return window;
-    if (GetTickCount() - start >= timeoutMs) return nullptr;
-    Sleep(kPollMs);
-  }
+  HWND window = nullptr;
+  WaitUntil([&] { return (window = find()) != nullptr; }, timeoutMs);
+  return window;
 }
 
 // The wizard once it has settled: visible, and its caption reads back as
@@ -128,12 +120,14 @@ HWND FindWizard(const char* caption) {
 }
 
 bool WaitGone(HWND window, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (IsWindow(window) && IsWindowVisible(window)) {
-    if (GetTickCount() - start >= timeoutMs) return false;
-    Sleep(kPollMs);
-  }
-  return true;
+  return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
+}
+
+// The open message box; null, and said so, when none is open.
+HWND OpenBox() {
+  HWND box = FindMessageBox();
+  if (box == nullptr) Say("no message box is open");
+  return box;
 }
 
 // Prints a dialog's caption and each control's id, class and text.
@@ -282,20 +276,14 @@ const Verb kVerbs[] = {
      }},
     {"expect-box-caption", 1, "expect-box-caption TEXT: the open box has this caption",
      [](char** a) {
-       HWND box = FindMessageBox();
-       if (box == nullptr) {
-         Say("no message box is open");
-         return kCheckFailed;
-       }
+       HWND box = OpenBox();
+       if (box == nullptr) return kCheckFailed;
        return CompareText("box caption", TextOf(box), a[0]);
      }},
     {"expect-box-text", 1, "expect-box-text TEXT: the open box shows this text",
      [](char** a) {
-       HWND box = FindMessageBox();
-       if (box == nullptr) {
-         Say("no message box is open");
-         return kCheckFailed;
-       }
+       HWND box = OpenBox();
+       if (box == nullptr) return kCheckFailed;
        return CompareText("box text", BoxText(box), a[0]);
      }},
     {"answer-box", 2, "answer-box ok|cancel MS: press the box's button and wait until it closes",
@@ -307,11 +295,8 @@ const Verb kVerbs[] = {
          Say("usage: answer-box takes ok or cancel, not %s", a[0]);
          return kUsage;
        }
-       HWND box = FindMessageBox();
-       if (box == nullptr) {
-         Say("no message box is open");
-         return kCheckFailed;
-       }
+       HWND box = OpenBox();
+       if (box == nullptr) return kCheckFailed;
        Press(box, id);
        if (!WaitGone(box, Milliseconds(a[1]))) {
          Say("TIMEOUT: the box stayed open %s ms after %s", a[1], a[0]);

@@ -4,8 +4,8 @@
 #include <iostream>
 #include <new>
 
-#include "tools/updpack/commands.h"
-#include "tools/updpack/tool_messages.h"
+#include "tools/updpack/commands/commands.h"
+#include "tools/updpack/commands/tool_messages.h"
 
 int main(int argc, char** argv) {
   CLI::App app("Makes, lists, extracts and verifies update archives, and builds updaters.", "updpack");

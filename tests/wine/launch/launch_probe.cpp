@@ -26,15 +26,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/wide_text.h"
+#include "tests/wine/driver_support.h"
 
 namespace {
 
-constexpr int kPassed = 0;
-constexpr int kCheckFailed = 1;
-constexpr int kTimedOut = 2;
-constexpr int kUsage = 3;
-constexpr DWORD kPollMs = 50;
 
 constexpr UINT kCodePage932 = 932;
 
@@ -73,16 +68,6 @@ int GameWindow(const char* className, const char* title, DWORD seconds) {
     DispatchMessageA(&message);
   }
   return kPassed;
-}
-
-template <typename Test>
-bool WaitUntil(Test test, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (!test()) {
-    if (GetTickCount() - start >= timeoutMs) return false;
-    Sleep(kPollMs);
-  }
-  return true;
 }
 
 // A dialog (an updater's wizard, a Unicode window) by its title through
@@ -137,7 +122,7 @@ bool HasState(HWND control, const char* state) {
 }
 
 int Control(const char* caption, int id, char** states, int count) {
-  HWND wizard = FindWindowW(reinterpret_cast<LPCWSTR>(MAKEINTATOM(0x8002)),
+  HWND wizard = FindWindowW(DialogClass(),
                             FromCp932(caption).c_str());
   HWND control = wizard != nullptr ? GetDlgItem(wizard, id) : nullptr;
   if (control == nullptr) {
