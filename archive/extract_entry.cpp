@@ -9,7 +9,6 @@
 #include "core/join_path.h"
 #include "core/platform.h"
 #include "core/show_error.h"
-#include "core/system_functions.h"
 #include "core/text_format.h"
 #include "core/updater_state.h"
 #include "texts.h"
@@ -23,14 +22,8 @@ bool EnoughSpace(const char* destinationPath, uint64_t needed) {
 }
 
 bool ExistingFileIsNewer(const char* path, win::FileTime entryTime) {
-  const SystemFunctionTable& sys = systemFunctions;
-  win::Handle file = sys.CreateFileA(path, win::kGenericRead, win::kFileShareRead, nullptr,
-                                     win::kOpenExisting, win::kAttributeNormal, nullptr);
-  if (file == win::InvalidHandle()) return false;
   win::FileTime lastWrite{};
-  win::Bool read = platform.GetFileTime(file, nullptr, nullptr, &lastWrite);
-  sys.CloseHandle(file);
-  if (!read) return false;
+  if (!ReadFileTimes(path, nullptr, nullptr, &lastWrite)) return false;
   if (lastWrite.high != entryTime.high) return lastWrite.high > entryTime.high;
   return lastWrite.low > entryTime.low;
 }
@@ -56,9 +49,7 @@ bool TemporaryNameBeside(const char* path, unsigned attempt, char* temporaryPath
 win::Handle CreateTemporaryBeside(const char* path, char* temporaryPath) {
   for (unsigned attempt = 0; attempt < kTemporaryNames; ++attempt) {
     if (!TemporaryNameBeside(path, attempt, temporaryPath)) return win::InvalidHandle();
-    win::Handle file = systemFunctions.CreateFileA(temporaryPath, win::kGenericWrite, 0, nullptr,
-                                                   1 /* CREATE_NEW */, win::kAttributeNormal,
-                                                   nullptr);
+    win::Handle file = OpenForWriting(temporaryPath, win::kCreateNew);
     if (file != win::InvalidHandle()) return file;
   }
   return win::InvalidHandle();
@@ -70,7 +61,7 @@ void RemoveTemporaryLeftovers(const char* path) {
   char temporaryPath[kPathSize];
   for (unsigned attempt = 0; attempt < kTemporaryNames; ++attempt) {
     if (!TemporaryNameBeside(path, attempt, temporaryPath) || IsAbsent(temporaryPath)) return;
-    platform.DeleteFileA(temporaryPath);
+    RemoveFile(temporaryPath);
   }
 }
 
@@ -89,9 +80,7 @@ class FileSink final : public ContentSink {
  public:
   explicit FileSink(win::Handle file) : file_(file) {}
   bool Take(const uint8_t* bytes, size_t size) override {
-    win::Dword written = 0;
-    return systemFunctions.WriteFile(file_, bytes, win::Dword(size), &written, nullptr) &&
-           written == size;
+    return WriteAll(file_, bytes, win::Dword(size));
   }
 
  private:
@@ -129,28 +118,24 @@ ContentStatus WriteContent(win::Handle file, const FileContent& content) {
 
 bool WriteWholeContent(const char* path, const FileContent& content,
                        const win::FileTime* fileTime, ContentStatus* status) {
-  const SystemFunctionTable& sys = systemFunctions;
   ContentStatus result = ContentStatus::kWriteFailed;
   char temporaryPath[kPathSize];
   win::Handle file = CreateTemporaryBeside(path, temporaryPath);
   if (file != win::InvalidHandle()) {
     result = WriteContent(file, content);
-    if (result == ContentStatus::kOk && fileTime != nullptr &&
-        !platform.SetFileTime(file, fileTime, fileTime, fileTime)) {
+    if (result == ContentStatus::kOk && fileTime != nullptr && !SetAllTimes(file, *fileTime)) {
       result = ContentStatus::kWriteFailed;
     }
     // The content is on the disk before the name points at it.
-    if (result == ContentStatus::kOk && !platform.FlushFileBuffers(file)) {
-      result = ContentStatus::kWriteFailed;
-    }
-    sys.CloseHandle(file);
+    if (result == ContentStatus::kOk && !FlushFile(file)) result = ContentStatus::kWriteFailed;
+    CloseFile(file);
     // The installed file is replaced in one step, only by complete content.
     if (result == ContentStatus::kOk &&
-        !platform.MoveFileExA(temporaryPath, path,
-                              win::kMoveFileReplaceExisting | win::kMoveFileWriteThrough)) {
+        !RenameFile(temporaryPath, path,
+                    win::kMoveFileReplaceExisting | win::kMoveFileWriteThrough)) {
       result = ContentStatus::kWriteFailed;
     }
-    if (result != ContentStatus::kOk) platform.DeleteFileA(temporaryPath);
+    if (result != ContentStatus::kOk) RemoveFile(temporaryPath);
   }
   if (status != nullptr) *status = result;
   return result == ContentStatus::kOk;
@@ -179,12 +164,10 @@ int ExtractEntry(const char* name, const char* destinationPath, int onlyIfNewer)
   const ArchiveEntry* entry = PrepareEntry(name, destinationPath, &stored);
   if (entry == nullptr) return 0;
 
-  const win::Dword attributes = systemFunctions.GetFileAttributesA(destinationPath);
+  const win::Dword attributes = AttributesOf(destinationPath);
   const bool exists = attributes != win::kInvalidFileAttributes;
   if (exists && (attributes & win::kAttributeDirectory)) return 0;
-  if (exists && (attributes & win::kAttributeReadonly)) {
-    systemFunctions.SetFileAttributesA(destinationPath, win::kAttributeNormal);
-  }
+  if (exists && (attributes & win::kAttributeReadonly)) MakeWritable(destinationPath);
   if (onlyIfNewer && exists && ExistingFileIsNewer(destinationPath, entry->fileTime)) return 1;
   ContentStatus status = ContentStatus::kOk;
   if (WriteWholeContent(destinationPath, EntryFileContent(entry, stored), &entry->fileTime,

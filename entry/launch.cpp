@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "archive/archive_directory.h"
+#include "core/file_helpers.h"
 #include "core/join_path.h"
 #include "core/platform.h"
 #include "core/show_error.h"
@@ -149,7 +150,7 @@ bool ReadInstallation() {
   UpdaterState& s = updaterState;
   CopyText(s.setupIniPath, kPathSize, s.instPath);
   JoinPath(s.setupIniPath, kPathSize, kSetupIniName);  // fits: checked with the key
-  if (systemFunctions.GetFileAttributesA(s.setupIniPath) == win::kInvalidFileAttributes) {
+  if (AttributesOf(s.setupIniPath) == win::kInvalidFileAttributes) {
     ShowError(kMsgSetupIniMissing);
     return false;
   }

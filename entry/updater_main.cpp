@@ -5,6 +5,7 @@
 #include "archive/archive_directory.h"
 #include "archive/extract_entry.h"
 #include "core/archive_digest.h"
+#include "core/file_helpers.h"
 #include "core/join_path.h"
 #include "entry/launch.h"
 #include "core/platform.h"
@@ -51,7 +52,7 @@ void Shutdown() {
     updaterState.updateIniText = nullptr;
     updaterState.updateIniSize = 0;
   }
-  platform.DeleteFileA(updaterState.updateIniPath);
+  RemoveFile(updaterState.updateIniPath);
 }
 
 int RunUpdater(win::Hmodule instance) {

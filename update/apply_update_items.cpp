@@ -27,8 +27,8 @@ bool ReplaceTargets(win::Handle journal) {
 
 }  // namespace
 
-bool ApplyUpdateItems(const UpdateItem* items, int count, CopyWalk& copies, bool overwriteOnly) {
-  if (count == 0 && copies.copies().count == 0) return true;
+bool ApplyUpdateItems(const UpdateItem* items, int count, CopyWalk& walk, bool overwriteOnly) {
+  if (count == 0 && walk.copies().count == 0) return true;
   std::memset(&plan, 0, sizeof plan);
   // The failure's messages wait until the installation is whole again.
   HoldErrors();
@@ -37,7 +37,7 @@ bool ApplyUpdateItems(const UpdateItem* items, int count, CopyWalk& copies, bool
   bool reported = false;  // a cancel at a disc prompt, or a failed copy's own message
   win::Handle journal = RecoverInterruptedUpdate() ? CreateJournal() : win::InvalidHandle();
   bool replaced = journal != win::InvalidHandle() &&
-                  StageUpdateItems(items, count, copies, overwriteOnly, journal, &plan, &reported) &&
+                  StageUpdateItems(items, count, walk, overwriteOnly, journal, &plan, &reported) &&
                   ReplaceTargets(journal);
   // A run that fails once it tried to commit, before every staged file is
   // in its place, gives up: it is put back.

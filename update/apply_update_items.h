@@ -11,4 +11,4 @@
 // made, then shows the failure's messages ending with
 // "ファイルの書き込みに失敗しました" (none after a cancel at a disc prompt or
 // a failed copy's own message), and returns false.
-bool ApplyUpdateItems(const UpdateItem* items, int count, CopyWalk& copies, bool overwriteOnly);
+bool ApplyUpdateItems(const UpdateItem* items, int count, CopyWalk& walk, bool overwriteOnly);

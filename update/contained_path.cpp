@@ -3,8 +3,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "core/file_helpers.h"
 #include "core/platform.h"
-#include "core/system_functions.h"
 #include "core/updater_state.h"
 
 namespace {
@@ -41,7 +41,7 @@ bool OnlyDotsAndSpaces(const char* start, const char* end) {
 
 // The component [start, end) may stand in a contained path (an empty one,
 // as between doubled separators, adds nothing and is allowed).
-bool IsSoundComponent(const char* start, const char* end) {
+bool IsAllowedComponent(const char* start, const char* end) {
   if (start == end) return true;
   return !OnlyDotsAndSpaces(start, end) && !NamesDevice(start, end);
 }
@@ -55,7 +55,7 @@ bool IsContainedRelativePath(const char* path) {
     const bool single = *p != '\0' && IsSingleByte(p);
     if (single && *p == ':') return false;
     if (*p == '\0' || (single && IsSeparator(*p))) {
-      if (!IsSoundComponent(component, p)) return false;
+      if (!IsAllowedComponent(component, p)) return false;
       if (*p == '\0') return true;
       component = p + 1;
     }
@@ -93,10 +93,10 @@ bool NoReparsePointBelow(const char* path, int restOffset) {
   for (char* p = prefix + restOffset;; p = platform.CharNextA(p)) {
     const bool end = *p == '\0';
     if (!end && !(IsSingleByte(p) && IsSeparator(*p))) continue;
-    const char kept = *p;
+    const char saved = *p;
     *p = '\0';
-    const win::Dword attributes = systemFunctions.GetFileAttributesA(prefix);
-    *p = kept;
+    const win::Dword attributes = AttributesOf(prefix);
+    *p = saved;
     // Every prefix is asked, also below one whose attributes cannot be read.
     if (attributes != win::kInvalidFileAttributes && (attributes & win::kAttributeReparsePoint)) {
       return false;

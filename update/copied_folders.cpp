@@ -5,10 +5,10 @@
 #include "core/file_helpers.h"
 #include "core/join_path.h"
 #include "core/platform.h"
-#include "core/system_functions.h"
 #include "core/text_format.h"
 #include "core/updater_state.h"
 #include "update/contained_path.h"
+#include "update/copy_from_disc.h"
 #include "update/item_paths.h"
 
 namespace {
@@ -23,15 +23,15 @@ bool ForEachEntry(const char* folder, Each each) {
   win::FindDataA data{};
   win::Handle find = platform.FindFirstFileA(pattern, &data);
   if (find == win::InvalidHandle()) return false;
-  bool sound = true;
+  bool succeeded = true;
   do {
     if (std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0) continue;
     char path[kPathSize];
     CopyText(path, sizeof path, folder);
-    sound = JoinPath(path, sizeof path, data.cFileName) && each(path, data);
-  } while (sound && platform.FindNextFileA(find, &data));
+    succeeded = JoinPath(path, sizeof path, data.cFileName) && each(path, data);
+  } while (succeeded && platform.FindNextFileA(find, &data));
   platform.FindClose(find);
-  return sound;
+  return succeeded;
 }
 
 bool IsLink(const win::FindDataA& data) {
@@ -49,14 +49,10 @@ bool FlushTree(const char* folder) {
     // A flush needs write access: a read-only copy is made writable for it
     // and read-only again after, as the merge is to copy it.
     const bool readOnly = (data.dwFileAttributes & win::kAttributeReadonly) != 0;
-    if (readOnly && !systemFunctions.SetFileAttributesA(path, win::kAttributeNormal)) return false;
-    win::Handle file = systemFunctions.CreateFileA(path, win::kGenericWrite, 0, nullptr,
-                                                   win::kOpenExisting, win::kAttributeNormal,
-                                                   nullptr);
+    if (readOnly && !MakeWritable(path)) return false;
+    win::Handle file = OpenForWriting(path, win::kOpenExisting);
     if (file == win::InvalidHandle()) return false;
-    const bool flushed = platform.FlushFileBuffers(file) != 0;
-    systemFunctions.CloseHandle(file);
-    return flushed && (!readOnly || systemFunctions.SetFileAttributesA(path, data.dwFileAttributes));
+    return FlushAndClose(file) && (!readOnly || SetAttributes(path, data.dwFileAttributes));
   });
 }
 
@@ -65,13 +61,11 @@ bool FlushTree(const char* folder) {
 bool RemoveTree(const char* folder) {
   ForEachEntry(folder, [](const char* path, const win::FindDataA& data) {
     if (IsFolder(data)) return RemoveTree(path);
-    if (data.dwFileAttributes & win::kAttributeReadonly) {
-      systemFunctions.SetFileAttributesA(path, win::kAttributeNormal);
-    }
-    // A link to a folder goes with RemoveDirectoryA on Windows.
-    return platform.DeleteFileA(path) || platform.RemoveDirectoryA(path) || IsAbsent(path);
+    if (data.dwFileAttributes & win::kAttributeReadonly) MakeWritable(path);
+    // A link to a folder goes as a folder does on Windows.
+    return RemoveFile(path) || RemoveFolder(path) || IsAbsent(path);
   });
-  return platform.RemoveDirectoryA(folder) || IsAbsent(folder);
+  return RemoveFolder(folder) || IsAbsent(folder);
 }
 
 }  // namespace
@@ -101,21 +95,16 @@ bool MergeCopiedFolders(const UpdatePlan& plan) {
         !IsInGameFolders(landing)) {
       return false;
     }
-    char source[kPathSize + 1];  // a list of one path for the shell
-    CopyText(source, kPathSize, plan.copiedFolders[i]);
-    source[std::strlen(source) + 1] = '\0';
-    win::ShFileOp operation{};
-    operation.hwnd = updaterState.ownerWindow;  // none at start-up
-    operation.wFunc = win::kFoCopy;
-    operation.pFrom = source;
-    operation.pTo = destination;
-    operation.fFlags = win::kFofNoConfirmation | win::kFofNoConfirmMkdir | win::kFofNoErrorUi;
-    if (systemFunctions.SHFileOperationA(&operation) != 0 || operation.fAnyOperationsAborted) {
+    char source[kPathSize + 1];
+    OnePathList(plan.copiedFolders[i], source);
+    // The wizard owns the shell's windows; at start-up there is none.
+    bool aborted = false;
+    if (ShellCopy(updaterState.ownerWindow, source, destination, true, &aborted) != 0 || aborted) {
       return false;
     }
     // As the copy straight from the disc did: the install folder is made
     // writable after a folder copy.
-    systemFunctions.SetFileAttributesA(destination, win::kAttributeNormal);
+    MakeWritable(destination);
   }
   return true;
 }

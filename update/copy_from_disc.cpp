@@ -1,5 +1,8 @@
 #include "update/copy_from_disc.h"
 
+#include <cstring>
+
+#include "core/file_helpers.h"
 #include "core/join_path.h"
 #include "core/platform.h"
 #include "core/system_functions.h"
@@ -19,7 +22,7 @@ bool FindDisc(int disc, char* drive) {
     if (platform.GetDriveTypeA(name) != win::kDriveCdrom) continue;
     char check[kPathSize];
     DiscCheckPath(name, disc, check);
-    if (systemFunctions.GetFileAttributesA(check) != win::kInvalidFileAttributes) {
+    if (AttributesOf(check) != win::kInvalidFileAttributes) {
       CopyText(drive, 3, name);
       return true;
     }
@@ -42,6 +45,24 @@ bool AskForDisc(win::Hwnd window, int disc, char* drive) {
 
 }  // namespace
 
+void OnePathList(const char* path, char* list) {
+  CopyText(list, kPathSize, path);
+  list[std::strlen(list) + 1] = '\0';
+}
+
+int ShellCopy(win::Hwnd window, const char* from, const char* to, bool quiet, bool* aborted) {
+  win::ShFileOp operation{};
+  operation.hwnd = window;
+  operation.wFunc = win::kFoCopy;
+  operation.pFrom = from;
+  operation.pTo = to;
+  operation.fFlags = win::kFofNoConfirmation | win::kFofNoConfirmMkdir;
+  if (quiet) operation.fFlags |= win::kFofNoErrorUi;
+  const int result = systemFunctions.SHFileOperationA(&operation);
+  *aborted = operation.fAnyOperationsAborted != 0;
+  return result;
+}
+
 CopyWalk::CopyWalk(win::Hwnd window, const CopyList& copies, ShowInfoLine showInfo)
     : window_(window), copies_(copies), showInfo_(showInfo) {}
 
@@ -59,7 +80,7 @@ bool CopyWalk::FindSource(int index, char* source, bool* isFolder) {
   CopySource(drive_, copies_.names[index], source);
   // Attributes that cannot be read have every bit: a missing source is
   // handled as a folder.
-  *isFolder = (systemFunctions.GetFileAttributesA(source) & win::kAttributeDirectory) != 0;
+  *isFolder = (AttributesOf(source) & win::kAttributeDirectory) != 0;
   return true;
 }
 
@@ -75,16 +96,10 @@ bool CopyWalk::Copy(int index, const char* source, const char* destination, bool
   FormatText(info, sizeof info, kInfoCopying, name);
   showInfo_(window_, info);
 
-  win::ShFileOp operation{};
-  operation.hwnd = window_;
-  operation.wFunc = win::kFoCopy;
-  operation.pFrom = source;
-  operation.pTo = destination;
-  operation.fFlags = win::kFofNoConfirmation | win::kFofNoConfirmMkdir;
-  if (isFolder) operation.fFlags |= win::kFofNoErrorUi;
-  const int result = systemFunctions.SHFileOperationA(&operation);
-  if (operation.fAnyOperationsAborted) return false;
-  if (result != 0 || !systemFunctions.SetFileAttributesA(destination, win::kAttributeNormal)) {
+  bool aborted = false;
+  const int result = ShellCopy(window_, source, destination, isFolder, &aborted);
+  if (aborted) return false;
+  if (result != 0 || !MakeWritable(destination)) {
     ShowCopyFailed(index);
     return false;
   }

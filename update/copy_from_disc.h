@@ -18,6 +18,16 @@ struct CopyList {
   int count;
 };
 
+// `path` as a list of one path for the shell (ended by two NULs) in `list`
+// of kPathSize + 1 bytes.
+void OnePathList(const char* path, char* list);
+
+// The shell's copy of the list `from` into `to` (both ended by two NULs),
+// owned by `window`, without confirmations; `quiet` also without the
+// shell's error messages. Returns the shell's result (0: copied); `aborted`
+// tells whether the player or an error aborted any of it.
+int ShellCopy(win::Hwnd window, const char* from, const char* to, bool quiet, bool* aborted);
+
 // Walks the copy items in order, finding the disc of each.
 class CopyWalk {
  public:

@@ -1,6 +1,6 @@
 #include "update/end_journaled_run.h"
 
-#include "core/system_functions.h"
+#include "core/file_helpers.h"
 #include "update/copied_folders.h"
 #include "update/update_journal.h"
 
@@ -14,7 +14,7 @@ bool CarryOut(const UpdatePlan& plan) {
 
 bool EndJournaledRun(win::Handle journal, const UpdatePlan& plan) {
   if (!CarryOut(plan) && !CarryOut(plan)) {
-    systemFunctions.CloseHandle(journal);
+    CloseFile(journal);
     return false;
   }
   // What is left over either way; what stays does the game no harm.

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "core/file_helpers.h"
 #include "core/join_path.h"
-#include "core/platform.h"
 #include "core/system_functions.h"
 #include "core/text_format.h"
 #include "core/updater_state.h"
@@ -65,33 +65,33 @@ bool SetAside(const char* path) {
   char aside[kPathSize];
   CopyText(aside, sizeof aside, updaterState.instPath);
   if (JoinPath(aside, sizeof aside, kSetAsideName) &&
-      platform.MoveFileExA(path, aside, win::kMoveFileReplaceExisting)) {
+      RenameFile(path, aside, win::kMoveFileReplaceExisting)) {
     return true;
   }
-  return platform.DeleteFileA(path) || platform.RemoveDirectoryA(path);
+  return RemoveFile(path) || RemoveFolder(path);
 }
 
 }  // namespace
 
 bool RecoverInterruptedUpdate() {
-  const SystemFunctionTable& sys = systemFunctions;
   char path[kPathSize];
   JournalPath(path);
-  const win::Dword attributes = sys.GetFileAttributesA(path);
+  const win::Dword attributes = AttributesOf(path);
   if (attributes == win::kInvalidFileAttributes) return true;
   // A folder or a link in the journal's place is not a journal of ours:
   // nothing is read through it.
   if (attributes & (win::kAttributeDirectory | win::kAttributeReparsePoint)) {
     return SetAside(path);
   }
-  if (attributes & win::kAttributeReadonly) sys.SetFileAttributesA(path, win::kAttributeNormal);
+  if (attributes & win::kAttributeReadonly) MakeWritable(path);
   // Without sharing: fails while another updater works with the journal.
-  win::Handle journal = sys.CreateFileA(path, win::kGenericRead, 0, nullptr, win::kOpenExisting,
-                                        win::kAttributeNormal, nullptr);
+  win::Handle journal = systemFunctions.CreateFileA(path, win::kGenericRead, 0, nullptr,
+                                                    win::kOpenExisting, win::kAttributeNormal,
+                                                    nullptr);
   if (journal == win::InvalidHandle()) return false;
   const JournalReading reading = ReadJournal(journal, &plan);
   if (reading != JournalReading::kRead || !PlanStaysInGameFolders(plan)) {
-    sys.CloseHandle(journal);
+    CloseFile(journal);
     return reading != JournalReading::kFailed && SetAside(path);
   }
   return EndJournaledRun(journal, plan);

@@ -8,13 +8,15 @@
 
 bool RunFileName(const char* beside, unsigned attempt, char* path) {
   const int folderLength = FileNameOffset(beside);
-  const int room = kPathSize - 1 - folderLength;
+  const int longestName = kPathSize - 1 - folderLength;
   char digits[8];
   const int length = FormatText(digits, sizeof digits, "%x", attempt);
-  if (room < length) return false;
-  const char* format = room >= length + 8 ? "~upd%s.tmp" : room > length ? "~%s" : "%s";
+  if (longestName < length) return false;
+  const char* format = longestName >= length + 8 ? "~upd%s.tmp"
+                       : longestName > length    ? "~%s"
+                                                 : "%s";
   std::memcpy(path, beside, size_t(folderLength));
-  FormatText(path + folderLength, size_t(room) + 1, format, digits);
+  FormatText(path + folderLength, size_t(longestName) + 1, format, digits);
   return true;
 }
 

@@ -7,7 +7,6 @@
 #include "core/file_helpers.h"
 #include "core/join_path.h"
 #include "core/platform.h"
-#include "core/system_functions.h"
 #include "core/text_format.h"
 #include "core/updater_state.h"
 #include "update/contained_path.h"
@@ -62,7 +61,7 @@ bool ChooseFreeName(const Stage& stage, const char* beside, char* chosen) {
   for (unsigned attempt = 0; attempt < kRunFileNameAttempts; ++attempt) {
     if (!RunFileName(beside, attempt, path)) return false;
     if (!NameInUse(stage.list, *stage.plan, path) &&
-        systemFunctions.GetFileAttributesA(path) == win::kInvalidFileAttributes) {
+        AttributesOf(path) == win::kInvalidFileAttributes) {
       CopyText(chosen, kPathSize, path);
       return true;
     }
@@ -74,7 +73,7 @@ bool ChooseFreeName(const Stage& stage, const char* beside, char* chosen) {
 // is removed again on failure). Its result is not needed: a folder that
 // cannot be made shows when the item is written.
 bool MakeFolder(const Stage& stage, const char* folder) {
-  if (systemFunctions.GetFileAttributesA(folder) != win::kInvalidFileAttributes) return true;
+  if (AttributesOf(folder) != win::kInvalidFileAttributes) return true;
   UpdatePlan& plan = *stage.plan;
   int index = 0;
   while (index < plan.folderCount && !SameName(plan.folders[index], folder)) ++index;
@@ -83,7 +82,7 @@ bool MakeFolder(const Stage& stage, const char* folder) {
     CopyText(plan.folders[plan.folderCount++], kPathSize, folder);
   }
   // Only a folder that the run made is the run's to remove.
-  if (platform.CreateDirectoryA(folder, nullptr)) plan.folderMade[index] = true;
+  if (CreateFolder(folder)) plan.folderMade[index] = true;
   return true;
 }
 
@@ -102,13 +101,7 @@ TargetRecord* AddTarget(const Stage& stage, const char* target, win::Dword attri
   CopyText(r.target, kPathSize, target);
   r.attributes = attributes;
   if (attributes != win::kInvalidFileAttributes) {
-    win::Handle file = systemFunctions.CreateFileA(target, win::kGenericRead, win::kFileShareRead,
-                                                   nullptr, win::kOpenExisting,
-                                                   win::kAttributeNormal, nullptr);
-    if (file != win::InvalidHandle()) {
-      r.timesKnown = platform.GetFileTime(file, &r.times[0], &r.times[1], &r.times[2]) != 0;
-      systemFunctions.CloseHandle(file);
-    }
+    r.timesKnown = ReadFileTimes(target, &r.times[0], &r.times[1], &r.times[2]);
   }
   if (!JournalTarget(stage.journal, plan.targetCount, r)) return nullptr;
   ++plan.targetCount;
@@ -137,19 +130,16 @@ bool NameOldFile(const Stage& stage, TargetRecord* r) {
 // `status` tells content that could not be had from a failed write.
 bool WriteStaged(const Stage& stage, TargetRecord* r, const FileContent& content,
                  const win::FileTime* time, ContentStatus* status) {
-  const SystemFunctionTable& sys = systemFunctions;
   *status = ContentStatus::kWriteFailed;
   bool fresh = false;
   if (!NameStaged(stage, r, &fresh)) return false;
-  win::Handle file = sys.CreateFileA(r->staged, win::kGenericWrite, 0, nullptr,
-                                     fresh ? win::kCreateNew : win::kCreateAlways,
-                                     win::kAttributeNormal, nullptr);
+  win::Handle file = OpenForWriting(r->staged, fresh ? win::kCreateNew : win::kCreateAlways);
   if (file == win::InvalidHandle()) return false;
   *status = WriteContent(file, content);
-  bool sound = *status == ContentStatus::kOk;
-  sound = sound && (time == nullptr || platform.SetFileTime(file, time, time, time));
-  sys.CloseHandle(file);
-  if (!sound) return false;
+  bool complete = *status == ContentStatus::kOk;
+  complete = complete && (time == nullptr || SetAllTimes(file, *time));
+  CloseFile(file);
+  if (!complete) return false;
   r->writtenSize = content.size;
   r->hasNewTime = time != nullptr;
   if (time != nullptr) r->newTime = *time;
@@ -158,8 +148,7 @@ bool WriteStaged(const Stage& stage, TargetRecord* r, const FileContent& content
 
 // Forgets a staged file that could not be written whole.
 bool DropStaged(TargetRecord* r) {
-  if (systemFunctions.GetFileAttributesA(r->staged) != win::kInvalidFileAttributes &&
-      !platform.DeleteFileA(r->staged)) {
+  if (AttributesOf(r->staged) != win::kInvalidFileAttributes && !RemoveFile(r->staged)) {
     return false;
   }
   r->staged[0] = '\0';
@@ -177,31 +166,26 @@ TargetRecord* RecordFor(const Stage& stage, const char* target, win::Dword attri
 // archive entry is written instead then. A read-only file, which the
 // rewrite could not replace, stays as it is.
 bool StageDataRewrite(const Stage& stage, const char* target, const char* current,
-                      bool* sound) {
-  const SystemFunctionTable& sys = systemFunctions;
-  win::Handle file = sys.CreateFileA(current, win::kGenericRead, win::kFileShareRead, nullptr,
-                                     win::kOpenExisting, win::kAttributeNormal, nullptr);
+                      bool* succeeded) {
+  win::Handle file = OpenForReading(current);
   if (file == win::InvalidHandle()) return false;
-  win::Dword sizeHigh = 0;
-  win::Dword size = sys.GetFileSize(file, &sizeHigh);
   // A file of 4 GiB or more cannot be read in one block.
-  void* block = (size == win::kInvalidFileSize || sizeHigh != 0)
-                    ? nullptr
-                    : platform.GlobalAlloc(win::kGmemFixed, size);
-  win::Dword read = 0;
-  bool whole = block != nullptr && sys.ReadFile(file, block, size, &read, nullptr) && read == size;
-  sys.CloseHandle(file);
+  void* block = nullptr;
+  uint32_t size = 0;
+  const bool whole = ReadWholeFile(file, UINT32_MAX, 0, &block, &size) == WholeFileReading::kRead;
+  CloseFile(file);
   win::Dword attributes = 0;
   if (whole && !ReadAttributes(current, &attributes)) {
-    *sound = false;
+    *succeeded = false;
   } else if (whole && attributes != win::kInvalidFileAttributes &&
              !(attributes & win::kAttributeReadonly)) {
     TargetRecord* r = RecordFor(stage, target, attributes);
     const bool fresh = r != nullptr && r->staged[0] == '\0';
     ContentStatus status = ContentStatus::kOk;
-    *sound = r != nullptr && WriteStaged(stage, r, BlockContent(block, size), nullptr, &status);
+    *succeeded =
+        r != nullptr && WriteStaged(stage, r, BlockContent(block, size), nullptr, &status);
     // A rewrite that fails leaves the file as it was, and the run goes on.
-    if (!*sound && fresh) *sound = DropStaged(r);
+    if (!*succeeded && fresh) *succeeded = DropStaged(r);
   }
   if (block != nullptr) platform.GlobalFree(block);
   return whole;
@@ -223,7 +207,7 @@ bool StageEntry(const Stage& stage, const UpdateItem& item, const char* target,
   // The old attributes are on the disk (the T record) before they change.
   if (exists && (attributes & win::kAttributeReadonly)) {
     if (!FlushJournal(stage.journal)) return false;
-    systemFunctions.SetFileAttributesA(current, win::kAttributeNormal);
+    MakeWritable(current);
   }
   if (item.modeCode == kModeNewer && exists && ExistingFileIsNewer(current, entry->fileTime)) {
     return true;
@@ -255,11 +239,19 @@ bool StageItem(const Stage& stage, const UpdateItem& item) {
     if (!AskExistingFile(current, &exists)) return false;
     if (!exists) return true;
   }
-  bool sound = true;
-  if (item.modeCode == kModeData && StageDataRewrite(stage, target, current, &sound)) {
-    return sound;
+  bool succeeded = true;
+  if (item.modeCode == kModeData && StageDataRewrite(stage, target, current, &succeeded)) {
+    return succeeded;
   }
   return StageEntry(stage, item, target, current);
+}
+
+// Shows that copy item `index` cannot be made, told to the run by
+// `reported`; false, the run stops.
+bool CopyFailed(const CopyWalk& walk, int index, bool* reported) {
+  walk.ShowCopyFailed(index);
+  *reported = true;
+  return false;
 }
 
 // A file from the disc: copied by the shell beside its destination like an
@@ -274,29 +266,22 @@ bool StageCopiedFile(const Stage& stage, CopyWalk& walk, int index, const char* 
   // A link on the way, or a folder where the file goes, is no place to copy.
   if (!IsInGameFolders(destination) ||
       (attributes != win::kInvalidFileAttributes && (attributes & win::kAttributeDirectory))) {
-    walk.ShowCopyFailed(index);
-    *reported = true;
-    return false;
+    return CopyFailed(walk, index, reported);
   }
   TargetRecord* r = RecordFor(stage, destination, attributes);
   bool fresh = false;
   if (r == nullptr || !NameStaged(stage, r, &fresh)) return false;
-  char staged[kPathSize + 1];  // a list of one path for the shell
-  CopyText(staged, kPathSize, r->staged);
-  staged[std::strlen(staged) + 1] = '\0';
+  char staged[kPathSize + 1];
+  OnePathList(r->staged, staged);
   if (!walk.Copy(index, source, staged, false)) {
     *reported = true;
     return false;
   }
-  const SystemFunctionTable& sys = systemFunctions;
-  win::Handle file = sys.CreateFileA(r->staged, win::kGenericRead, win::kFileShareRead, nullptr,
-                                     win::kOpenExisting, win::kAttributeNormal, nullptr);
+  win::Handle file = OpenForReading(r->staged);
   if (file == win::InvalidHandle()) return false;
-  win::Dword sizeHigh = 0;
-  const win::Dword sizeLow = sys.GetFileSize(file, &sizeHigh);
-  sys.CloseHandle(file);
-  if (sizeLow == win::kInvalidFileSize) return false;
-  r->writtenSize = uint64_t(sizeHigh) << 32 | sizeLow;
+  const bool sized = ReadFileSize(file, &r->writtenSize);
+  CloseFile(file);
+  if (!sized) return false;
   r->hasNewTime = false;
   return NameOldFile(stage, r);
 }
@@ -316,22 +301,17 @@ bool StageCopiedFolder(const Stage& stage, CopyWalk& walk, int index, const char
   }
   char landing[kPathSize];
   if (!CopyFileDestination(last + FileNameOffset(last), landing)) return false;
-  if (last[0] == '\0' || !IsInGameFolders(landing)) {
-    walk.ShowCopyFailed(index);
-    *reported = true;
-    return false;
-  }
+  if (last[0] == '\0' || !IsInGameFolders(landing)) return CopyFailed(walk, index, reported);
   UpdatePlan& plan = *stage.plan;
   if (plan.copyFolder[0] == '\0') {
     if (!ChooseFreeName(stage, landing, plan.copyFolder) ||
         !JournalCopyFolder(stage.journal, plan.copyFolder) ||
-        !platform.CreateDirectoryA(plan.copyFolder, nullptr)) {
+        !CreateFolder(plan.copyFolder)) {
       return false;
     }
   }
-  char into[kPathSize + 1];  // a list of one path for the shell
-  CopyText(into, kPathSize, plan.copyFolder);
-  into[std::strlen(into) + 1] = '\0';
+  char into[kPathSize + 1];
+  OnePathList(plan.copyFolder, into);
   if (!walk.Copy(index, source, into, true)) {
     *reported = true;
     return false;
@@ -339,9 +319,7 @@ bool StageCopiedFolder(const Stage& stage, CopyWalk& walk, int index, const char
   char copied[kPathSize];
   CopyText(copied, sizeof copied, plan.copyFolder);
   if (!JoinPath(copied, sizeof copied, last + FileNameOffset(last)) || IsAbsent(copied)) {
-    walk.ShowCopyFailed(index);
-    *reported = true;
-    return false;
+    return CopyFailed(walk, index, reported);
   }
   for (int i = 0; i < plan.copiedFolderCount; ++i) {
     if (SameName(plan.copiedFolders[i], copied)) return true;  // merged once
@@ -360,14 +338,14 @@ bool StageCopies(const Stage& stage, CopyWalk& walk, bool* reported) {
       *reported = true;  // cancelled at the disc prompt
       return false;
     }
-    const bool staged = isFolder ? StageCopiedFolder(stage, walk, i, source, reported)
-                                 : StageCopiedFile(stage, walk, i, source, reported);
-    if (!staged) return false;
+    const bool done = isFolder ? StageCopiedFolder(stage, walk, i, source, reported)
+                               : StageCopiedFile(stage, walk, i, source, reported);
+    if (!done) return false;
   }
   return true;
 }
 
-// The one free-space question of the run, before anything is staged: room
+// The one free-space question of the run, before anything is staged: space
 // on each drive for the entries of every item whose folder is there (an
 // upper bound: an item may turn out to write nothing). Entries that are
 // not found are left to their item's own message.
@@ -392,17 +370,14 @@ bool StagingFits(const ItemList& list) {
 }  // namespace
 
 bool CommitStagedFiles(win::Handle journal, UpdatePlan* plan) {
-  const SystemFunctionTable& sys = systemFunctions;
   for (int i = 0; i < plan->targetCount; ++i) {
     TargetRecord& r = plan->targets[i];
     if (r.staged[0] == '\0') continue;
-    win::Handle file = sys.CreateFileA(r.staged, win::kGenericWrite, 0, nullptr,
-                                       win::kOpenExisting, win::kAttributeNormal, nullptr);
+    win::Handle file = OpenForWriting(r.staged, win::kOpenExisting);
     if (file == win::InvalidHandle()) return false;
-    // The write time as the file keeps it (a rewrite's own time included).
-    const bool read = platform.GetFileTime(file, nullptr, nullptr, &r.writtenTime) != 0;
-    const bool flushed = platform.FlushFileBuffers(file) != 0;
-    sys.CloseHandle(file);
+    // The write time as the file holds it (a rewrite's own time included).
+    const bool read = ReadLastWriteTime(file, &r.writtenTime);
+    const bool flushed = FlushAndClose(file);
     r.written = read && flushed;
     if (!r.written || !JournalWritten(journal, i, r)) return false;
   }
@@ -413,12 +388,12 @@ bool CommitStagedFiles(win::Handle journal, UpdatePlan* plan) {
   return JournalCommitted(journal);
 }
 
-bool StageUpdateItems(const UpdateItem* items, int count, CopyWalk& copies, bool overwriteOnly,
+bool StageUpdateItems(const UpdateItem* items, int count, CopyWalk& walk, bool overwriteOnly,
                       win::Handle journal, UpdatePlan* plan, bool* reported) {
   const Stage stage{{items, count}, overwriteOnly, journal, plan};
   if (!StagingFits(stage.list)) return false;
   for (int i = 0; i < count; ++i) {
     if (!StageItem(stage, items[i])) return false;
   }
-  return StageCopies(stage, copies, reported);
+  return StageCopies(stage, walk, reported);
 }

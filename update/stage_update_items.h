@@ -10,11 +10,11 @@
 // the free-space check and the read-only reset) and writes the new content
 // of each target into a file beside it; then copies each file among the
 // copy items from its disc beside its destination. The installed files
-// keep their content; every step is recorded in `plan` and, before it is
+// stay as they are; every step is recorded in `plan` and, before it is
 // made, in the journal. False when an item cannot be staged (its messages
 // are shown through ShowError); `reported` is set when the player
 // cancelled at a disc prompt or a copy failed with its own message.
-bool StageUpdateItems(const UpdateItem* items, int count, CopyWalk& copies, bool overwriteOnly,
+bool StageUpdateItems(const UpdateItem* items, int count, CopyWalk& walk, bool overwriteOnly,
                       win::Handle journal, UpdatePlan* plan, bool* reported);
 
 // Puts every staged file on the disk and records what it holds (W), then

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "core/file_helpers.h"
 #include "core/join_path.h"
 #include "core/platform.h"
-#include "core/system_functions.h"
 #include "core/text_format.h"
 #include "core/updater_state.h"
 
@@ -40,10 +40,7 @@ size_t groupLength = 0;
 bool WriteGroup(win::Handle journal) {
   const win::Dword size = win::Dword(groupLength);
   groupLength = 0;
-  win::Dword written = 0;
-  return (size == 0 || (systemFunctions.WriteFile(journal, group, size, &written, nullptr) &&
-                        written == size)) &&
-         platform.FlushFileBuffers(journal) != 0;
+  return (size == 0 || WriteAll(journal, group, size)) && FlushFile(journal);
 }
 
 // Adds "<body>\t<checksum>\r\n" to the group; with `now`, writes the group
@@ -60,6 +57,12 @@ bool Append(win::Handle journal, const char* body, bool now) {
   *end++ = '\n';
   groupLength = size_t(end - group);
   return !now || WriteGroup(journal);
+}
+
+bool AppendPath(win::Handle journal, char kind, const char* path, bool now) {
+  char body[kLineSize];
+  FormatText(body, sizeof body, "%c %s", kind, path);
+  return Append(journal, body, now);
 }
 
 bool AppendIndexed(win::Handle journal, char kind, int index, const char* path, bool now) {
@@ -197,9 +200,7 @@ void JournalPath(char* path) {
 win::Handle CreateJournal() {
   char path[kPathSize];
   JournalPath(path);
-  win::Handle journal =
-      systemFunctions.CreateFileA(path, win::kGenericWrite, 0, nullptr, win::kCreateNew,
-                                  win::kAttributeNormal, nullptr);
+  win::Handle journal = OpenForWriting(path, win::kCreateNew);
   if (journal == win::InvalidHandle()) return journal;
   groupLength = 0;
   if (Append(journal, kHeader, true)) return journal;
@@ -208,9 +209,7 @@ win::Handle CreateJournal() {
 }
 
 bool JournalFolder(win::Handle journal, const char* folder) {
-  char body[kLineSize];
-  FormatText(body, sizeof body, "F %s", folder);
-  return Append(journal, body, true);
+  return AppendPath(journal, 'F', folder, true);
 }
 
 bool JournalTarget(win::Handle journal, int index, const TargetRecord& record) {
@@ -248,15 +247,11 @@ bool JournalWritten(win::Handle journal, int index, const TargetRecord& record) 
 }
 
 bool JournalCopyFolder(win::Handle journal, const char* folder) {
-  char body[kLineSize];
-  FormatText(body, sizeof body, "G %s", folder);
-  return Append(journal, body, true);
+  return AppendPath(journal, 'G', folder, true);
 }
 
 bool JournalCopiedFolder(win::Handle journal, const char* folder) {
-  char body[kLineSize];
-  FormatText(body, sizeof body, "M %s", folder);
-  return Append(journal, body, false);
+  return AppendPath(journal, 'M', folder, false);
 }
 
 bool JournalCommitted(win::Handle journal) { return Append(journal, "C", true); }
@@ -266,11 +261,10 @@ bool JournalUndone(win::Handle journal) { return Append(journal, "U", true); }
 bool FlushJournal(win::Handle journal) { return WriteGroup(journal); }
 
 bool DeleteJournal(win::Handle journal) {
-  systemFunctions.CloseHandle(journal);
+  CloseFile(journal);
   char path[kPathSize];
   JournalPath(path);
-  return platform.DeleteFileA(path) || platform.DeleteFileA(path) ||
-         systemFunctions.GetFileAttributesA(path) == win::kInvalidFileAttributes;
+  return RemoveFile(path) || RemoveFile(path) || AttributesOf(path) == win::kInvalidFileAttributes;
 }
 
 // True when a sound line (its checksum fits) starts anywhere in `text`
@@ -293,21 +287,22 @@ bool SoundLineFollows(const char* text) {
 
 JournalReading ReadJournal(win::Handle journal, UpdatePlan* plan) {
   std::memset(plan, 0, sizeof *plan);
-  win::Dword sizeHigh = 0;
-  const win::Dword size = systemFunctions.GetFileSize(journal, &sizeHigh);
-  if (size == win::kInvalidFileSize) return JournalReading::kFailed;
-  if (sizeHigh != 0 || size > kMaxJournalSize) return JournalReading::kNotOurs;
-  auto* text = static_cast<char*>(platform.GlobalAlloc(win::kGmemFixed, size + 1));
-  if (text == nullptr) return JournalReading::kFailed;
-  win::Dword read = 0;
-  if (!systemFunctions.ReadFile(journal, text, size, &read, nullptr) || read != size) {
-    platform.GlobalFree(text);
-    return JournalReading::kFailed;
+  void* block = nullptr;
+  uint32_t size = 0;
+  // One byte more for the text's end.
+  switch (ReadWholeFile(journal, kMaxJournalSize, 1, &block, &size)) {
+    case WholeFileReading::kRead:
+      break;
+    case WholeFileReading::kTooLarge:
+      return JournalReading::kNotOurs;
+    case WholeFileReading::kFailed:
+      return JournalReading::kFailed;
   }
+  auto* text = static_cast<char*>(block);
   bool actOn = true;
   // A power cut can leave zeros where the last record was being written;
   // they fail that line's checksum like any other damage.
-  for (win::Dword i = 0; i < size; ++i) {
+  for (uint32_t i = 0; i < size; ++i) {
     if (text[i] == '\0') text[i] = '\x01';
   }
   text[size] = '\0';

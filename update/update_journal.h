@@ -58,7 +58,7 @@
 //   4. A file that is neither what the run found (T's write time) nor what
 //      it wrote (W) belongs to the player, who changed it after the run: it
 //      is never overwritten, moved or removed. Only the run's own staged
-//      and kept files around it are removed.
+//      and old files around it are removed.
 //   5. Every step of recovery can be repeated and is repeated until it
 //      holds: a start killed during recovery is finished by the next one.
 //      What cannot be undone without harm (a folder that now holds other

@@ -1,8 +1,6 @@
 #include "update/update_plan.h"
 
 #include "core/file_helpers.h"
-#include "core/platform.h"
-#include "core/system_functions.h"
 #include "update/contained_path.h"
 #include "update/copied_folders.h"
 
@@ -18,22 +16,17 @@ enum class Owner {
 };
 
 Owner OwnerOf(const TargetRecord& r) {
-  const SystemFunctionTable& sys = systemFunctions;
-  win::Handle file = sys.CreateFileA(r.target, win::kGenericRead, win::kFileShareRead, nullptr,
-                                     win::kOpenExisting, win::kAttributeNormal, nullptr);
+  win::Handle file = OpenForReading(r.target);
   if (file == win::InvalidHandle()) {
-    const win::Dword attributes = sys.GetFileAttributesA(r.target);
+    const win::Dword attributes = AttributesOf(r.target);
     if (attributes == win::kInvalidFileAttributes) return Owner::kNone;
     return (attributes & win::kAttributeDirectory) ? Owner::kPlayer : Owner::kUnknown;
   }
-  win::Dword sizeHigh = 0;
-  const win::Dword sizeLow = sys.GetFileSize(file, &sizeHigh);
+  uint64_t size = 0;
   win::FileTime lastWrite{};
-  const bool read = sizeLow != win::kInvalidFileSize &&
-                    platform.GetFileTime(file, nullptr, nullptr, &lastWrite) != 0;
-  sys.CloseHandle(file);
+  const bool read = ReadFileSize(file, &size) && ReadLastWriteTime(file, &lastWrite);
+  CloseFile(file);
   if (!read) return Owner::kUnknown;
-  const uint64_t size = uint64_t(sizeHigh) << 32 | sizeLow;
   const uint64_t time = win::ToUint64(lastWrite);
   if (r.written && size == r.writtenSize && time == win::ToUint64(r.writtenTime)) {
     return Owner::kRun;
@@ -49,20 +42,15 @@ Owner OwnerOf(const TargetRecord& r) {
 // Removes the file at `path`, read-only or not; true when it is gone. The
 // delete is tried first: a failure says more than an attribute read.
 bool RemoveIfThere(const char* path) {
-  if (path[0] == '\0' || platform.DeleteFileA(path) || IsAbsent(path)) return true;
-  return systemFunctions.SetFileAttributesA(path, win::kAttributeNormal) &&
-         platform.DeleteFileA(path);
-}
-
-bool Move(const char* from, const char* to, win::Dword flags) {
-  return platform.MoveFileExA(from, to, flags) != 0;
+  if (path[0] == '\0' || RemoveFile(path) || IsAbsent(path)) return true;
+  return MakeWritable(path) && RemoveFile(path);
 }
 
 // Moves the old file back over `r.target`; `putBack` tells whether it was
 // there to move. A file of the player's at the target stays, and the old
 // one, a leftover now, goes.
 bool PutOldFileBack(const TargetRecord& r, bool* putBack) {
-  *putBack = Move(r.oldFileName, r.target, win::kMoveFileWriteThrough);
+  *putBack = RenameFile(r.oldFileName, r.target, win::kMoveFileWriteThrough);
   if (*putBack) return true;
   const Owner owner = OwnerOf(r);
   switch (owner) {
@@ -75,11 +63,11 @@ bool PutOldFileBack(const TargetRecord& r, bool* putBack) {
     case Owner::kRun:
     case Owner::kOld: {
       const win::Dword replace = win::kMoveFileReplaceExisting | win::kMoveFileWriteThrough;
-      *putBack = Move(r.oldFileName, r.target, replace);
+      *putBack = RenameFile(r.oldFileName, r.target, replace);
       if (!*putBack && !IsAbsent(r.oldFileName)) {
         // A pass cut short may have left the new file read-only.
-        systemFunctions.SetFileAttributesA(r.target, win::kAttributeNormal);
-        *putBack = Move(r.oldFileName, r.target, replace);
+        MakeWritable(r.target);
+        *putBack = RenameFile(r.oldFileName, r.target, replace);
       }
       return *putBack || IsAbsent(r.oldFileName);
     }
@@ -108,8 +96,7 @@ bool UndoTarget(const TargetRecord& r) {
       !SetFileTimes(r.target, r.times[0], r.times[1], r.times[2])) {
     return false;
   }
-  return systemFunctions.GetFileAttributesA(r.target) == r.attributes ||
-         systemFunctions.SetFileAttributesA(r.target, r.attributes);
+  return AttributesOf(r.target) == r.attributes || SetAttributes(r.target, r.attributes);
 }
 
 // Finishing a target: the old file out of the way, the staged one in its
@@ -131,7 +118,7 @@ bool PlaceStaged(const TargetRecord& r, bool afterCrash, bool last) {
         playerWins = true;
         break;
       case Owner::kOld:
-        if (!Move(r.target, r.oldFileName, 0)) return false;
+        if (!RenameFile(r.target, r.oldFileName, 0)) return false;
         break;
       case Owner::kUnknown:
         return false;
@@ -141,7 +128,7 @@ bool PlaceStaged(const TargetRecord& r, bool afterCrash, bool last) {
   if (!playerWins) {
     // The renames reach the disk in order (NTFS logs them so); the last is
     // written through, which puts every one before it there too.
-    placed = Move(r.staged, r.target, last ? win::kMoveFileWriteThrough : 0);
+    placed = RenameFile(r.staged, r.target, last ? win::kMoveFileWriteThrough : 0);
     if (!placed && !afterCrash) return false;
     if (!placed) {
       switch (OwnerOf(r)) {
@@ -168,18 +155,18 @@ bool PlaceStaged(const TargetRecord& r, bool afterCrash, bool last) {
 }  // namespace
 
 bool UndoPlan(const UpdatePlan& plan) {
-  bool sound = true;
-  for (int i = plan.targetCount - 1; i >= 0; --i) sound &= UndoTarget(plan.targets[i]);
-  return sound;
+  bool allUndone = true;
+  for (int i = plan.targetCount - 1; i >= 0; --i) allUndone &= UndoTarget(plan.targets[i]);
+  return allUndone;
 }
 
 bool RemoveMadeFolders(const UpdatePlan& plan) {
-  bool sound = true;
+  bool allGone = true;
   for (int i = plan.folderCount - 1; i >= 0; --i) {
     const char* folder = plan.folders[i];
-    if (plan.folderMade[i]) sound &= platform.RemoveDirectoryA(folder) || IsAbsent(folder);
+    if (plan.folderMade[i]) allGone &= RemoveFolder(folder) || IsAbsent(folder);
   }
-  return sound;
+  return allGone;
 }
 
 bool PlaceStagedFiles(const UpdatePlan& plan, bool afterCrash) {
@@ -194,7 +181,7 @@ bool PlaceStagedFiles(const UpdatePlan& plan, bool afterCrash) {
 bool FinishPlan(const UpdatePlan& plan) {
   if (!plan.placed && !PlaceStagedFiles(plan, true)) return false;
   if (!plan.merged && !MergeCopiedFolders(plan)) return false;
-  bool sound = true;
-  for (int i = 0; i < plan.targetCount; ++i) sound &= RemoveIfThere(plan.targets[i].oldFileName);
-  return sound;
+  bool allGone = true;
+  for (int i = 0; i < plan.targetCount; ++i) allGone &= RemoveIfThere(plan.targets[i].oldFileName);
+  return allGone;
 }
