@@ -104,8 +104,8 @@ struct PathMeasure {
 
 PathMeasure Measure(const std::vector<uint32_t>& path) {
   // Every token has one data byte, and a long match of 27 or more a second.
-  uint64_t bits = uint64_t(kEndMarkerCost.bits);
-  uint64_t bytes = uint64_t(kEndMarkerCost.bytes);
+  uint64_t bits = uint64_t(kEndMarkerSize.bits);
+  uint64_t bytes = uint64_t(kEndMarkerSize.bytes);
   for (uint32_t token : path) {
     bits += TokenBits(token);
     bytes += 1 + (TokenLength(token) >= kFirstFlatLength);

@@ -16,21 +16,41 @@
 // a word can cost at most one more word. So at most four lanes of a position
 // stay: bytes m, m+1, m+2, m+3, each with fewer used bits than the one
 // before.
+//
+// The pass's words (cost and price: token_costs.h; offer: position_tokens.h;
+// detour: detour_arena.h):
+// - lane r of a position: its paths that have used r control bits of the
+//   last word (r = control bits modulo 32); its cost is the least of theirs.
+// - least-cost path: the path the least-cost pass settled on (P in
+//   compressor.cpp); its cost is the least cost C.
+// - base: the least cost of reaching a position (the least-cost pass's);
+//   lane costs are kept as one byte over it, kNone for a lane nothing
+//   reaches.
+// - bound: C minus a lower bound of the least cost from a position to the
+//   end (compressor.cpp). A path through the position costs at least the
+//   lane's cost + C - bound.
+// - slack: how much more than C a stream smaller than the least-cost one
+//   may cost.
+// - ceiling: bound + slack, the most a lane of a position may cost and
+//   still lead to such a stream; room: the ceiling less the base, as a lane
+//   byte is compared with it.
+// - lane token: the token that last reached a lane, with its control bits
+//   on top, so the lane it came from can be told.
+// - rebase: at a position of the least-cost path, each lane's path since
+//   the previous one becomes a detour, and the lane's path is then the
+//   least-cost path with its list of detours.
 #pragma once
-
-#include <emmintrin.h>
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <new>
-#include <utility>
 #include <vector>
 
 #include "authoring/detour_arena.h"
 #include "authoring/parse_window.h"
+#include "authoring/position_tokens.h"
 #include "authoring/stream_sink.h"
+#include "authoring/uninitialized_allocator.h"
 
 class ExactPass {
  public:
@@ -46,8 +66,8 @@ class ExactPass {
   // `bounded`: BoundChunk has been run for all of them already.
   void Advance(const ParseWindow& window, size_t end, bool bounded = false);
 
-  // For taking the input whole: room for the ceilings of every position
-  // (SpanBounds), then the ceilings of the positions from `begin` to `end`
+  // For taking the input whole: space for the bounds of every position
+  // (SpanBounds), then the bounds of the positions from `begin` to `end`
   // (a position of the least-cost path, or the input's size), chunk after
   // chunk, touching nothing of the others: another thread can work them out
   // ahead of Advance.
@@ -81,26 +101,26 @@ class ExactPass {
 
  private:
   // One position. Lane r: the least cost of reaching it with r control bits
-  // used of the last word, as cost[r] + base (kNone: none), and the token
-  // that does (with its control bits in the top 5 bits). The costs live in
-  // a ring of their own (Lanes), one cache line per position, as most
-  // tokens tried only read and compare them. They are kept twice over
-  // (cost[32 + r] == cost[r]) once the position is reached, so that any
-  // rotation of them is one load.
-  struct alignas(64) Lanes {
+  // used of the last word, as cost[r] + base (kNone: none), and the lane
+  // token that does. The costs live in a ring of their own (LaneCosts), one
+  // cache line per position, as most tokens tried only read and compare
+  // them. They are kept twice over (cost[32 + r] == cost[r]) once the
+  // position is reached, so that any rotation of them is one load.
+  struct alignas(64) LaneCosts {
     uint8_t cost[64];
   };
   struct Slot {
-    uint32_t token[32];
-    uint64_t base;         // the least cost of reaching the position
-    uint32_t pathToken;    // the least-cost path's token from here (0: none)
-    bool onPath;           // the least-cost path passes here
-    bool reached;          // some lane has taken a token to here
-    uint8_t least;         // the least of the lanes
-    uint32_t history[32];  // at positions of the least-cost path: each lane's detours
+    uint32_t token[32];     // each lane's lane token
+    uint64_t base;          // the least cost of reaching the position
+    uint32_t pathToken;     // the least-cost path's token from here (0: none)
+    bool onPath;            // the least-cost path passes here
+    bool reached;           // some lane has taken a token to here
+    uint8_t cheapest;       // the least of the lane costs (kNone: none)
+    uint32_t detourList[32];  // at positions of the least-cost path: each
+                              // lane's detours (the newest, 0: none)
   };
-  // A long match of 27 bytes or more from one position, open to every end
-  // position from source + 27 to `last`: lanes after it, as cost + base.
+  // An offer (position_tokens.h) from `source`, open to every end position
+  // from source + 27 to `last`: the lanes after the match, as cost + base.
   struct Offer {
     alignas(16) uint8_t cost[32];
     uint64_t base;
@@ -113,16 +133,16 @@ class ExactPass {
   void Write(const std::vector<uint32_t>& path,
              const std::vector<const DetourArena::Detour*>& detours, StreamSink* sink) const;
   Slot& SlotAt(size_t position) { return slots_[position & mask_]; }
-  uint8_t* CostAt(size_t position) { return lanes_[position & mask_].cost; }
+  uint8_t* CostAt(size_t position) { return laneCosts_[position & mask_].cost; }
   int64_t Ceiling(size_t position) const;
   bool Grow(size_t last);
   void Release();
   void Arrive(size_t position);
-  void Merge(uint8_t* cost, Slot* target, __m128i lo, __m128i hi, uint64_t k, int64_t room,
-             uint32_t token);
+  static bool Covers(const Offer& a, const Offer& b);
   void OpenOffer(const Offer& offer);
+  template <typename Step>
+  size_t WalkBack(size_t position, uint32_t* lane, Step&& step);
   void Rebase(size_t position);
-  size_t LastPathPosition(size_t position, uint32_t lane);
   void Relax(size_t position, const Match* matches, size_t count);
   void OpenOffers(size_t position, const Match* matches, size_t count);
   void Retain(size_t position);
@@ -134,40 +154,24 @@ class ExactPass {
   std::atomic<bool> gaveUp_{false};
   size_t work_ = 0;  // lanes merged and offers visited, for the budget
 
-  // The most a lane may cost at each position from boundsStart_ to
-  // boundsEnd_ (bound_ + slack), and past it the least cost + slack.
+  // The bound of each position from boundsStart_ to boundsEnd_ (its
+  // ceiling less the slack); past it the least cost serves. Another thread
+  // may write it (SpanBounds), so it is left unset when sized.
   const ParseWindow* window_ = nullptr;
   size_t boundsStart_ = 0, boundsEnd_ = 0;
-  // Left unset when made (no pass over all of it on this thread): whoever
-  // writes the bounds first touches the memory.
-  template <typename T>
-  struct Unset : std::allocator<T> {
-    template <typename U>
-    struct rebind {
-      using other = Unset<U>;
-    };
-    template <typename U>
-    void construct(U* p) {
-      ::new (static_cast<void*>(p)) U;
-    }
-    template <typename U, typename... Args>
-    void construct(U* p, Args&&... args) {
-      ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
-  };
-  std::vector<int64_t, Unset<int64_t>> bound_;
+  std::vector<int64_t, UninitializedAllocator<int64_t>> bound_;
 
   // Positions keep_ .. cleared_, in a ring (position & mask_) that grows
   // when a detour stays away from the least-cost path for long.
   std::vector<Slot> slots_;
-  std::vector<Lanes> lanes_;
+  std::vector<LaneCosts> laneCosts_;
   size_t mask_ = 0;
   size_t keep_ = 0;
   size_t cleared_ = 0;
 
   std::vector<Offer> offers_;       // open
-  std::vector<Offer> pending_[32];  // waiting for their first end position
-  std::vector<Offer> recent_, nextRecent_;
+  std::vector<Offer> pending_[kPendingLists];  // waiting for their first end position
+  std::vector<Offer> recent_, nextRecent_;  // opened at the position before, and here
 
   DetourArena detours_;
   std::vector<uint32_t> walk_;  // scratch for the tokens of a detour

@@ -2,15 +2,13 @@
 
 #include <algorithm>
 
+#include "authoring/position_tokens.h"
 #include "authoring/token_costs.h"
 
 namespace {
 
-constexpr size_t kLookAhead = kMaxLongLength + 1;
 constexpr size_t kSettleInterval = size_t(1) << 12;
 constexpr size_t kProgressInterval = size_t(1) << 16;
-constexpr size_t kPendingSlots = 32;
-static_assert(kPendingSlots > kFirstFlatLength, "an offer waits that many positions");
 constexpr uint64_t kUnreached = UINT64_MAX;
 
 }  // namespace
@@ -35,7 +33,7 @@ void LeastCostPass::Run(const std::function<void(size_t)>& settled, CompressProg
     if (position == size_) break;
 
     if (position == nextSettle) {
-      if (Settle(position)) settled(base_);
+      if (Settle(position)) settled(settled_);
       nextSettle += kSettleInterval;
     }
     if (progress != nullptr && position % kProgressInterval == 0) {
@@ -51,17 +49,17 @@ void LeastCostPass::Run(const std::function<void(size_t)>& settled, CompressProg
   }
   window_->AddMatches(nullptr, 0);
   Emit(size_);
-  base_ = size_;
+  settled_ = size_;
   settled(size_);
 }
 
-// Makes room for the positions up to `last`, each unreached.
+// Extends the ring to the positions up to `last`, each unreached.
 void LeastCostPass::Grow(size_t last) {
-  if (last - base_ >= cost_.size()) {
+  if (last - settled_ >= cost_.size()) {
     const size_t larger = 2 * cost_.size();
     std::vector<uint64_t> cost(larger, kUnreached);
     std::vector<uint32_t> token(larger, 0);
-    for (size_t p = base_; p <= cleared_; ++p) {
+    for (size_t p = settled_; p <= cleared_; ++p) {
       cost[p & (larger - 1)] = cost_[p & mask_];
       token[p & (larger - 1)] = token_[p & mask_];
     }
@@ -74,7 +72,7 @@ void LeastCostPass::Grow(size_t last) {
 
 // The best offer still open at `position` competes for it.
 void LeastCostPass::CloseOffers(size_t position) {
-  std::vector<Offer>& waiting = pending_[position % kPendingSlots];
+  std::vector<Offer>& waiting = pending_[position % kPendingLists];
   for (const Offer& o : waiting) {
     if (queueFront_ == queue_.size() || o.last >= queue_.back().last) {
       while (queue_.size() > queueFront_ && queue_.back().cost >= o.cost) queue_.pop_back();
@@ -104,54 +102,31 @@ void LeastCostPass::CloseOffers(size_t position) {
   }
 }
 
-// Literal, short match and long matches up to 26 bytes.
+// The step tokens (position_tokens.h) reach their end positions.
 void LeastCostPass::Relax(size_t position, const Match* matches, size_t count) {
   const uint64_t here = cost_[position & mask_];
-  auto add = [&](size_t length, uint32_t price, uint32_t distance) {
-    const size_t slot = (position + length) & mask_;
-    if (here + price < cost_[slot]) {
-      cost_[slot] = here + price;
-      token_[slot] = PackToken(uint32_t(length), distance);
+  ForEachStepToken(matches, count, [&](const StepToken& t) {
+    const size_t target = (position + t.length) & mask_;
+    if (here + t.price < cost_[target]) {
+      cost_[target] = here + t.price;
+      token_[target] = PackToken(t.length, t.distance);
     }
-  };
-  add(1, Price(kLiteralCost), 0);
-  if (count == 0) return;
-  const uint32_t nearest = matches[0].distance;
-  if (nearest <= kMaxShortDistance) add(2, Price(ShortMatchCost(nearest)), nearest);
-  // Each match serves the lengths above the one before it.
-  uint32_t length = kMinLongLength;
-  for (size_t m = 0; m < count && length <= kLastStepLength; ++m) {
-    const uint32_t distance = matches[m].distance;
-    const uint32_t* prices = StepLongPrices(LongDistanceClass(distance));
-    const uint32_t end = std::min<uint32_t>(matches[m].length, kLastStepLength);
-    for (; length <= end; ++length) add(length, prices[length], distance);
-  }
+  });
 }
 
-// The longest match of each distance class opens an offer over the lengths
-// from 27 up to its own, unless an offer of the position before covers it
+// The longest match of each distance class opens an offer
+// (position_tokens.h), unless an offer of the position before covers it
 // (the same match seen one position earlier, at no higher cost).
 void LeastCostPass::OpenOffers(size_t position, const Match* matches, size_t count) {
-  if (count == 0 || matches[count - 1].length < kFirstFlatLength) {
-    recentCount_ = 0;
-    return;
-  }
-  const Match* longestOfClass[kLongDistanceClasses] = {};
-  for (size_t m = 0; m < count; ++m) {
-    if (matches[m].length >= kFirstFlatLength) {
-      longestOfClass[LongDistanceClass(matches[m].distance)] = &matches[m];
-    }
-  }
   const uint64_t here = cost_[position & mask_];
   Offer recent[kLongDistanceClasses];
   size_t recentCount = 0;
-  for (const Match* match : longestOfClass) {
-    if (match == nullptr) continue;
+  ForEachLongestOfClass(matches, count, [&](const Match& match, int distanceClass) {
     Offer o{};
-    o.cost = here + Price(FlatLongMatchCost(LongDistanceClass(match->distance)));
+    o.cost = here + Price(FlatLongMatchSize(distanceClass));
     o.source = position;
-    o.last = position + std::min<uint32_t>(match->length, kMaxLongLength);
-    o.distance = match->distance;
+    o.last = LastOfferEnd(position, match);
+    o.distance = match.distance;
     const Offer* cover = nullptr;
     for (size_t r = 0; r < recentCount_; ++r) {
       if (recent_[r].last >= o.last && recent_[r].cost <= o.cost) {
@@ -162,10 +137,10 @@ void LeastCostPass::OpenOffers(size_t position, const Match* matches, size_t cou
     if (cover != nullptr) {
       recent[recentCount++] = *cover;
     } else {
-      pending_[(position + kFirstFlatLength) % kPendingSlots].push_back(o);
+      pending_[(position + kFirstFlatLength) % kPendingLists].push_back(o);
       recent[recentCount++] = o;
     }
-  }
+  });
   std::copy(recent, recent + recentCount, recent_);
   recentCount_ = recentCount;
 }
@@ -174,21 +149,21 @@ void LeastCostPass::OpenOffers(size_t position, const Match* matches, size_t cou
 // from (the last 282) until they meet; fixes the path up to the meeting
 // position. False when they meet only at the position settled before.
 bool LeastCostPass::Settle(size_t position) {
-  std::vector<uint8_t> onPath(position + 1 - base_, 0);
+  std::vector<uint8_t> onPath(position + 1 - settled_, 0);
   size_t marked = 0;
   for (size_t p = position + 2 - kLookAhead; p <= position; ++p) {
-    onPath[p - base_] = 1;
+    onPath[p - settled_] = 1;
     ++marked;
   }
   for (size_t p = position;; --p) {
-    if (onPath[p - base_] == 0) continue;
+    if (onPath[p - settled_] == 0) continue;
     if (marked == 1) {
-      if (p == base_) return false;
+      if (p == settled_) return false;
       Emit(p);
-      base_ = p;
+      settled_ = p;
       return true;
     }
-    uint8_t& before = onPath[p - TokenLength(token_[p & mask_]) - base_];
+    uint8_t& before = onPath[p - TokenLength(token_[p & mask_]) - settled_];
     --marked;
     if (before == 0) {
       before = 1;
@@ -197,10 +172,10 @@ bool LeastCostPass::Settle(size_t position) {
   }
 }
 
-// Appends the tokens of the path from base_ to `position`.
+// Appends the tokens of the path from settled_ to `position`.
 void LeastCostPass::Emit(size_t position) {
   const size_t first = path_->size();
-  while (position != base_) {
+  while (position != settled_) {
     const uint32_t token = token_[position & mask_];
     path_->push_back(token);
     position -= TokenLength(token);

@@ -16,6 +16,7 @@
 #include "authoring/compressor.h"
 #include "authoring/match_stream.h"
 #include "authoring/parse_window.h"
+#include "authoring/position_tokens.h"
 
 class LeastCostPass {
  public:
@@ -28,7 +29,7 @@ class LeastCostPass {
 
  private:
   struct Offer {
-    uint64_t cost;  // of the state after the match
+    uint64_t cost;  // of reaching any of its end positions
     size_t source;
     size_t last;
     uint32_t distance;
@@ -54,23 +55,23 @@ class LeastCostPass {
   std::vector<uint32_t>* path_;
   MatchStream stream_;
 
-  // Least cost and the token that reaches it, for positions base_ ..
+  // Least cost and the token that reaches it, for positions settled_ ..
   // cleared_ in a ring (position & mask_) that grows when paths take long
-  // to meet. Every path still of interest begins at base_.
+  // to meet. The path is fixed up to settled_, where every path still of
+  // interest begins.
   std::vector<uint64_t> cost_;
   std::vector<uint32_t> token_;
   size_t mask_ = 0;
-  size_t base_ = 0;
+  size_t settled_ = 0;
   size_t cleared_ = 0;
 
-  // Offers of long matches (27 bytes or more) open over a run of end
-  // positions: those that end no sooner than all before them in a queue of
-  // rising cost, the others in a heap; each waits in `pending_` for its
-  // first end position.
+  // Open offers (position_tokens.h): those that end no sooner than all
+  // before them in a queue of rising cost, the others in a heap; each waits
+  // in `pending_` for its first end position.
   std::vector<Offer> queue_;
   size_t queueFront_ = 0;
   std::vector<Offer> heap_;
-  std::vector<Offer> pending_[32];
+  std::vector<Offer> pending_[kPendingLists];
   Offer recent_[5];
   size_t recentCount_ = 0;
 };

@@ -38,7 +38,7 @@ struct Match {
 
 class MatchFinder {
  public:
-  // Room a caller gives FindNext: one match per length at most.
+  // Space a caller gives FindNext: one match per length at most.
   static constexpr size_t kMaxMatches = kMaxLongLength;
 
   // Positions are kept in 32 bits, counted from a base that moves forward

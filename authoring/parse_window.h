@@ -20,9 +20,9 @@ inline uint32_t TokenDistance(uint32_t token) { return token >> 9; }
 // Control bits of a packed token.
 inline uint32_t TokenBits(uint32_t token) {
   const uint32_t length = TokenLength(token), distance = TokenDistance(token);
-  if (length == 1) return uint32_t(kLiteralCost.bits);
-  if (length == 2) return uint32_t(ShortMatchCost(distance).bits);
-  return uint32_t(LongMatchCost(distance, length).bits);
+  if (length == 1) return uint32_t(kLiteralSize.bits);
+  if (length == 2) return uint32_t(ShortMatchSize(distance).bits);
+  return uint32_t(LongMatchSize(distance, length).bits);
 }
 
 class ParseWindow {
@@ -31,7 +31,7 @@ class ParseWindow {
   // Positions whose least cost is known: Start() .. Known() - 1.
   size_t Known() const { return start_ + least_.size(); }
 
-  // Room for `positions` positions and `matches` matches in all, ahead of
+  // Space for `positions` positions and `matches` matches in all, ahead of
   // their arrival.
   void Reserve(size_t positions, size_t matches) {
     firsts_.reserve(positions);
