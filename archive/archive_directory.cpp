@@ -45,8 +45,8 @@ bool ExpandDirectory(const ArchiveHeader& header, uint8_t* records, uint64_t rec
     std::memcpy(work, image + header.directoryOffset, storedLength);
     if (header.flags & kDirectoryScrambled) Unscramble(work, storedLength);
     size_t produced = 0;
-    bool sound = Decompress(records, recordBytes, work, storedLength, &produced) &&
-                 produced == recordBytes;
+    bool sound =
+        Decompress(records, recordBytes, work, storedLength, &produced) && produced == recordBytes;
     platform.GlobalFree(work);
     return sound;
   }
@@ -70,8 +70,7 @@ ArchiveDirectory* OpenArchive() {
     return nullptr;
   }
   const uint64_t recordBytes = uint64_t(header.entryCount) * kEntrySize;
-  if (recordBytes > imageSize - header.directoryOffset &&
-      !(header.flags & kDirectoryCompressed)) {
+  if (recordBytes > imageSize - header.directoryOffset && !(header.flags & kDirectoryCompressed)) {
     return nullptr;
   }
   if (recordBytes > MaxExpansion(imageSize)) return nullptr;
@@ -117,8 +116,7 @@ ContentStatus LoadEntryContent(const ArchiveEntry& entry, const uint8_t* storedB
   const uint8_t* stored = storedBytes;
   uint8_t* unscrambled = nullptr;
   if (entry.scrambled == kEntryScrambledMark) {
-    unscrambled = static_cast<uint8_t*>(
-        platform.GlobalAlloc(win::kGmemFixed, entry.storedSize));
+    unscrambled = static_cast<uint8_t*>(platform.GlobalAlloc(win::kGmemFixed, entry.storedSize));
     if (unscrambled == nullptr) return ContentStatus::kNoMemory;
     std::memcpy(unscrambled, storedBytes, entry.storedSize);
     Unscramble(unscrambled, entry.storedSize);
@@ -129,8 +127,7 @@ ContentStatus LoadEntryContent(const ArchiveEntry& entry, const uint8_t* storedB
     content->ownedBlock = unscrambled;
     return ContentStatus::kOk;
   }
-  auto* expanded = static_cast<uint8_t*>(
-      platform.GlobalAlloc(win::kGmemFixed, entry.unpackedSize));
+  auto* expanded = static_cast<uint8_t*>(platform.GlobalAlloc(win::kGmemFixed, entry.unpackedSize));
   if (expanded == nullptr) {
     if (unscrambled != nullptr) platform.GlobalFree(unscrambled);
     return ContentStatus::kNoMemory;

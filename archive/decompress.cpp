@@ -229,13 +229,9 @@ Step DecodeBlocks(DecoderState& s) {
   uint8_t* const outEnd = s.outEnd;
   uint8_t* const outStart = s.outStart;
   switch (RoomForBlock(s, out)) {
-    case Step::kNearEnd:
-      Resume(word, bitFrom, dataFrom, s);
-      return Step::kNearEnd;
-    case Step::kWindowFull:
-      return Step::kWindowFull;
-    default:
-      break;
+    case Step::kNearEnd: Resume(word, bitFrom, dataFrom, s); return Step::kNearEnd;
+    case Step::kWindowFull: return Step::kWindowFull;
+    default: break;
   }
   OverrunGuard guard(out);
 
@@ -506,8 +502,12 @@ Step DecodeChecked(DecoderState& s) {
 
 bool Decompress(uint8_t* destination, size_t destinationSize, const uint8_t* source,
                 size_t sourceSize, size_t* produced) {
-  DecoderState s{source, source + sourceSize, destination, destination + destinationSize,
-                 destination, 0, 0, decompress_split::kTokenStartIndex, 0, 0, true, true};
+  DecoderState s{source,      source + sourceSize,
+                 destination, destination + destinationSize,
+                 destination, 0,
+                 0,           decompress_split::kTokenStartIndex,
+                 0,           0,
+                 true,        true};
   Step step = DecodeBlocks(s);
   if (step == Step::kNearEnd) step = DecodeChecked(s);
   if (produced != nullptr) *produced = size_t(s.out - destination);
@@ -529,8 +529,9 @@ PieceStatus PieceDecoder::Decode(const uint8_t* source, size_t size, bool last, 
   // size fits in it.
   const uint64_t rest = outputLimit_ - produced();
   const bool ends = rest <= uint64_t(windowEnd_ - out_);
-  DecoderState s{source, source + size, out_, ends ? out_ + rest : windowEnd_, window_,
-                 bits_, count_, splitIndex_, bitFrom_, dataFrom_, last, ends};
+  DecoderState s{source,   source + size, out_,   ends ? out_ + rest : windowEnd_,
+                 window_,  bits_,         count_, splitIndex_,
+                 bitFrom_, dataFrom_,     last,   ends};
   Step step = checked_ ? Step::kNearEnd : DecodeBlocks(s);
   if (step == Step::kNearEnd) {
     checked_ = true;
@@ -544,14 +545,10 @@ PieceStatus PieceDecoder::Decode(const uint8_t* source, size_t size, bool last, 
   dataFrom_ = s.dataFrom;
   *taken = size_t(s.in - source);
   switch (step) {
-    case Step::kEnded:
-      return PieceStatus::kEnded;
-    case Step::kNeedSource:
-      return PieceStatus::kNeedSource;
-    case Step::kWindowFull:
-      return PieceStatus::kWindowFull;
-    default:
-      return PieceStatus::kMalformed;
+    case Step::kEnded: return PieceStatus::kEnded;
+    case Step::kNeedSource: return PieceStatus::kNeedSource;
+    case Step::kWindowFull: return PieceStatus::kWindowFull;
+    default: return PieceStatus::kMalformed;
   }
 }
 

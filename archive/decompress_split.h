@@ -17,22 +17,22 @@ namespace decompress_split {
 // A position inside a token's grammar, between two control bits.
 enum State : unsigned {
   kTokenStart,
-  kAfter0,             // 0: a match; the next bit tells short from long
-  kAfter01,            // 0 1: short match; the next bit is the wide bit
-  kDistanceZeros0,     // 0 0 and 0..3 zeros of the distance selector
+  kAfter0,          // 0: a match; the next bit tells short from long
+  kAfter01,         // 0 1: short match; the next bit is the wide bit
+  kDistanceZeros0,  // 0 0 and 0..3 zeros of the distance selector
   kDistanceZeros1,
   kDistanceZeros2,
   kDistanceZeros3,
-  kDistanceExtraLeft1, // extra bits of the distance still to come
+  kDistanceExtraLeft1,  // extra bits of the distance still to come
   kDistanceExtraLeft2,
   kDistanceExtraLeft3,
   kDistanceExtraLeft4,
-  kLengthZeros0,       // 0..4 zeros of the length code
+  kLengthZeros0,  // 0..4 zeros of the length code
   kLengthZeros1,
   kLengthZeros2,
   kLengthZeros3,
   kLengthZeros4,
-  kTailLeft1,          // extra bits that end the token (length code or wide short match)
+  kTailLeft1,  // extra bits that end the token (length code or wide short match)
   kTailLeft2,
   kTailLeft3,
   kTailLeft4,
@@ -58,10 +58,8 @@ constexpr BitStep TakeBit(State state, unsigned bit) {
   switch (state) {
     case kTokenStart:
       return bit ? BitStep{kTokenStart, true, false} : BitStep{kAfter0, false, true};
-    case kAfter0:
-      return {bit ? kAfter01 : kDistanceZeros0, false, false};
-    case kAfter01:
-      return {bit ? TailLeft(kWideShortExtraBits) : kTokenStart, true, false};
+    case kAfter0: return {bit ? kAfter01 : kDistanceZeros0, false, false};
+    case kAfter01: return {bit ? TailLeft(kWideShortExtraBits) : kTokenStart, true, false};
     case kDistanceZeros0:
     case kDistanceZeros1:
     case kDistanceZeros2:
@@ -73,12 +71,10 @@ constexpr BitStep TakeBit(State state, unsigned bit) {
       }
       return {State(state + 1), false, false};
     }
-    case kDistanceExtraLeft1:
-      return {kLengthZeros0, false, false};
+    case kDistanceExtraLeft1: return {kLengthZeros0, false, false};
     case kDistanceExtraLeft2:
     case kDistanceExtraLeft3:
-    case kDistanceExtraLeft4:
-      return {State(state - 1), false, false};
+    case kDistanceExtraLeft4: return {State(state - 1), false, false};
     case kLengthZeros0:
     case kLengthZeros1:
     case kLengthZeros2:
@@ -90,14 +86,11 @@ constexpr BitStep TakeBit(State state, unsigned bit) {
       if (zeros + 1 == kLengthByteCode) return {kTokenStart, true, false};
       return {State(state + 1), false, false};
     }
-    case kTailLeft1:
-      return {kTokenStart, false, false};
+    case kTailLeft1: return {kTokenStart, false, false};
     case kTailLeft2:
     case kTailLeft3:
-    case kTailLeft4:
-      return {State(state - 1), false, false};
-    default:
-      return {kTokenStart, false, false};
+    case kTailLeft4: return {State(state - 1), false, false};
+    default: return {kTokenStart, false, false};
   }
 }
 
@@ -152,8 +145,8 @@ constexpr Tables MakeTables() {
         starts |= unsigned(step.startsMatch) << i;
         state = step.next;
       }
-      t.entry[s * 256 + byte] = unsigned(state) * 256 | reads << kReadsShift |
-                                count << kStartsCountShift | starts << 24;
+      t.entry[s * 256 + byte] =
+          unsigned(state) * 256 | reads << kReadsShift | count << kStartsCountShift | starts << 24;
       t.next[s * 256 + byte] = uint16_t(unsigned(state) * 256);
     }
   }
@@ -181,8 +174,8 @@ inline WordSplit SplitWord(uint32_t word, unsigned* index) {
   *index = kTables.next[i3];
   const uint32_t e0 = kTables.entry[i0], e1 = kTables.entry[i1], e2 = kTables.entry[i2],
                  e3 = kTables.entry[i3];
-  const uint32_t counts = (e0 & kCountsMask) + (e1 & kCountsMask) + (e2 & kCountsMask) +
-                          (e3 & kCountsMask);
+  const uint32_t counts =
+      (e0 & kCountsMask) + (e1 & kCountsMask) + (e2 & kCountsMask) + (e3 & kCountsMask);
   return {counts >> kReadsShift & 63, counts >> kStartsCountShift,
           e0 >> 24 | (e1 >> 16 & 0xFF00) | (e2 >> 8 & 0xFF0000) | (e3 & 0xFF000000)};
 }

@@ -107,17 +107,14 @@ ContentStatus WriteContent(win::Handle file, const FileContent& content) {
       ProduceContentFrom(*content.entry, content.stored, static_cast<uint8_t*>(work), sink);
   if (work != nullptr) platform.GlobalFree(work);
   switch (result) {
-    case ContentResult::kOk:
-      return ContentStatus::kOk;
-    case ContentResult::kDamaged:
-      return ContentStatus::kDamaged;
-    default:
-      return ContentStatus::kWriteFailed;
+    case ContentResult::kOk: return ContentStatus::kOk;
+    case ContentResult::kDamaged: return ContentStatus::kDamaged;
+    default: return ContentStatus::kWriteFailed;
   }
 }
 
-bool WriteWholeContent(const char* path, const FileContent& content,
-                       const win::FileTime* fileTime, ContentStatus* status) {
+bool WriteWholeContent(const char* path, const FileContent& content, const win::FileTime* fileTime,
+                       ContentStatus* status) {
   ContentStatus result = ContentStatus::kWriteFailed;
   char temporaryPath[kPathSize];
   win::Handle file = CreateTemporaryBeside(path, temporaryPath);

@@ -59,5 +59,5 @@ int WriteWholeFile(const char* path, const void* buffer, uint32_t size,
                    const win::FileTime* fileTime);
 
 // WriteWholeFile for any content; `status` (when given) tells why it failed.
-bool WriteWholeContent(const char* path, const FileContent& content,
-                       const win::FileTime* fileTime, ContentStatus* status);
+bool WriteWholeContent(const char* path, const FileContent& content, const win::FileTime* fileTime,
+                       ContentStatus* status);

@@ -52,8 +52,8 @@ constexpr uint32_t DistanceCodeEnd(const TokenCode& code) {
 
 constexpr unsigned kLengthCodeCount = 6;
 // The last code (five zeros) takes a data byte instead of extra bits.
-constexpr TokenCode kLengthCodes[kLengthCodeCount] = {{1, 0, 3},  {2, 0, 4},  {3, 1, 5},
-                                                      {4, 2, 7},  {5, 4, 11}, {5, 0, 27}};
+constexpr TokenCode kLengthCodes[kLengthCodeCount] = {{1, 0, 3}, {2, 0, 4},  {3, 1, 5},
+                                                      {4, 2, 7}, {5, 4, 11}, {5, 0, 27}};
 constexpr unsigned kLengthByteCode = kLengthCodeCount - 1;
 
 // A short match's distance: narrow up to 256 (v one byte), wide above it,

@@ -178,13 +178,13 @@ bool ReadRecords(const ArchiveBytes& archive, const ArchiveHeader& header,
 bool ReadDirectory(const ArchiveBytes& archive, ArchiveListing* listing, std::string* error) {
   const uint64_t size = archive.size();
   if (size < sizeof(ArchiveHeader)) {
-    *error = Format("header: the archive is %" PRIu64 " bytes, too short for its 16-byte header",
-                    size);
+    *error =
+        Format("header: the archive is %" PRIu64 " bytes, too short for its 16-byte header", size);
     return false;
   }
   if (size > UINT32_MAX) {
-    *error = Format("header: the archive is %" PRIu64 " bytes, more than 32-bit offsets reach",
-                    size);
+    *error =
+        Format("header: the archive is %" PRIu64 " bytes, more than 32-bit offsets reach", size);
     return false;
   }
   uint8_t raw[sizeof(ArchiveHeader)];
@@ -283,7 +283,8 @@ bool EntryNameIsTerminated(const ArchiveEntry& entry) {
 
 std::string EntryDisplayName(const ArchiveEntry& entry) {
   const void* end = std::memchr(entry.name, '\0', sizeof entry.name);
-  const size_t length = end ? size_t(static_cast<const char*>(end) - entry.name) : sizeof entry.name;
+  const size_t length =
+      end ? size_t(static_cast<const char*>(end) - entry.name) : sizeof entry.name;
   return Cp932ToUtf8Lossy(std::string(entry.name, length));
 }
 
@@ -324,21 +325,15 @@ bool ReadArchiveContent(const ArchiveBytes& archive, const ArchiveListing& listi
   }
   StoredRange stored(archive, begin, &progress);
   switch (ProduceContent(entry, stored, work, target)) {
-    case ContentResult::kOk:
-      return true;
-    case ContentResult::kReadFailed:
-      *error = stored.error();
-      return false;
-    case ContentResult::kSinkFailed:
-      *error = target.WhyStopped();
-      return false;
-    case ContentResult::kDamaged:
-      break;
+    case ContentResult::kOk: return true;
+    case ContentResult::kReadFailed: *error = stored.error(); return false;
+    case ContentResult::kSinkFailed: *error = target.WhyStopped(); return false;
+    case ContentResult::kDamaged: break;
   }
   // Decoded again, to say how the stream goes wrong and after how many bytes.
   StoredRange again(archive, begin, nullptr);
-  const StreamEnd streamEnd = DecodeStored(again, entry.storedSize, IsScrambled(entry),
-                                           entry.unpackedSize, work, nullptr);
+  const StreamEnd streamEnd =
+      DecodeStored(again, entry.storedSize, IsScrambled(entry), entry.unpackedSize, work, nullptr);
   *error = streamEnd.readFailed ? again.error()
                                 : StreamDamage(streamEnd, entry.unpackedSize, entry.storedSize);
   return false;

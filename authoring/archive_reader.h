@@ -70,5 +70,4 @@ std::string EntryDisplayName(const ArchiveEntry& entry);
 // checked so far.
 using VerifyProgress = void (*)(uint64_t done, uint64_t total, void* context);
 std::vector<std::string> VerifyArchive(const ArchiveBytes& archive,
-                                       VerifyProgress progress = nullptr,
-                                       void* context = nullptr);
+                                       VerifyProgress progress = nullptr, void* context = nullptr);

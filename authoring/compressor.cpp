@@ -124,8 +124,7 @@ bool NoneSmaller(uint64_t size, const PathMeasure& least, int slack) {
 // The exact pass over the whole input, chunk by chunk, while another thread
 // works out the ceilings' bounds of the chunks ahead (bounds of a chunk
 // ending on P are sound on their own, see above).
-void RunExactPass(const ParseWindow& window, const std::vector<uint32_t>& path,
-                  ExactPass* exact) {
+void RunExactPass(const ParseWindow& window, const std::vector<uint32_t>& path, ExactPass* exact) {
   const size_t size = window.Known() - 1;
   std::vector<size_t> ends;
   size_t at = 0;
@@ -251,8 +250,7 @@ void Compress(const uint8_t* data, size_t size, bool whole, StreamSink* sink,
     CompressWhole(data, size, sink, progress, context, &leastCostOnly);
   } else {
     PathMeasure least;
-    CompressInChunks(data, size, kMostFirstSlack, sink, progress, context, &least,
-                     &leastCostOnly);
+    CompressInChunks(data, size, kMostFirstSlack, sink, progress, context, &least, &leastCostOnly);
     if (!leastCostOnly && !NoneSmaller(sink->Written(), least, kMostFirstSlack)) {
       CompressInChunks(data, size, least.spare - 8, sink, progress, context, &least,
                        &leastCostOnly);
@@ -280,8 +278,8 @@ std::vector<uint8_t> CompressStream(const uint8_t* data, size_t size, CompressPr
   return CompressInMemory(data, size, size <= kWholeUpTo, progress, context, report);
 }
 
-void CompressStreamTo(const uint8_t* data, size_t size, StreamSink* sink,
-                      CompressProgress progress, void* context, CompressReport* report) {
+void CompressStreamTo(const uint8_t* data, size_t size, StreamSink* sink, CompressProgress progress,
+                      void* context, CompressReport* report) {
   Compress(data, size, size <= kWholeUpTo, sink, progress, context, report);
 }
 

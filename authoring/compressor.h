@@ -23,8 +23,8 @@ struct CompressReport {
 // (see compressor.cpp), within a fixed budget of memory besides the input
 // and the stream. The same input always gives the same stream.
 std::vector<uint8_t> CompressStream(const uint8_t* data, size_t size,
-                                    CompressProgress progress = nullptr,
-                                    void* context = nullptr, CompressReport* report = nullptr);
+                                    CompressProgress progress = nullptr, void* context = nullptr,
+                                    CompressReport* report = nullptr);
 
 // The same stream, written into `sink` as it is found (the compressor then
 // holds only a short stretch of it): for streams too long to hold in

@@ -11,9 +11,9 @@
 class DetourArena {
  public:
   struct Detour {
-    uint32_t parent;  // the detour before this one (0: none)
-    size_t from;      // position where it leaves the least-cost path
-    size_t to;        // position where it meets it again
+    uint32_t parent;                  // the detour before this one (0: none)
+    size_t from;                      // position where it leaves the least-cost path
+    size_t to;                        // position where it meets it again
     uint32_t firstToken, tokenCount;  // its packed tokens (parse_window.h), in order
   };
 

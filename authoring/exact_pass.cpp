@@ -154,8 +154,8 @@ ExactPass::ExactPass(const uint8_t* data, size_t size) : data_(data), size_(size
 
 // The ceiling of `position` (exact_pass.h).
 int64_t ExactPass::Ceiling(size_t position) const {
-  const int64_t bound = position < boundsEnd_ ? bound_[position - boundsStart_]
-                                             : int64_t(window_->Least(position));
+  const int64_t bound =
+      position < boundsEnd_ ? bound_[position - boundsStart_] : int64_t(window_->Least(position));
   return bound + slack_;
 }
 
@@ -312,7 +312,8 @@ void ExactPass::Arrive(size_t position) {
   // goes when the least of cost - r over the lanes before it is no more
   // than its own, or the least over all lanes is 32 less. Lanes stay within
   // 23 of the least cost there, so cost + 32 - r fits a byte.
-  const __m128i offsetLo = _mm_setr_epi8(32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17);
+  const __m128i offsetLo =
+      _mm_setr_epi8(32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17);
   const __m128i offsetHi = _mm_setr_epi8(16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1);
   const LaneVector bytes = {_mm_adds_epu8(capped.lo, offsetLo), _mm_adds_epu8(capped.hi, offsetHi)};
   const LaneVector before = {LeastBefore(bytes.lo, _mm_set1_epi8(char(kNone))),
@@ -384,8 +385,8 @@ void ExactPass::Rebase(size_t position) {
     }
     walk_.clear();
     uint32_t lane = r;
-    const size_t left = WalkBack(position, &lane,
-                                 [this](uint32_t token) { walk_.push_back(PackedToken(token)); });
+    const size_t left =
+        WalkBack(position, &lane, [this](uint32_t token) { walk_.push_back(PackedToken(token)); });
     std::reverse(walk_.begin(), walk_.end());
     slot.detourList[r] = detours_.Add(SlotAt(left).detourList[lane], left, position, walk_);
   }

@@ -110,12 +110,12 @@ class ExactPass {
     uint8_t cost[64];
   };
   struct Slot {
-    uint32_t token[32];     // each lane's lane token
-    uint64_t base;          // the least cost of reaching the position
-    uint32_t pathToken;     // the least-cost path's token from here (0: none)
-    bool onPath;            // the least-cost path passes here
-    bool reached;           // some lane has taken a token to here
-    uint8_t cheapest;       // the least of the lane costs (kNone: none)
+    uint32_t token[32];       // each lane's lane token
+    uint64_t base;            // the least cost of reaching the position
+    uint32_t pathToken;       // the least-cost path's token from here (0: none)
+    bool onPath;              // the least-cost path passes here
+    bool reached;             // some lane has taken a token to here
+    uint8_t cheapest;         // the least of the lane costs (kNone: none)
     uint32_t detourList[32];  // at positions of the least-cost path: each
                               // lane's detours (the newest, 0: none)
   };
@@ -169,9 +169,9 @@ class ExactPass {
   size_t keep_ = 0;
   size_t cleared_ = 0;
 
-  std::vector<Offer> offers_;       // open
+  std::vector<Offer> offers_;                  // open
   std::vector<Offer> pending_[kPendingLists];  // waiting for their first end position
-  std::vector<Offer> recent_, nextRecent_;  // opened at the position before, and here
+  std::vector<Offer> recent_, nextRecent_;     // opened at the position before, and here
 
   DetourArena detours_;
   std::vector<uint32_t> walk_;  // scratch for the tokens of a detour

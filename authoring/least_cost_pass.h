@@ -20,8 +20,7 @@
 
 class LeastCostPass {
  public:
-  LeastCostPass(const uint8_t* data, size_t size, ParseWindow* window,
-                std::vector<uint32_t>* path);
+  LeastCostPass(const uint8_t* data, size_t size, ParseWindow* window, std::vector<uint32_t>* path);
 
   // Runs over the whole input. `settled(position)` is called each time the
   // path is fixed up to `position`, last with the input's size.

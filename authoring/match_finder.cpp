@@ -36,8 +36,7 @@ uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t from, uint32_
 
 }  // namespace
 
-MatchFinder::MatchFinder(const uint8_t* data, size_t size, size_t renumberEvery,
-                         size_t runScanStep)
+MatchFinder::MatchFinder(const uint8_t* data, size_t size, size_t renumberEvery, size_t runScanStep)
     : data_(data),
       size_(size),
       renumberEvery_(renumberEvery),
@@ -72,8 +71,7 @@ size_t MatchFinder::FindNext(Match* matches) {
   // of a position a few ahead are fetched now, to be in the cache by then.
   if (size_ - pos > kPrefetchAhead + 2) {
     const uint8_t* ahead = cur + kPrefetchAhead;
-    const uint32_t three =
-        uint32_t(ahead[0]) | uint32_t(ahead[1]) << 8 | uint32_t(ahead[2]) << 16;
+    const uint32_t three = uint32_t(ahead[0]) | uint32_t(ahead[1]) << 8 | uint32_t(ahead[2]) << 16;
     __builtin_prefetch(&pairs_[three & 0xFFFF], 1);
     __builtin_prefetch(&threeRoots_[Hash(three)], 1);
   }
@@ -102,8 +100,8 @@ size_t MatchFinder::FindNext(Match* matches) {
   if (run >= limit) return count;
   const uint32_t best = count > 0 ? matches[count - 1].length : 1;
   const uint32_t key = uint32_t(cur[0]) | uint32_t(run) << 8 | uint32_t(cur[run]) << 20;
-  return count + TreeMatches(&runRoots_[Hash(key)], pos, limit, uint32_t(run), best,
-                             matches + count);
+  return count +
+         TreeMatches(&runRoots_[Hash(key)], pos, limit, uint32_t(run), best, matches + count);
 }
 
 // Measures the run that `pos` lies in, a step at a time: at its start, and

@@ -60,7 +60,7 @@ class MatchFinder {
 
  private:
   struct Run {
-    size_t end;     // position after its last byte
+    size_t end;  // position after its last byte
     size_t length;
   };
 

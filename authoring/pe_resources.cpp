@@ -24,7 +24,9 @@ class Reader {
     return offset <= size_ && length <= size_ - offset;
   }
   uint16_t U16(size_t offset) const { return uint16_t(data_[offset] | data_[offset + 1] << 8); }
-  uint32_t U32(size_t offset) const { return uint32_t(U16(offset)) | uint32_t(U16(offset + 2)) << 16; }
+  uint32_t U32(size_t offset) const {
+    return uint32_t(U16(offset)) | uint32_t(U16(offset + 2)) << 16;
+  }
   size_t Size() const { return size_; }
 
  private:
@@ -256,7 +258,8 @@ bool ReadPeImage(const uint8_t* data, size_t size, PeImage* image, std::string* 
     Section section{file.U32(s + 12), file.U32(s + 16), file.U32(s + 20)};
     // Only the part of a section that the file really holds can be read.
     if (section.rawOffset > size) section.rawSize = 0;
-    if (section.rawSize > size - section.rawOffset) section.rawSize = uint32_t(size - section.rawOffset);
+    if (section.rawSize > size - section.rawOffset)
+      section.rawSize = uint32_t(size - section.rawOffset);
     sections.push_back(section);
   }
   // The tree may reach past the size that the header gives it, up to the
@@ -268,7 +271,8 @@ bool ReadPeImage(const uint8_t* data, size_t size, PeImage* image, std::string* 
   }
   size_t end = root;
   for (const Section& s : sections) {
-    if (root >= s.rawOffset && root - s.rawOffset < s.rawSize) end = size_t(s.rawOffset) + s.rawSize;
+    if (root >= s.rawOffset && root - s.rawOffset < s.rawSize)
+      end = size_t(s.rawOffset) + s.rawSize;
   }
   TreeWalker walker(file, sections, root, end, image, error);
   if (!walker.Walk()) {

@@ -13,7 +13,7 @@ struct Block {
   size_t begin = 0;
   size_t end = 0;  // begin + the block's own length
   size_t valueLength = 0;
-  std::string key;  // UTF-8
+  std::string key;   // UTF-8
   size_t value = 0;  // offset of the value; the children follow it
 };
 
@@ -97,8 +97,7 @@ bool ReadStringFileInfo(const VersionReader& reader, const Block& info, PeVersio
 
 }  // namespace
 
-bool ReadPeVersionInfo(const uint8_t* data, size_t size, PeVersionInfo* info,
-                       std::string* error) {
+bool ReadPeVersionInfo(const uint8_t* data, size_t size, PeVersionInfo* info, std::string* error) {
   *info = PeVersionInfo();
   const VersionReader reader(data);
   Block root;
@@ -122,7 +121,8 @@ bool ReadPeVersionInfo(const uint8_t* data, size_t size, PeVersionInfo* info,
   }
   for (size_t at = Align4(fixed + root.valueLength); at < root.end;) {
     Block child;
-    if (!reader.ReadBlock(at, root.end, &child)) return Damaged(error, "block after the fixed part");
+    if (!reader.ReadBlock(at, root.end, &child))
+      return Damaged(error, "block after the fixed part");
     if (child.key == "StringFileInfo" && !ReadStringFileInfo(reader, child, info, error)) {
       return false;
     }

@@ -21,8 +21,7 @@ struct PeVersionInfo {
 };
 
 // False with `error` set when the block is damaged or has no fixed part.
-bool ReadPeVersionInfo(const uint8_t* data, size_t size, PeVersionInfo* info,
-                       std::string* error);
+bool ReadPeVersionInfo(const uint8_t* data, size_t size, PeVersionInfo* info, std::string* error);
 
 // The value of `key` in the first string table that has it; nullptr when
 // none has.

@@ -38,7 +38,7 @@ struct StepToken {
   uint32_t length;
   uint32_t distance;  // 0 for a literal
   TokenSize size;
-  uint32_t price;     // Price(size)
+  uint32_t price;  // Price(size)
 };
 
 // Calls visit(const StepToken&) for the literal, the short match (when the
@@ -60,7 +60,8 @@ inline void ForEachStepToken(const Match* matches, size_t count, Visit&& visit) 
     const TokenSize* sizes = StepLongSizes(distanceClass);
     const uint32_t* prices = StepLongPrices(distanceClass);
     const uint32_t end = std::min<uint32_t>(matches[m].length, kLastStepLength);
-    for (; length <= end; ++length) visit(StepToken{length, distance, sizes[length], prices[length]});
+    for (; length <= end; ++length)
+      visit(StepToken{length, distance, sizes[length], prices[length]});
   }
 }
 

@@ -18,7 +18,7 @@ struct TokenSize {
 };
 
 constexpr TokenSize kLiteralSize{1, 1};
-constexpr TokenSize kNarrowShortSize{3, 1};  // distance 1..256
+constexpr TokenSize kNarrowShortSize{3, 1};                           // distance 1..256
 constexpr TokenSize kWideShortSize{3 + int(kWideShortExtraBits), 1};  // distance 257..2303
 constexpr TokenSize kEndMarkerSize = kWideShortSize;
 
@@ -70,9 +70,9 @@ constexpr TokenSize LongMatchSize(uint32_t distance, uint32_t length) {
 // (the flat lengths; those below are the step lengths).
 constexpr uint32_t kFirstFlatLength = kLengthCodes[kLengthByteCode].base;
 constexpr TokenSize FlatLongMatchSize(int distanceClass) {
-  return {2 + kLongDistanceClassBits[distanceClass] +
-              int(kLengthCodes[kLengthByteCode].selectorBits),
-          2};
+  return {
+      2 + kLongDistanceClassBits[distanceClass] + int(kLengthCodes[kLengthByteCode].selectorBits),
+      2};
 }
 
 // Size and price of a long match of each distance class and each length up

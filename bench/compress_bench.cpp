@@ -5,10 +5,11 @@
 // own for inputs of 256 KiB and more, and the exact pass's bounds for
 // inputs taken whole). On an idle machine with two cores the wall clock
 // follows the busier side; on a busy one it shows what was left over.
+#include <time.h>
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <time.h>
 #include <string>
 #include <vector>
 
@@ -56,7 +57,8 @@ int main(int argc, char** argv) {
     const std::vector<uint8_t> packed = CompressStream(data.data(), data.size());
     const double parse = Seconds(CLOCK_THREAD_CPUTIME_ID) - thread0;
     const double others = Seconds(CLOCK_PROCESS_CPUTIME_ID) - process0 - parse;
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
     std::vector<uint8_t> back(data.size());
     size_t produced = 0;
     if (!Decompress(back.data(), back.size(), packed.data(), packed.size(), &produced) ||

@@ -5,9 +5,8 @@
 #include <libdeflate.h>
 #include <lz4.h>
 #include <lz4hc.h>
-#include <zlib.h>
-
 #include <time.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <cstdio>
@@ -132,8 +131,8 @@ void Measure(const Sample& sample, Totals* totals) {
   libdeflate_compressor* deflater = libdeflate_alloc_compressor(kLibdeflateLevel);
   Require(deflater != nullptr, "libdeflate_alloc_compressor", sample);
   Bytes deflated(libdeflate_deflate_compress_bound(deflater, n));
-  deflated.resize(libdeflate_deflate_compress(deflater, input.data(), n, deflated.data(),
-                                              deflated.size()));
+  deflated.resize(
+      libdeflate_deflate_compress(deflater, input.data(), n, deflated.data(), deflated.size()));
   libdeflate_free_compressor(deflater);
   Require(!deflated.empty(), "libdeflate compress", sample);
 
@@ -142,9 +141,8 @@ void Measure(const Sample& sample, Totals* totals) {
   Require(Decompress(output.data(), n, ours.data(), ours.size(), &produced) && produced == n &&
               output == input,
           "Decompress", sample);
-  const double oursTime = BestSeconds([&] {
-    Decompress(output.data(), n, ours.data(), ours.size(), &produced);
-  });
+  const double oursTime =
+      BestSeconds([&] { Decompress(output.data(), n, ours.data(), ours.size(), &produced); });
 
   Bytes work(kContentWorkSize);
   std::fill(output.begin(), output.end(), 0);
@@ -156,10 +154,11 @@ void Measure(const Sample& sample, Totals* totals) {
   const double memcpyTime = BestSeconds([&] { std::memcpy(output.data(), input.data(), n); });
 
   std::fill(output.begin(), output.end(), 0);
-  Require(LZ4_decompress_safe(reinterpret_cast<const char*>(lz4hc.data()),
-                              reinterpret_cast<char*>(output.data()), lz4hcSize, int(n)) ==
-                  int(n) && output == input,
-          "LZ4 decode", sample);
+  Require(
+      LZ4_decompress_safe(reinterpret_cast<const char*>(lz4hc.data()),
+                          reinterpret_cast<char*>(output.data()), lz4hcSize, int(n)) == int(n) &&
+          output == input,
+      "LZ4 decode", sample);
   const double lz4Time = BestSeconds([&] {
     LZ4_decompress_safe(reinterpret_cast<const char*>(lz4hc.data()),
                         reinterpret_cast<char*>(output.data()), lz4hcSize, int(n));
@@ -190,13 +189,15 @@ void Measure(const Sample& sample, Totals* totals) {
   libdeflate_free_decompressor(inflater);
 
   const double mb = n / 1e6;
-  std::printf("%-7s %-40s %9zu | %9zu %9zu %9zu %10zu | %8.0f %8.0f %8.0f %8.0f %8.0f %10.0f | %6.1f\n",
-              sample.name.c_str(), sample.origin.c_str(), n, ours.size(), zlib.size(),
-              lz4hc.size(), deflated.size(), mb / oursTime, mb / piecesTime, mb / memcpyTime, mb / lz4Time,
-              mb / zlibTime, mb / libdeflateTime, mb / pack);
+  std::printf(
+      "%-7s %-40s %9zu | %9zu %9zu %9zu %10zu | %8.0f %8.0f %8.0f %8.0f %8.0f %10.0f | %6.1f\n",
+      sample.name.c_str(), sample.origin.c_str(), n, ours.size(), zlib.size(), lz4hc.size(),
+      deflated.size(), mb / oursTime, mb / piecesTime, mb / memcpyTime, mb / lz4Time, mb / zlibTime,
+      mb / libdeflateTime, mb / pack);
 
   totals->bytes += n;
-  totals->ours += oursTime, totals->pieces += piecesTime, totals->memcpy += memcpyTime, totals->lz4 += lz4Time;
+  totals->ours += oursTime, totals->pieces += piecesTime, totals->memcpy += memcpyTime,
+      totals->lz4 += lz4Time;
   totals->zlib += zlibTime, totals->pack += pack, totals->packCpu += packCpu;
   totals->libdeflate += libdeflateTime;
   totals->oursSize += ours.size(), totals->zlibSize += zlib.size();
@@ -225,13 +226,13 @@ double DigestMegabytesPerSecond() {
 }  // namespace
 
 int main() {
-  std::vector<Sample> samples = {ScriptTextSample(2 << 20), BitmapSample(640, 480),
-                                 CodeSample(), AudioSample(1 << 20)};
+  std::vector<Sample> samples = {ScriptTextSample(2 << 20), BitmapSample(640, 480), CodeSample(),
+                                 AudioSample(1 << 20)};
   std::printf("%-7s %-40s %9s | %9s %9s %9s %10s | %8s %8s %8s %8s %8s %10s | %6s\n", "sample",
-              "origin", "bytes", "ours", "zlib-9", "lz4hc-12", "libdefl-12", "ours", "pieces", "memcpy",
-              "lz4", "inflate", "libdeflate", "pack");
-  std::printf("%-7s %-40s %9s | %40s | %55s | %6s\n", "", "", "", "compressed bytes",
-              "decode MB/s", "MB/s");
+              "origin", "bytes", "ours", "zlib-9", "lz4hc-12", "libdefl-12", "ours", "pieces",
+              "memcpy", "lz4", "inflate", "libdeflate", "pack");
+  std::printf("%-7s %-40s %9s | %40s | %55s | %6s\n", "", "", "", "compressed bytes", "decode MB/s",
+              "MB/s");
   Totals t;
   for (const Sample& sample : samples) {
     if (sample.bytes.empty()) {
@@ -244,8 +245,8 @@ int main() {
   // packer's speed where its exact pass gives up (zeros past 4 MiB are taken
   // chunk by chunk).
   Totals repetitive;
-  for (const Sample& sample : {ZerosSample(8 << 20), PeriodSample(4 << 20),
-                               RunsInNoiseSample(4 << 20)}) {
+  for (const Sample& sample :
+       {ZerosSample(8 << 20), PeriodSample(4 << 20), RunsInNoiseSample(4 << 20)}) {
     Measure(sample, &repetitive);
   }
   // Speeds over all samples together: total bytes over total best times.

@@ -24,13 +24,15 @@ class Random {
 
 const char* const kNames[] = {"春香", "千早", "雪歩", "先生", "少年", "店主", "母"};
 const char* const kWords[] = {
-    "今日", "は", "とても", "静か", "な", "朝", "です", "ね", "学校", "に", "行く",
-    "の", "が", "を", "まだ", "少し", "早い", "と", "思う", "けど", "あの", "日",
-    "約束", "した", "場所", "で", "待って", "いる", "から", "本当", "に", "ありがとう",
-    "ござい", "ます", "夕焼け", "空", "風", "桜", "の", "花びら", "舞う", "手紙",
-    "秘密", "思い出", "忘れ", "ない", "で", "ください", "もう", "一度", "会い", "たい",
-    "私", "あなた", "僕", "君", "彼女", "誰", "何", "どうして", "ずっと", "一緒",
-    "ゲーム", "データ", "セーブ", "ロード", "メニュー", "コンフィグ", "音量", "画面"};
+    "今日",   "は",     "とても",   "静か",       "な",     "朝",     "です",   "ね",
+    "学校",   "に",     "行く",     "の",         "が",     "を",     "まだ",   "少し",
+    "早い",   "と",     "思う",     "けど",       "あの",   "日",     "約束",   "した",
+    "場所",   "で",     "待って",   "いる",       "から",   "本当",   "に",     "ありがとう",
+    "ござい", "ます",   "夕焼け",   "空",         "風",     "桜",     "の",     "花びら",
+    "舞う",   "手紙",   "秘密",     "思い出",     "忘れ",   "ない",   "で",     "ください",
+    "もう",   "一度",   "会い",     "たい",       "私",     "あなた", "僕",     "君",
+    "彼女",   "誰",     "何",       "どうして",   "ずっと", "一緒",   "ゲーム", "データ",
+    "セーブ", "ロード", "メニュー", "コンフィグ", "音量",   "画面"};
 const char* const kEndings[] = {"。", "……", "！", "？", "、"};
 
 std::string Line(Random& r) {
@@ -141,10 +143,33 @@ Sample AudioSample(size_t size) {
   uint32_t page = 0;
   while (bytes.size() < size) {
     // A 27-byte page header, mostly constant, then 4069 bytes of payload.
-    const uint8_t header[] = {'O', 'g', 'g', 'S', 0, 0, uint8_t(page), uint8_t(page >> 8), 0,
-                              0,   0,   0,   0,   0, 0x3C, 0x7A, 0x01, 0x00,
-                              uint8_t(page), uint8_t(page >> 8), 0, 0, uint8_t(r.Next()),
-                              uint8_t(r.Next()), uint8_t(r.Next()), uint8_t(r.Next()), 17};
+    const uint8_t header[] = {'O',
+                              'g',
+                              'g',
+                              'S',
+                              0,
+                              0,
+                              uint8_t(page),
+                              uint8_t(page >> 8),
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0x3C,
+                              0x7A,
+                              0x01,
+                              0x00,
+                              uint8_t(page),
+                              uint8_t(page >> 8),
+                              0,
+                              0,
+                              uint8_t(r.Next()),
+                              uint8_t(r.Next()),
+                              uint8_t(r.Next()),
+                              uint8_t(r.Next()),
+                              17};
     bytes.insert(bytes.end(), std::begin(header), std::end(header));
     for (int i = 0; i < 4096 - 27; ++i) bytes.push_back(uint8_t(r.Next()));
     ++page;
@@ -153,9 +178,7 @@ Sample AudioSample(size_t size) {
   return {"audio", "Ogg-like pages of high-entropy payload", std::move(bytes)};
 }
 
-Sample ZerosSample(size_t size) {
-  return {"zeros", "zeros", std::vector<uint8_t>(size, 0)};
-}
+Sample ZerosSample(size_t size) { return {"zeros", "zeros", std::vector<uint8_t>(size, 0)}; }
 
 Sample PeriodSample(size_t size) {
   std::vector<uint8_t> bytes(size);

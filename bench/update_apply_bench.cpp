@@ -139,8 +139,8 @@ std::vector<uint8_t> MakeCompressedFile(const std::string& path, size_t size) {
       }
     } else {
       const uint32_t distance = pick(0, 3) == 0 ? pick(1, 64) : pick(1, 8192);
-      const uint32_t length = uint32_t(std::min<size_t>(pick(0, 4) == 0 ? pick(27, 282) : pick(3, 26),
-                                                        size - made));
+      const uint32_t length =
+          uint32_t(std::min<size_t>(pick(0, 4) == 0 ? pick(27, 282) : pick(3, 26), size - made));
       if (length < 3) continue;
       writer.LongMatch(distance, length);
       for (uint32_t j = 0; j < length; ++j) put(ring[(made - distance) % kRing]);
@@ -195,7 +195,8 @@ bool Measure(const std::string& root, const std::vector<File>& files, std::vecto
     applied = applied && !StandinDialogEnded(dialog, nullptr);
     for (const File& file : files) {
       applied = applied && std::system(("cmp -s '" + root + "/source/" + file.name + "' '" + root +
-                                        "/game/" + file.name + "'").c_str()) == 0;
+                                        "/game/" + file.name + "'")
+                                           .c_str()) == 0;
     }
 
     InstallOld(root + "/game", files);

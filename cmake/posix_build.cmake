@@ -48,8 +48,10 @@ add_library(updater_authoring STATIC
   ${CMAKE_SOURCE_DIR}/authoring/match_finder.cpp
   ${CMAKE_SOURCE_DIR}/authoring/match_stream.cpp
   ${CMAKE_SOURCE_DIR}/authoring/name_fold_keys.cpp
+  ${CMAKE_SOURCE_DIR}/authoring/pe_resource_writer.cpp
   ${CMAKE_SOURCE_DIR}/authoring/pe_resources.cpp
   ${CMAKE_SOURCE_DIR}/authoring/pe_version_info.cpp
+  ${CMAKE_SOURCE_DIR}/authoring/pe_version_writer.cpp
   ${CMAKE_SOURCE_DIR}/authoring/token_writer.cpp)
 target_include_directories(updater_authoring PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(updater_authoring PUBLIC updater_logic updater_host)

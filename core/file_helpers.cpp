@@ -86,10 +86,11 @@ bool ReadFileTimes(const char* path, win::FileTime* creation, win::FileTime* las
   return read;
 }
 
-bool SetFileTimes(const char* path, const win::FileTime& creation,
-                  const win::FileTime& lastAccess, const win::FileTime& lastWrite) {
-  win::Handle file = systemFunctions.CreateFileA(path, win::kFileWriteAttributes, 0, nullptr,
-                                                 win::kOpenExisting, win::kAttributeNormal, nullptr);
+bool SetFileTimes(const char* path, const win::FileTime& creation, const win::FileTime& lastAccess,
+                  const win::FileTime& lastWrite) {
+  win::Handle file =
+      systemFunctions.CreateFileA(path, win::kFileWriteAttributes, 0, nullptr, win::kOpenExisting,
+                                  win::kAttributeNormal, nullptr);
   if (file == win::InvalidHandle()) return false;
   const bool set = platform.SetFileTime(file, &creation, &lastAccess, &lastWrite) != 0;
   CloseFile(file);

@@ -91,8 +91,8 @@ bool ReadFileTimes(const char* path, win::FileTime* creation, win::FileTime* las
 
 // Gives the file at `path` the three times. False when it cannot be opened
 // or the times cannot be set.
-bool SetFileTimes(const char* path, const win::FileTime& creation,
-                  const win::FileTime& lastAccess, const win::FileTime& lastWrite);
+bool SetFileTimes(const char* path, const win::FileTime& creation, const win::FileTime& lastAccess,
+                  const win::FileTime& lastWrite);
 
 // What ReadWholeFile found.
 enum class WholeFileReading {

@@ -42,11 +42,11 @@
 // Failure results of the entries below.
 namespace platform_failure {
 constexpr intptr_t kCannotFail = INTPTR_MIN;  // reports no failure
-constexpr intptr_t kInvalid = -1;  // INVALID_HANDLE_VALUE, and DialogBoxParamA's -1
-constexpr intptr_t kInvalid32 = 0xFFFFFFFF;  // INVALID_FILE_SIZE, _ATTRIBUTES, _SET_FILE_POINTER
-constexpr intptr_t kAccessDenied = 5;        // ERROR_ACCESS_DENIED, of the registry functions
-constexpr intptr_t kFailedStatus = intptr_t(int32_t(0xC0000001u));  // a negative HRESULT or
-                                                                    // NTSTATUS (STATUS_UNSUCCESSFUL)
+constexpr intptr_t kInvalid = -1;             // INVALID_HANDLE_VALUE, and DialogBoxParamA's -1
+constexpr intptr_t kInvalid32 = 0xFFFFFFFF;   // INVALID_FILE_SIZE, _ATTRIBUTES, _SET_FILE_POINTER
+constexpr intptr_t kAccessDenied = 5;         // ERROR_ACCESS_DENIED, of the registry functions
+// A negative HRESULT or NTSTATUS (STATUS_UNSUCCESSFUL).
+constexpr intptr_t kFailedStatus = intptr_t(int32_t(0xC0000001u));
 }  // namespace platform_failure
 
 // clang-format off
@@ -141,16 +141,21 @@ constexpr intptr_t kFailedStatus = intptr_t(int32_t(0xC0000001u));  // a negativ
 // UPDATER_SYSTEM_ENTRY, UPDATER_RESOURCE_ONLY with UPDATER_RESOURCE_ENTRY,
 // UPDATER_HASHING_ONLY with UPDATER_HASHING_ENTRY, and UPDATER_BY_NAME_ONLY
 // with UPDATER_BY_NAME_ENTRY for the entries of every by-name table.
-#define UPDATER_OPERATIONS_ONLY(table, ...) \
-  UPDATER_BY_TABLE_##table(UPDATER_OPERATIONS_ENTRY, UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY)(__VA_ARGS__)
-#define UPDATER_SYSTEM_ONLY(table, ...) \
-  UPDATER_BY_TABLE_##table(UPDATER_SKIP_ENTRY, UPDATER_SYSTEM_ENTRY, UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY)(__VA_ARGS__)
-#define UPDATER_RESOURCE_ONLY(table, ...) \
-  UPDATER_BY_TABLE_##table(UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY, UPDATER_RESOURCE_ENTRY, UPDATER_SKIP_ENTRY)(__VA_ARGS__)
-#define UPDATER_HASHING_ONLY(table, ...) \
-  UPDATER_BY_TABLE_##table(UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY, UPDATER_HASHING_ENTRY)(__VA_ARGS__)
-#define UPDATER_BY_NAME_ONLY(table, ...) \
-  UPDATER_BY_TABLE_##table(UPDATER_SKIP_ENTRY, UPDATER_BY_NAME_ENTRY, UPDATER_BY_NAME_ENTRY, UPDATER_BY_NAME_ENTRY)(__VA_ARGS__)
+#define UPDATER_OPERATIONS_ONLY(table, ...)                                                  \
+  UPDATER_BY_TABLE_##table(UPDATER_OPERATIONS_ENTRY, UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY, \
+                           UPDATER_SKIP_ENTRY)(__VA_ARGS__)
+#define UPDATER_SYSTEM_ONLY(table, ...)                                                  \
+  UPDATER_BY_TABLE_##table(UPDATER_SKIP_ENTRY, UPDATER_SYSTEM_ENTRY, UPDATER_SKIP_ENTRY, \
+                           UPDATER_SKIP_ENTRY)(__VA_ARGS__)
+#define UPDATER_RESOURCE_ONLY(table, ...)                                                  \
+  UPDATER_BY_TABLE_##table(UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY, UPDATER_RESOURCE_ENTRY, \
+                           UPDATER_SKIP_ENTRY)(__VA_ARGS__)
+#define UPDATER_HASHING_ONLY(table, ...)                                               \
+  UPDATER_BY_TABLE_##table(UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY, UPDATER_SKIP_ENTRY, \
+                           UPDATER_HASHING_ENTRY)(__VA_ARGS__)
+#define UPDATER_BY_NAME_ONLY(table, ...)                                                     \
+  UPDATER_BY_TABLE_##table(UPDATER_SKIP_ENTRY, UPDATER_BY_NAME_ENTRY, UPDATER_BY_NAME_ENTRY, \
+                           UPDATER_BY_NAME_ENTRY)(__VA_ARGS__)
 // The choice by table: (operations, system, resource, hashing).
 #define UPDATER_BY_TABLE_operations(operations, system, resource, hashing) operations
 #define UPDATER_BY_TABLE_system(operations, system, resource, hashing) system

@@ -1,7 +1,7 @@
 #include "core/system_functions.h"
 
-#include "core/platform.h"
 #include "core/name_lookup.h"
+#include "core/platform.h"
 #include "core/platform_functions.h"
 #include "core/text_format.h"
 #include "core/updater_state.h"
@@ -22,9 +22,9 @@ int ResolveSystemFunctions(const ModuleLoader& loader) {
   char composed[kNameBuffer];
   bool all = true;
 
-#define UPDATER_LOAD_LIBRARY(library, fragments)                    \
+#define UPDATER_LOAD_LIBRARY(library, fragments)                       \
   ComposeName(composed, sizeof composed, UPDATER_FRAGMENTS fragments); \
-  t.library = loader.LoadLibraryA(composed);                        \
+  t.library = loader.LoadLibraryA(composed);                           \
   all &= t.library != nullptr;
   UPDATER_SYSTEM_LIBRARIES(UPDATER_LOAD_LIBRARY)
 #undef UPDATER_LOAD_LIBRARY

@@ -8,7 +8,7 @@
 namespace {
 // wvsprintfA writes at most 1024 bytes with its terminator.
 constexpr size_t kFormatLimit = 1024;
-}
+}  // namespace
 
 int FormatText(char* out, size_t size, const char* format, ...) {
   va_list arguments;
@@ -50,9 +50,7 @@ const char* SkipToDigits(const char* p, bool* negative) {
 }
 }  // namespace
 
-int32_t ParseDecimal(const char* text) {
-  return int32_t(uint32_t(ParseDecimal64(text)));
-}
+int32_t ParseDecimal(const char* text) { return int32_t(uint32_t(ParseDecimal64(text))); }
 
 uint64_t ParseDecimal64(const char* text) {
   bool negative;

@@ -8,7 +8,7 @@
 struct ArchiveDirectory;
 struct ArchiveEntry;
 
-constexpr int kPathSize = 260;     // paths, names and single values
+constexpr int kPathSize = 260;       // paths, names and single values
 constexpr int kLongTextSize = 1024;  // lists, long messages and composed texts
 constexpr int kNumberTextSize = 20;  // 64-bit numbers as text
 
@@ -38,7 +38,7 @@ struct ShortcutEntry {
 
 // One update line of [UPDATE] that applies to this installation.
 struct UpdateItem {
-  int32_t modeCode;  // 0 plain, 1 "u", 2 "d", 3 "o" (update_lines.h)
+  int32_t modeCode;      // 0 plain, 1 "u", 2 "d", 3 "o" (update_lines.h)
   char path[kPathSize];  // relative to the item's folder (item_paths.h)
   int32_t nameOffset;    // where the last component, the archive entry's name, starts in `path`
 };
@@ -80,12 +80,12 @@ struct UpdaterState {
   // The folder of every update item, below instPath (dataPath for "d"
   // items); empty: that folder itself.
   char dataFolder[kPathSize];
-  char updateMessage[kLongTextSize];  // the notice shown before the wizard ("\n": line break)
+  char updateMessage[kLongTextSize];      // the notice shown before the wizard ("\n": line break)
   char existErrorMessage[kLongTextSize];  // shown when an "e" line's file is missing
-  int32_t modeIsInstall;  // 1 when ModeTextUpdateOrInstall is a non-zero number
+  int32_t modeIsInstall;                  // 1 when ModeTextUpdateOrInstall is a non-zero number
   char modeWord[kLongTextSize];  // "install" or "update" in the wizard's texts, by modeIsInstall
-  char* agreementText;   // the AgreementText entry's text (a block), or none
-  char* agreementTitle;  // the AgreementTitle entry's text (a block), or none
+  char* agreementText;           // the AgreementText entry's text (a block), or none
+  char* agreementTitle;          // the AgreementTitle entry's text (a block), or none
   // The installation key's values: InstPath (the install folder), DataPath
   // (the folder of "d" items; may be empty) and InstMode (the install mode,
   // which chooses the lines that apply by their install-mode field).

@@ -34,8 +34,7 @@ bool ReadRequiredKeys() {
   UpdaterState& s = updaterState;
   return ReadKey("CompanyName", s.companyName, kPathSize) &&
          ReadKey("GameTitle", s.gameTitle, kPathSize) &&
-         ReadKey("GameClass", s.gameClass, kPathSize) &&
-         ReadKey("GameDir", s.gameDir, kPathSize);
+         ReadKey("GameClass", s.gameClass, kPathSize) && ReadKey("GameDir", s.gameDir, kPathSize);
 }
 
 // Optional keys leave their field empty when missing; the mode text goes to
@@ -199,9 +198,9 @@ bool WaitForGameToEnd(const char* title) {
 bool RunWizard() {
   const int templateId =
       updaterState.agreementText != nullptr ? kTemplateWizardWithAgreement : kTemplateWizard;
-  win::IntPtr result = platform.DialogBoxParamA(
-      updaterState.instanceHandle, win::IntResource(unsigned(templateId)), nullptr,
-      WizardDialogProc, 0);
+  win::IntPtr result =
+      platform.DialogBoxParamA(updaterState.instanceHandle, win::IntResource(unsigned(templateId)),
+                               nullptr, WizardDialogProc, 0);
   updaterState.ownerWindow = nullptr;
   if (result == 0) return true;
   ShowError(kMsgUpdateInterrupted);

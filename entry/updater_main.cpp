@@ -7,11 +7,11 @@
 #include "core/archive_digest.h"
 #include "core/file_helpers.h"
 #include "core/join_path.h"
-#include "entry/launch.h"
 #include "core/platform.h"
 #include "core/show_error.h"
 #include "core/system_functions.h"
 #include "core/updater_state.h"
+#include "entry/launch.h"
 #include "texts.h"
 
 namespace {

@@ -72,8 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t>& fill = FillPattern();
   std::vector<uint8_t> destination(fill.begin(), fill.begin() + destinationSize);
   size_t produced = SIZE_MAX;
-  const bool ended =
-      Decompress(destination.data(), destinationSize, stream, streamSize, &produced);
+  const bool ended = Decompress(destination.data(), destinationSize, stream, streamSize, &produced);
   Check(produced <= destinationSize);
   // One comparison call rather than an instrumented loop over up to 64 KiB.
   Check(produced == destinationSize ||

@@ -27,9 +27,7 @@ Bytes Mixed(size_t size) {
   while (out.size() < size) {
     x = x * 1103515245u + 12345u;
     switch ((x >> 16) % 4) {
-      case 0:
-        out.insert(out.end(), 5 + (x >> 8) % 40, uint8_t(x >> 24));
-        break;
+      case 0: out.insert(out.end(), 5 + (x >> 8) % 40, uint8_t(x >> 24)); break;
       case 1:
         for (int i = 0; i < 12; ++i) out.push_back(uint8_t("abcabd"[i % 6]));
         break;

@@ -18,12 +18,12 @@
 
 namespace {
 
-#define CHECK(condition)                                                  \
-  do {                                                                    \
-    if (!(condition)) {                                                   \
+#define CHECK(condition)                                                          \
+  do {                                                                            \
+    if (!(condition)) {                                                           \
       std::fprintf(stderr, "check failed: %s (line %d)\n", #condition, __LINE__); \
-      abort();                                                            \
-    }                                                                     \
+      abort();                                                                    \
+    }                                                                             \
   } while (0)
 
 std::string hostFile;
@@ -44,7 +44,9 @@ void Setup() {
   hostFile = std::string(folder) + "/SETUP.INI";
 }
 
-void CheckTerminated(const char* text, size_t size) { CHECK(std::memchr(text, 0, size) != nullptr); }
+void CheckTerminated(const char* text, size_t size) {
+  CHECK(std::memchr(text, 0, size) != nullptr);
+}
 
 void CheckState(int result) {
   const UpdaterState& s = updaterState;
@@ -76,15 +78,15 @@ void CheckState(int result) {
 // Reads a few keys into buffers of several sizes: the count is the length
 // of what was placed, never more than size - 1.
 void CheckReader(uint8_t sizeSeed) {
-  static const char* const kKeys[] = {"CompanyName", "SetupBmp", "InstallFiles0", "Shortcut0",
-                                      "InstallSize0", "ExecApp"};
+  static const char* const kKeys[] = {"CompanyName", "SetupBmp",     "InstallFiles0",
+                                      "Shortcut0",   "InstallSize0", "ExecApp"};
   const unsigned sizes[] = {1, 2, 3, 20, 260, 1u + sizeSeed};
   char buffer[1024];
   for (const char* key : kKeys) {
     for (unsigned size : sizes) {
       std::memset(buffer, 0x55, sizeof buffer);
-      win::Dword count = platform.GetPrivateProfileStringA("SETUP", key, "", buffer, size,
-                                                           "C:\\SETUP.INI");
+      win::Dword count =
+          platform.GetPrivateProfileStringA("SETUP", key, "", buffer, size, "C:\\SETUP.INI");
       CHECK(count < size);
       CHECK(std::strlen(buffer) == count);
       for (size_t i = count + 1; i < sizeof buffer; ++i) CHECK(uint8_t(buffer[i]) == 0x55);

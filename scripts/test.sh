@@ -1,13 +1,15 @@
 #!/bin/bash
-# Sets everything up and runs every test: the Linux tests normally and under
-# AddressSanitizer with UndefinedBehaviorSanitizer, the Windows tests under
-# Wine, and each fuzzer for a short bounded time. A skipped test fails the
+# Sets everything up, checks that the sources are formatted, and runs every
+# test: the Linux tests normally and under AddressSanitizer with
+# UndefinedBehaviorSanitizer, the Windows tests under Wine, and each fuzzer
+# for a short bounded time. A skipped test fails the
 # run: on a machine set up by scripts/setup.sh every test can run, so a skip
 # means a missing install step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
 scripts/setup.sh
+scripts/check-format.sh
 scripts/build.sh native native-sanitize win32 win64 fuzz
 export LANG=ja_JP.UTF-8
 

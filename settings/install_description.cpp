@@ -155,8 +155,7 @@ int ReadInstallDescription() {
   // One list text for every list value; lists that are shorter by nature
   // (shortcuts, ExecApp) are read into its first 260 bytes.
   char list[kLongTextSize];
-  if (!ReadIdentity() || !ReadSetupBitmaps(list) || !ReadSelections(list) ||
-      !ReadShortcuts(list)) {
+  if (!ReadIdentity() || !ReadSetupBitmaps(list) || !ReadSelections(list) || !ReadShortcuts(list)) {
     return 0;
   }
   // From here on a missing key is not reported, except the add-on files.

@@ -59,4 +59,3 @@ class CopyWalk {
   char drive_[3] = "";
   int driveDisc_ = 0;
 };
-

@@ -8,8 +8,8 @@
 #include "core/text_format.h"
 #include "core/updater_state.h"
 #include "update/contained_path.h"
-#include "update/run_file_names.h"
 #include "update/end_journaled_run.h"
+#include "update/run_file_names.h"
 #include "update/update_journal.h"
 #include "update/update_plan.h"
 
@@ -85,9 +85,8 @@ bool RecoverInterruptedUpdate() {
   }
   if (attributes & win::kAttributeReadonly) MakeWritable(path);
   // Without sharing: fails while another updater works with the journal.
-  win::Handle journal = systemFunctions.CreateFileA(path, win::kGenericRead, 0, nullptr,
-                                                    win::kOpenExisting, win::kAttributeNormal,
-                                                    nullptr);
+  win::Handle journal = systemFunctions.CreateFileA(
+      path, win::kGenericRead, 0, nullptr, win::kOpenExisting, win::kAttributeNormal, nullptr);
   if (journal == win::InvalidHandle()) return false;
   const JournalReading reading = ReadJournal(journal, &plan);
   if (reading != JournalReading::kRead || !PlanStaysInGameFolders(plan)) {

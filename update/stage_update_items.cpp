@@ -46,7 +46,8 @@ bool SameName(const char* a, const char* b) { return platform.lstrcmpiA(a, b) ==
 bool NameInUse(const ItemList& list, const UpdatePlan& plan, const char* path) {
   for (int i = 0; i < plan.targetCount; ++i) {
     const TargetRecord& r = plan.targets[i];
-    if (SameName(path, r.target) || SameName(path, r.staged) || SameName(path, r.oldFileName)) return true;
+    if (SameName(path, r.target) || SameName(path, r.staged) || SameName(path, r.oldFileName))
+      return true;
   }
   char target[kPathSize];
   for (int i = 0; i < list.count; ++i) {
@@ -182,8 +183,7 @@ bool StageDataRewrite(const Stage& stage, const char* target, const char* curren
     TargetRecord* r = RecordFor(stage, target, attributes);
     const bool fresh = r != nullptr && r->staged[0] == '\0';
     ContentStatus status = ContentStatus::kOk;
-    *succeeded =
-        r != nullptr && WriteStaged(stage, r, BlockContent(block, size), nullptr, &status);
+    *succeeded = r != nullptr && WriteStaged(stage, r, BlockContent(block, size), nullptr, &status);
     // A rewrite that fails leaves the file as it was, and the run goes on.
     if (!*succeeded && fresh) *succeeded = DropStaged(r);
   }
@@ -305,8 +305,7 @@ bool StageCopiedFolder(const Stage& stage, CopyWalk& walk, int index, const char
   UpdatePlan& plan = *stage.plan;
   if (plan.copyFolder[0] == '\0') {
     if (!ChooseFreeName(stage, landing, plan.copyFolder) ||
-        !JournalCopyFolder(stage.journal, plan.copyFolder) ||
-        !CreateFolder(plan.copyFolder)) {
+        !JournalCopyFolder(stage.journal, plan.copyFolder) || !CreateFolder(plan.copyFolder)) {
       return false;
     }
   }

@@ -25,7 +25,8 @@ uint32_t Checksum(const char* text, size_t length) {
 }
 
 char* PutHex(char* out, uint64_t value, int digits) {
-  for (int i = digits - 1; i >= 0; --i) out[i] = "0123456789abcdef"[(value >> (4 * (digits - 1 - i))) & 15];
+  for (int i = digits - 1; i >= 0; --i)
+    out[i] = "0123456789abcdef"[(value >> (4 * (digits - 1 - i))) & 15];
   return out + digits;
 }
 
@@ -156,9 +157,9 @@ bool ApplyRecord(const char* p, UpdatePlan* plan) {
     case 'S':
       return ReadIndex(p, plan->targetCount, &index) && ReadPath(p, plan->targets[index].staged);
     case 'K':
-      return ReadIndex(p, plan->targetCount, &index) && ReadPath(p, plan->targets[index].oldFileName);
-    case 'G':
-      return plan->copyFolder[0] == '\0' && ReadPath(p, plan->copyFolder);
+      return ReadIndex(p, plan->targetCount, &index) &&
+             ReadPath(p, plan->targets[index].oldFileName);
+    case 'G': return plan->copyFolder[0] == '\0' && ReadPath(p, plan->copyFolder);
     case 'M': {
       // A folder copied again (two items of one name) is merged once.
       char folder[kPathSize];
@@ -185,8 +186,7 @@ bool ApplyRecord(const char* p, UpdatePlan* plan) {
       r.newTime = r.writtenTime;
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -291,12 +291,9 @@ JournalReading ReadJournal(win::Handle journal, UpdatePlan* plan) {
   uint32_t size = 0;
   // One byte more for the text's end.
   switch (ReadWholeFile(journal, kMaxJournalSize, 1, &block, &size)) {
-    case WholeFileReading::kRead:
-      break;
-    case WholeFileReading::kTooLarge:
-      return JournalReading::kNotOurs;
-    case WholeFileReading::kFailed:
-      return JournalReading::kFailed;
+    case WholeFileReading::kRead: break;
+    case WholeFileReading::kTooLarge: return JournalReading::kNotOurs;
+    case WholeFileReading::kFailed: return JournalReading::kFailed;
   }
   auto* text = static_cast<char*>(block);
   bool actOn = true;

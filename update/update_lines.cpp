@@ -15,8 +15,8 @@ int ModeOf(const char* field) {
   static const struct {
     const char* letter;
     int mode;
-  } kLetters[] = {{"d", kModeData}, {"u", kModeNewer}, {"o", kModeOverwrite},
-                  {"e", kModeExistTest}};
+  } kLetters[] = {
+      {"d", kModeData}, {"u", kModeNewer}, {"o", kModeOverwrite}, {"e", kModeExistTest}};
   for (const auto& entry : kLetters) {
     if (platform.lstrcmpiA(field, entry.letter) == 0) return entry.mode;
   }

@@ -27,8 +27,8 @@ void ParseUpdateLine(char* line, UpdateLine* out);
 
 struct CopyLine {
   bool hasInstallMode;
-  int installMode;  // the first character's code minus "0", when present
-  int disc;         // the disc character's code minus "0"; 0 without one
+  int installMode;   // the first character's code minus "0", when present
+  int disc;          // the disc character's code minus "0"; 0 without one
   const char* name;  // the rest of the value, inside it
 };
 

@@ -54,12 +54,10 @@ bool PutOldFileBack(const TargetRecord& r, bool* putBack) {
   if (*putBack) return true;
   const Owner owner = OwnerOf(r);
   switch (owner) {
-    case Owner::kUnknown:
-      return false;
+    case Owner::kUnknown: return false;
     case Owner::kNone:  // nothing in the way: the old file is gone already
       return IsAbsent(r.oldFileName);
-    case Owner::kPlayer:
-      return RemoveIfThere(r.oldFileName);
+    case Owner::kPlayer: return RemoveIfThere(r.oldFileName);
     case Owner::kRun:
     case Owner::kOld: {
       const win::Dword replace = win::kMoveFileReplaceExisting | win::kMoveFileWriteThrough;
@@ -114,14 +112,11 @@ bool PlaceStaged(const TargetRecord& r, bool afterCrash, bool last) {
       case Owner::kNone:  // moved before
       case Owner::kRun:   // replaced before
         break;
-      case Owner::kPlayer:
-        playerWins = true;
-        break;
+      case Owner::kPlayer: playerWins = true; break;
       case Owner::kOld:
         if (!RenameFile(r.target, r.oldFileName, 0)) return false;
         break;
-      case Owner::kUnknown:
-        return false;
+      case Owner::kUnknown: return false;
     }
   }
   bool placed = false;
@@ -136,8 +131,7 @@ bool PlaceStaged(const TargetRecord& r, bool afterCrash, bool last) {
           if (!IsAbsent(r.staged)) return false;
           break;
         case Owner::kNone:
-        case Owner::kUnknown:
-          return false;
+        case Owner::kUnknown: return false;
         case Owner::kOld:
         case Owner::kPlayer:  // a file took the empty place: the player's
           playerWins = true;

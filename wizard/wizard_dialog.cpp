@@ -8,9 +8,9 @@
 #include "core/platform.h"
 #include "core/updater_state.h"
 #include "texts.h"
+#include "wizard/dialog_controls.h"
 #include "wizard/set_info_text.h"
 #include "wizard/update_run.h"
-#include "wizard/dialog_controls.h"
 #include "wizard/wizard_controls.h"
 
 namespace {
@@ -70,17 +70,10 @@ void Step(win::Hwnd window, bool back) {
   SetInfoText(window, "");
   if (back) s.wizardPage -= 2;
   switch (s.wizardPage) {
-    case 0:
-      ShowConfirmationPage(window);
-      break;
-    case 1:
-      RunUpdate(window);
-      break;
-    case 2:
-      platform.EndDialog(window, 0);
-      break;
-    default:
-      break;
+    case 0: ShowConfirmationPage(window); break;
+    case 1: RunUpdate(window); break;
+    case 2: platform.EndDialog(window, 0); break;
+    default: break;
   }
   s.wizardPage += 1;
   s.wizardBusy -= 1;
@@ -104,8 +97,7 @@ void Command(win::Hwnd window, int id) {
       EnableControl(window, kIdNext, false);
       platform.CheckRadioButton(window, kIdAgree, kIdDisagree, kIdDisagree);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -114,9 +106,7 @@ void Command(win::Hwnd window, int id) {
 win::IntPtr WINAPI_CC WizardDialogProc(win::Hwnd window, win::Uint message, win::WParam first,
                                        win::LParam) {
   switch (message) {
-    case win::kWmInitDialog:
-      Initialise(window);
-      return 0;  // no initial focus
+    case win::kWmInitDialog: Initialise(window); return 0;  // no initial focus
     case win::kWmCommand:
       // Only button clicks (notification code 0) count.
       if (((first >> 16) & 0xFFFF) == 0) Command(window, int(first & 0xFFFF));
@@ -125,7 +115,6 @@ win::IntPtr WINAPI_CC WizardDialogProc(win::Hwnd window, win::Uint message, win:
       if (updaterState.wizardBusy == 0) return 0;
       UseSystemCursor(win::kIdcWait);
       return 1;
-    default:
-      return 0;
+    default: return 0;
   }
 }

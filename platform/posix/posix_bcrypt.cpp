@@ -82,7 +82,7 @@ win::Long WINAPI_CC PosixBCryptCreateHash(void* algorithm, void** hash, uint8_t*
 win::Long WINAPI_CC PosixBCryptHashData(void* hash, uint8_t* data, win::Dword size, win::Dword) {
   if (hash == nullptr || (data == nullptr && size != 0)) return kStatusInvalidParameter;
   return EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(hash), data, size) == 1 ? kStatusSuccess
-                                                                          : kStatusUnsuccessful;
+                                                                           : kStatusUnsuccessful;
 }
 
 win::Long WINAPI_CC PosixBCryptFinishHash(void* hash, uint8_t* out, win::Dword size, win::Dword) {

@@ -50,14 +50,12 @@ int AskOkCancel() {
     std::fprintf(stderr, "[OK / Cancel] (o/c)? ");
     std::getline(std::cin, answer);
   }
-  return (!answer.empty() && (answer[0] == 'o' || answer[0] == 'O')) ? win::kIdOk
-                                                                     : win::kIdCancel;
+  return (!answer.empty() && (answer[0] == 'o' || answer[0] == 'O')) ? win::kIdOk : win::kIdCancel;
 }
 
 }  // namespace
 
-int WINAPI_CC PosixMessageBoxA(win::Hwnd, const char* text, const char* caption,
-                               win::Uint type) {
+int WINAPI_CC PosixMessageBoxA(win::Hwnd, const char* text, const char* caption, win::Uint type) {
   if (std::FILE* echo = StandinEchoStream()) {
     std::fprintf(echo, "\n[%s]\n%s\n", ForTerminal(caption).c_str(), ForTerminal(text).c_str());
     std::fflush(echo);

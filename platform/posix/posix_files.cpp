@@ -38,12 +38,10 @@ bool HostPath(const char* dosPath, std::string* host) { return DosToHostPath(dos
 
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
-
 }  // namespace
 
-win::Handle WINAPI_CC PosixCreateFileA(const char* path, win::Dword access, win::Dword share,
-                                       void*, win::Dword disposition, win::Dword,
-                                       win::Handle) {
+win::Handle WINAPI_CC PosixCreateFileA(const char* path, win::Dword access, win::Dword share, void*,
+                                       win::Dword disposition, win::Dword, win::Handle) {
   std::string host;
   if (!HostPath(path, &host)) return win::InvalidHandle();
   bool reading = access & win::kGenericRead;

@@ -81,9 +81,8 @@ bool FolderOfPattern(const char* pattern, std::string* folder) {
 
 bool IsDriveRoot(DIR* folder, char drive) {
   struct stat listed, root;
-  return fstat(dirfd(folder), &listed) == 0 &&
-         stat(DriveFor(drive).hostRoot.c_str(), &root) == 0 && listed.st_dev == root.st_dev &&
-         listed.st_ino == root.st_ino;
+  return fstat(dirfd(folder), &listed) == 0 && stat(DriveFor(drive).hostRoot.c_str(), &root) == 0 &&
+         listed.st_dev == root.st_dev && listed.st_ino == root.st_ino;
 }
 
 // The entry `name` of the listing's folder; false when it is to be left out

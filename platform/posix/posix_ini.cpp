@@ -24,8 +24,10 @@ bool ReadWholeFile(const char* dosPath, std::string* text) {
   while (ok) {
     ssize_t got = read(fd, chunk, sizeof chunk);
     if (got == 0) break;
-    if (got < 0) ok = false;
-    else text->append(chunk, size_t(got));
+    if (got < 0)
+      ok = false;
+    else
+      text->append(chunk, size_t(got));
   }
   close(fd);
   return ok;

@@ -104,8 +104,8 @@ bool JoinKeyPath(win::Hkey parent, const char* subKey, std::string* path) {
 
 }  // namespace
 
-win::Long WINAPI_CC PosixRegOpenKeyExA(win::Hkey key, const char* subKey, win::Dword,
-                                       win::Dword, win::Hkey* result) {
+win::Long WINAPI_CC PosixRegOpenKeyExA(win::Hkey key, const char* subKey, win::Dword, win::Dword,
+                                       win::Hkey* result) {
   if (result == nullptr) return kErrorInvalidParameter;
   *result = nullptr;
   std::string path;

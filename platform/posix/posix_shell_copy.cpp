@@ -100,8 +100,8 @@ int CopyOneFile(const std::string& from, const std::string& to) {
     return kAccessDenied;
   }
   struct timespec times[2] = {source.st_atim, source.st_mtim};
-  bool sound = CopyBytes(in, out) && fchmod(out, source.st_mode & 07777) == 0 &&
-               futimens(out, times) == 0;
+  bool sound =
+      CopyBytes(in, out) && fchmod(out, source.st_mode & 07777) == 0 && futimens(out, times) == 0;
   sound = close(out) == 0 && sound;
   close(in);
   if (sound) sound = rename(name.data(), to.c_str()) == 0;
@@ -127,8 +127,8 @@ int CopyFolder(const std::string& from, const std::string& to) {
   closedir(dir);
   for (const std::string& name : names) {
     std::string child = from + "/" + name;
-    int result = IsFolder(child) ? CopyFolder(child, to + "/" + name)
-                                 : CopyOneFile(child, to + "/" + name);
+    int result =
+        IsFolder(child) ? CopyFolder(child, to + "/" + name) : CopyOneFile(child, to + "/" + name);
     if (result != kCopied) return result;
   }
   return kCopied;

@@ -6,9 +6,7 @@
 #include "host/cp932_text.h"
 #include "platform/posix/posix_functions.h"
 
-char* WINAPI_CC PosixCharNextA(const char* text) {
-  return const_cast<char*>(NextCp932Char(text));
-}
+char* WINAPI_CC PosixCharNextA(const char* text) { return const_cast<char*>(NextCp932Char(text)); }
 
 win::Bool WINAPI_CC PosixIsDBCSLeadByte(uint8_t byte) { return IsCp932LeadByte(byte) ? 1 : 0; }
 

@@ -20,9 +20,8 @@ struct RootName {
   const char* longName;
 };
 const RootName kRoots[] = {
-    {"HKCU", "HKEY_CURRENT_USER"},   {"HKLM", "HKEY_LOCAL_MACHINE"},
-    {"HKCR", "HKEY_CLASSES_ROOT"},   {"HKU", "HKEY_USERS"},
-    {"HKCC", "HKEY_CURRENT_CONFIG"},
+    {"HKCU", "HKEY_CURRENT_USER"}, {"HKLM", "HKEY_LOCAL_MACHINE"},  {"HKCR", "HKEY_CLASSES_ROOT"},
+    {"HKU", "HKEY_USERS"},         {"HKCC", "HKEY_CURRENT_CONFIG"},
 };
 
 // UTF-16LE bytes to `to` ("UTF-8" or "CP932").
@@ -245,7 +244,8 @@ class Parser {
       size_t pos = 0;
       std::string utf8;
       if (!ReadQuoted(data, &pos, &utf8) || pos != data.size()) {
-        return Warn(number, "a text value must be one quoted text (escape \\ and \" as \\\\ and \\\")");
+        return Warn(number,
+                    "a text value must be one quoted text (escape \\ and \" as \\\\ and \\\")");
       }
       if (!Utf8ToCp932(utf8, &value->data)) {
         return Warn(number, "a text that code page 932 cannot hold");
@@ -286,8 +286,8 @@ class Parser {
     if (!ParseHexBytes(data.substr(colon + 1), &value->data)) {
       return Warn(number, "hex bytes must be two-digit hexadecimal numbers separated by commas");
     }
-    const bool text = value->type == kRegSz || value->type == kRegExpandSz ||
-                      value->type == kRegMultiSz;
+    const bool text =
+        value->type == kRegSz || value->type == kRegExpandSz || value->type == kRegMultiSz;
     if (unicode_ && text) {
       std::string cp932;
       if (value->data.size() % 2 != 0 || !FromUtf16(value->data, "CP932", &cp932)) {
@@ -310,7 +310,7 @@ class Parser {
 
   std::vector<RegFileKey>* keys_;
   std::vector<std::string>* warnings_;
-  int key_ = -1;  // the key that values go to; -1 for none
+  int key_ = -1;           // the key that values go to; -1 for none
   bool skipping_ = false;  // inside a deleted or unreadable key
   bool unicode_ = false;   // a version 5.00 file
 };

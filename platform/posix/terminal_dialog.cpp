@@ -31,7 +31,9 @@ struct DialogTemplate {
 const DialogTemplate kTemplates[] = {
     {100,
      "UPDATE",
-     {{1, "button", "次へ"}, {2, "button", "中止"}, {4, "button", "戻る"},
+     {{1, "button", "次へ"},
+      {2, "button", "中止"},
+      {4, "button", "戻る"},
       {1001, "static", "Info"}}},
     {101,
      "UPDATE",
@@ -53,15 +55,15 @@ struct Press {
 };
 
 const Press kPresses[] = {
-    {"next", "n", 1},       {"back", "b", 4},          {"cancel", "c", 2},
-    {"agree", "a", 1002},   {"disagree", "d", 1003},   {"close", "x", 0},
+    {"next", "n", 1},     {"back", "b", 4},        {"cancel", "c", 2},
+    {"agree", "a", 1002}, {"disagree", "d", 1003}, {"close", "x", 0},
 };
 
 constexpr int kCancelId = 2;
 
 struct Input {
   std::deque<std::string> queued;
-  std::string script;  // UPDATER_WIZARD as last seen
+  std::string script;   // UPDATER_WIZARD as last seen
   size_t position = 0;  // in `script`
 };
 
@@ -125,9 +127,7 @@ const char* LetterOf(int id) {
   return "";
 }
 
-bool IsRadio(const StandinWindow& control) {
-  return control.id == 1002 || control.id == 1003;
-}
+bool IsRadio(const StandinWindow& control) { return control.id == 1002 || control.id == 1003; }
 
 void PrintPage(StandinWindow* dialog) {
   std::FILE* out = StandinEchoStream();
@@ -150,8 +150,8 @@ void PrintPage(StandinWindow* dialog) {
       radios += std::string(control->checked ? "(*) " : "( ) ") + Utf8(control->text) + " [" +
                 LetterOf(control->id) + "]" + state + "   ";
     } else {
-      buttons += std::string("[") + LetterOf(control->id) + "] " + Utf8(control->text) + state +
-                 "   ";
+      buttons +=
+          std::string("[") + LetterOf(control->id) + "] " + Utf8(control->text) + state + "   ";
     }
   }
   if (!radios.empty()) std::fprintf(out, "%s\n", radios.c_str());

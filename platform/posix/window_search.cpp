@@ -98,8 +98,7 @@ std::vector<ListedWindow> ReadList() {
 // desktop may have been reset since).
 bool StillThere(const ListedWindow& listed) {
   StandinWindow* record = StandinWindowOf(listed.window);
-  return record != nullptr && record->className == listed.className &&
-         record->text == listed.title;
+  return record != nullptr && record->className == listed.className && record->text == listed.title;
 }
 
 // Makes the stand-in windows match the list: new entries get a window,
@@ -112,8 +111,7 @@ void SyncListedWindows() {
   }
   for (ListedWindow& window : now) {
     for (ListedWindow& old : kept) {
-      if (old.window != nullptr && old.className == window.className &&
-          old.title == window.title) {
+      if (old.window != nullptr && old.className == window.className && old.title == window.title) {
         window.window = old.window;
         old.window = nullptr;
         break;

@@ -5,8 +5,8 @@
 // Windows of other programs come from a window list, the file named by
 // UPDATER_WINDOWS: one window a line, "class<TAB>title" in UTF-8, with an
 // optional third field, the id of the process that owns the window; lines
-// without a tab are ignored. The class of dialogs is "#32770". The list is read at every search; its windows become
-// stand-in windows for as long as they are listed, and a window whose owning
+// without a tab are ignored. The class of dialogs is "#32770". The list is read at every search;
+// its windows become stand-in windows for as long as they are listed, and a window whose owning
 // process has ended is ignored. Dialogs that the terminal wizard shows are
 // written to the list while they are open, so that an updater started in
 // another terminal finds them.

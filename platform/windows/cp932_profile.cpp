@@ -34,8 +34,8 @@ bool ReadWholeFile(LPCSTR path, std::string* text) {
 
 namespace windows_layer {
 
-DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue,
-                                      LPSTR out, DWORD size, LPCSTR file) {
+DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR out,
+                                      DWORD size, LPCSTR file) {
   std::string text;
   const bool read = section != nullptr && key != nullptr && ReadWholeFile(file, &text);
   const std::string_view view = text;

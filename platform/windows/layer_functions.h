@@ -37,7 +37,7 @@ HWND WINAPI FindWindowA(LPCSTR className, LPCSTR title);
 
 // UPDATE.INI and SETUP.INI read as code page 932 on every system
 // (cp932_profile.cpp).
-DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue,
-                                      LPSTR out, DWORD size, LPCSTR file);
+DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR out,
+                                      DWORD size, LPCSTR file);
 
 }  // namespace windows_layer

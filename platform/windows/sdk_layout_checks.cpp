@@ -4,9 +4,9 @@
 // target (i686 or x86-64). Nothing here runs.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <bcrypt.h>
 #include <objbase.h>
 #include <shellapi.h>
-#include <bcrypt.h>
 
 #include <cstddef>
 
@@ -14,9 +14,9 @@
 #include "core/win_types.h"
 #include "platform/windows/win32_binding.h"
 
-#define SAME_FIELD(mirror, sdk, field)                                         \
-  static_assert(offsetof(mirror, field) == offsetof(sdk, field) &&             \
-                    sizeof(mirror::field) == sizeof(sdk::field),               \
+#define SAME_FIELD(mirror, sdk, field)                             \
+  static_assert(offsetof(mirror, field) == offsetof(sdk, field) && \
+                    sizeof(mirror::field) == sizeof(sdk::field),   \
                 #sdk "." #field)
 
 // The shell's copy description, packed on byte boundaries on i686.
@@ -101,7 +101,7 @@ static_assert(win::kDialogClassAtom == 0x8002, "dialog class atom");
 
 // Every entry against its Win32 function, also those that the updater looks
 // up by name and so never binds directly.
-#define UPDATER_SAME_SIGNATURE(table, library, fragments, result, name, parameters, failure) \
+#define UPDATER_SAME_SIGNATURE(table, library, fragments, result, name, parameters, failure)   \
   static_assert(win32_binding::Compatible<result(WINAPI_CC*) parameters, decltype(&::name)>(), \
                 #name " differs from the SDK's in arguments or result");
 UPDATER_PLATFORM_FUNCTIONS(UPDATER_SAME_SIGNATURE)

@@ -41,7 +41,8 @@ constexpr bool SameShape() {
 template <typename Entry, typename Function, size_t... I>
 constexpr bool SameArguments(std::index_sequence<I...>) {
   return (SameShape<typename Signature<Entry>::template Argument<I>,
-                    typename Signature<Function>::template Argument<I>>() && ...);
+                    typename Signature<Function>::template Argument<I>>() &&
+          ...);
 }
 
 template <typename Entry, typename Function>

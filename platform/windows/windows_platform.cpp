@@ -2,6 +2,8 @@
 // name, or to the layer's own function of that name (layer_functions.h),
 // after the compile-time check of win32_binding.h.
 #define WIN32_LEAN_AND_MEAN
+#include "platform/windows/windows_platform.h"
+
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
@@ -10,7 +12,6 @@
 #include "core/platform_functions.h"
 #include "platform/windows/layer_functions.h"
 #include "platform/windows/win32_binding.h"
-#include "platform/windows/windows_platform.h"
 
 namespace windows_binding {
 

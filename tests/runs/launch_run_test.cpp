@@ -4,7 +4,6 @@
 // Each case checks the messages in order, the exit code, the wizard that
 // opened and the files afterwards.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <cctype>
@@ -94,17 +93,17 @@ struct RunCase {
   std::string setup = kUpdateSetup;  // [SETUP] of UPDATE.INI, without its header
   std::string update = kUpdateSection;
   std::vector<std::pair<std::string, std::string>> entries;  // further archive entries
-  std::string registry = kRegistry;                           // empty: no registry file
-  std::string setupIni = kSetupIni;                           // empty: no SETUP.INI
+  std::string registry = kRegistry;                          // empty: no registry file
+  std::string setupIni = kSetupIni;                          // empty: no SETUP.INI
   Desktop desktop = Desktop::kEmpty;
   std::vector<int> answers;  // to OK/Cancel prompts
   std::vector<std::string> presses = {"next", "next", "next"};
 
   int exitCode = 1;
   std::vector<Message> messages;
-  int templateId = 100;             // 0: no wizard
-  std::string welcome = kWelcome;   // the info line of the first page
-  bool updated = true;              // game.exe replaced
+  int templateId = 100;            // 0: no wizard
+  std::string welcome = kWelcome;  // the info line of the first page
+  bool updated = true;             // game.exe replaced
   std::string dataPath = "C:\\Save";
 };
 
@@ -213,11 +212,8 @@ class LaunchRun : public UpdaterTest, public ::testing::WithParamInterface<RunCa
       case Desktop::kGameOfOtherClass:
         CreateStandinWindow("UpdateIniClass", Sjis("星の旅路DX"));
         break;
-      case Desktop::kNoDialogs:
-        platform.DialogBoxParamA = NoDialogBox;
-        break;
-      case Desktop::kEmpty:
-        break;
+      case Desktop::kNoDialogs: platform.DialogBoxParamA = NoDialogBox; break;
+      case Desktop::kEmpty: break;
     }
     if (gameWindow != nullptr) platform.ShowWindow(gameWindow, win::kSwHide);
   }
@@ -239,7 +235,8 @@ TEST_P(LaunchRun, EndsWithItsMessagesAndExitCode) {
 
   EXPECT_EQ(c.exitCode, RunUpdater(module));
 
-  ASSERT_EQ(c.messages.size(), messages.size()) << "last: " << Printable(messages.empty() ? "" : messages.back().text);
+  ASSERT_EQ(c.messages.size(), messages.size())
+      << "last: " << Printable(messages.empty() ? "" : messages.back().text);
   for (size_t i = 0; i < messages.size(); ++i) {
     EXPECT_EQ(Sjis(c.messages[i].caption), messages[i].caption) << i;
     EXPECT_EQ(Sjis(c.messages[i].text), messages[i].text) << i;
@@ -363,8 +360,9 @@ std::vector<RunCase> Cases() {
                      "\"InstPath\"=\"C:\\\\Games\\\\Star\"\r\n\"InstMode\"=dword:1\r\n"},
         Installation{"no InstPath", Registry("\"InstMode\"=dword:00000001\r\n")},
         Installation{"no InstMode", Registry("\"InstPath\"=\"C:\\\\Games\\\\Star\"\r\n")},
-        Installation{"an InstPath longer than its buffer",
-                     Registry("\"InstPath\"=\"C:\\\\" + longPath + "\"\r\n\"InstMode\"=dword:1\r\n")},
+        Installation{
+            "an InstPath longer than its buffer",
+            Registry("\"InstPath\"=\"C:\\\\" + longPath + "\"\r\n\"InstMode\"=dword:1\r\n")},
         Installation{"an InstPath too long for SETUP.INI",
                      Registry("\"InstPath\"=\"C:\\\\" + std::string(246, 'x') +
                               "\"\r\n\"InstMode\"=dword:1\r\n")}}) {

@@ -67,24 +67,12 @@ class PlantedFiles : public UpdateRunTest {
           ASSERT_TRUE(JournalTarget(journal, r.index, target));
           break;
         }
-        case 'S':
-          ASSERT_TRUE(JournalStaged(journal, r.index, path.c_str()));
-          break;
-        case 'K':
-          ASSERT_TRUE(JournalOldFileName(journal, r.index, path.c_str()));
-          break;
-        case 'F':
-          ASSERT_TRUE(JournalFolder(journal, path.c_str()));
-          break;
-        case 'G':
-          ASSERT_TRUE(JournalCopyFolder(journal, path.c_str()));
-          break;
-        case 'M':
-          ASSERT_TRUE(JournalCopiedFolder(journal, path.c_str()));
-          break;
-        case 'R':
-          ASSERT_TRUE(JournalCommitted(journal));
-          break;
+        case 'S': ASSERT_TRUE(JournalStaged(journal, r.index, path.c_str())); break;
+        case 'K': ASSERT_TRUE(JournalOldFileName(journal, r.index, path.c_str())); break;
+        case 'F': ASSERT_TRUE(JournalFolder(journal, path.c_str())); break;
+        case 'G': ASSERT_TRUE(JournalCopyFolder(journal, path.c_str())); break;
+        case 'M': ASSERT_TRUE(JournalCopiedFolder(journal, path.c_str())); break;
+        case 'R': ASSERT_TRUE(JournalCommitted(journal)); break;
       }
     }
     ASSERT_TRUE(FlushJournal(journal));  // every record on the disk
@@ -158,10 +146,9 @@ INSTANTIATE_TEST_SUITE_P(
                     {{'T', "C:\\game\\..\\Windows\\System32\\victim.dll"},
                      {'S', "C:\\game\\..\\Windows\\System32\\~upd0.tmp"},
                      {'K', "C:\\game\\..\\Windows\\System32\\~upd1.tmp"}}},
-        PlantedCase{"a finished run whose kept file is a system file",
-                    {{'T', "C:\\game\\a.dat"},
-                     {'K', "C:\\Windows\\System32\\victim.dll"},
-                     {'R', ""}}},
+        PlantedCase{
+            "a finished run whose kept file is a system file",
+            {{'T', "C:\\game\\a.dat"}, {'K', "C:\\Windows\\System32\\victim.dll"}, {'R', ""}}},
         PlantedCase{"a kept file that is not of the run's naming",
                     {{'T', "C:\\game\\a.dat"}, {'K', "C:\\game\\save.dat"}, {'R', ""}}},
         PlantedCase{"a staged file that is not of the run's naming",
@@ -247,19 +234,36 @@ TEST_P(LinkInTheInstallation, IsNotWrittenThrough) {
 INSTANTIATE_TEST_SUITE_P(
     Links, LinkInTheInstallation,
     ::testing::Values(
-        LinkCase{"a folder on the way", "game/sub", "../Windows/System32",
-                 "UpdateFile00=sub\\new.dat\r\n", {kWriteFailed}},
-        LinkCase{"the target itself", "game/opt.dat", "../Windows/System32/victim.dll",
-                 "UpdateFile00=u,opt.dat\r\n", {kWriteFailed}},
-        LinkCase{"the target of a kept-content item", "save/save.dat",
-                 "../Windows/System32/victim.dll", "UpdateFile00=d,save.dat\r\n", {kWriteFailed}},
-        LinkCase{"the data folder", "game/data", "../Windows/System32",
-                 "UpdateFile00=new.dat\r\n", {kWriteFailed}, "data"},
-        LinkCase{"the landing folder of a copy from the disc", "game/movie",
-                 "../Windows/System32", "CopyFile00=1:movie\r\n",
+        LinkCase{"a folder on the way",
+                 "game/sub",
+                 "../Windows/System32",
+                 "UpdateFile00=sub\\new.dat\r\n",
+                 {kWriteFailed}},
+        LinkCase{"the target itself",
+                 "game/opt.dat",
+                 "../Windows/System32/victim.dll",
+                 "UpdateFile00=u,opt.dat\r\n",
+                 {kWriteFailed}},
+        LinkCase{"the target of a kept-content item",
+                 "save/save.dat",
+                 "../Windows/System32/victim.dll",
+                 "UpdateFile00=d,save.dat\r\n",
+                 {kWriteFailed}},
+        LinkCase{"the data folder",
+                 "game/data",
+                 "../Windows/System32",
+                 "UpdateFile00=new.dat\r\n",
+                 {kWriteFailed},
+                 "data"},
+        LinkCase{"the landing folder of a copy from the disc",
+                 "game/movie",
+                 "../Windows/System32",
+                 "CopyFile00=1:movie\r\n",
                  {{"SETUP.INI : \"movie\" のコピーに失敗しました", win::kMbIconError}}},
-        LinkCase{"the destination of a file copied from the disc", "game/readme.txt",
-                 "../Windows/System32/victim.dll", "CopyFile00=1:readme.txt\r\n",
+        LinkCase{"the destination of a file copied from the disc",
+                 "game/readme.txt",
+                 "../Windows/System32/victim.dll",
+                 "CopyFile00=1:readme.txt\r\n",
                  {{"SETUP.INI : \"readme.txt\" のコピーに失敗しました", win::kMbIconError}}}));
 
 }  // namespace

@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "tests/runs/whole_update.h"
 #include "tests/support/fault_injector.h"
 #include "tests/support/power_cut.h"
 #include "tests/support/sweep_stride.h"
-#include "tests/runs/whole_update.h"
 
 namespace whole_update {
 namespace {
@@ -131,8 +131,8 @@ TEST_F(PowerCutSweep, APowerCutAtAnyFileCallIsUndoneOrFinishedByTheNextStart) {
     ++points;
     for (uint32_t seed = 1; seed <= kSeeds; ++seed) {
       InstallOldAndEmptyTemp();
-      std::string where = "cut at file call " + std::to_string(cutAt) + " of the run, seed " +
-                          std::to_string(seed);
+      std::string where =
+          "cut at file call " + std::to_string(cutAt) + " of the run, seed " + std::to_string(seed);
       ASSERT_EQ(kCut, RunWithPowerCut(cutAt, seed, {"next", "next", "next"})) << where;
       // The starts that recover, each cut further on among its calls than
       // the one before, until one comes to its end. Where the first is cut
@@ -161,9 +161,10 @@ TEST_F(PowerCutSweep, APowerCutAtAnyFileCallIsUndoneOrFinishedByTheNextStart) {
       ADD_FAILURE() << report;
     }
   }
-  std::printf("power-cut sweep: %d crash points x %u seeds tried, %d mixed, %d left over\n"
-              "  (and %d cuts while a next start recovered)\n",
-              points, kSeeds, mixed, leftOver, recoveryCuts);
+  std::printf(
+      "power-cut sweep: %d crash points x %u seeds tried, %d mixed, %d left over\n"
+      "  (and %d cuts while a next start recovered)\n",
+      points, kSeeds, mixed, leftOver, recoveryCuts);
   EXPECT_EQ(0, mixed);
   EXPECT_EQ(0, leftOver);
 }

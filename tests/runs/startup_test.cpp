@@ -1,8 +1,7 @@
 // The ways out of the updater's start-up, over the real POSIX platform with
 // single entries replaced to reach each failure.
-#include <gtest/gtest.h>
-
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <openssl/sha.h>
 #include <sys/stat.h>
 
@@ -116,20 +115,20 @@ const std::vector<uint8_t> kGoodArchive = ArchiveOf({{"UPDATE.INI", "[SETUP]\r\n
 
 INSTANTIATE_TEST_SUITE_P(
     WaysOut, Startup,
-    ::testing::Values(
-        StartupCase{"a function of the table is missing", "RegCloseKey", kGoodArchive, "UPDATE",
-                    kMsgCouldNotMapFunctions},
-        StartupCase{"the first function is missing", "CreateFileA", kGoodArchive, "UPDATE",
-                    kMsgCouldNotMapFunctions},
-        StartupCase{"no archive resource", nullptr, {}, "OTHER", nullptr},
-        StartupCase{"id 102 under another type", nullptr, kGoodArchive, "UPDATES", nullptr},
-        StartupCase{"empty archive resource", nullptr, {}, "UPDATE", nullptr},
-        StartupCase{"a resource function is missing", "LockResource", kGoodArchive, "UPDATE",
-                    nullptr},
-        StartupCase{"not an archive", nullptr, std::vector<uint8_t>(64, 7), "UPDATE",
-                    kMsgResourceReadError},
-        StartupCase{"no UPDATE.INI in the archive", nullptr, ArchiveOf({{"x.dat", "x"}}),
-                    "UPDATE", kMsgEntryNotFound}));
+    ::testing::Values(StartupCase{"a function of the table is missing", "RegCloseKey", kGoodArchive,
+                                  "UPDATE", kMsgCouldNotMapFunctions},
+                      StartupCase{"the first function is missing", "CreateFileA", kGoodArchive,
+                                  "UPDATE", kMsgCouldNotMapFunctions},
+                      StartupCase{"no archive resource", nullptr, {}, "OTHER", nullptr},
+                      StartupCase{"id 102 under another type", nullptr, kGoodArchive, "UPDATES",
+                                  nullptr},
+                      StartupCase{"empty archive resource", nullptr, {}, "UPDATE", nullptr},
+                      StartupCase{"a resource function is missing", "LockResource", kGoodArchive,
+                                  "UPDATE", nullptr},
+                      StartupCase{"not an archive", nullptr, std::vector<uint8_t>(64, 7), "UPDATE",
+                                  kMsgResourceReadError},
+                      StartupCase{"no UPDATE.INI in the archive", nullptr,
+                                  ArchiveOf({{"x.dat", "x"}}), "UPDATE", kMsgEntryNotFound}));
 
 // An updater whose archive does not match the digest it carries is refused
 // before anything is read from the archive: one message, nothing written.

@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "tests/support/fault_injector.h"
 #include "core/text_format.h"
-#include "tests/support/sweep_stride.h"
 #include "tests/runs/whole_update.h"
+#include "tests/support/fault_injector.h"
+#include "tests/support/sweep_stride.h"
 #include "texts.h"
 
 namespace whole_update {
@@ -123,10 +123,11 @@ TEST_F(AllOrNothing, AFailureAtAnyFileCallLeavesTheInstallationAllOldOrAllNew) {
     for (const auto& point : points) calls += point.first == entry ? 1 : 0;
     if (calls > 0) perEntry += " " + entry + " " + std::to_string(calls);
   }
-  std::printf("fault sweep: %d failure points tried (%d runs failed, %d finished), "
-              "%d left a mixed installation, a stray file or other messages\n"
-              "  calls of a clean run:%s\n",
-              tried, failedRuns, finishedRuns, wrong, perEntry.c_str());
+  std::printf(
+      "fault sweep: %d failure points tried (%d runs failed, %d finished), "
+      "%d left a mixed installation, a stray file or other messages\n"
+      "  calls of a clean run:%s\n",
+      tried, failedRuns, finishedRuns, wrong, perEntry.c_str());
   EXPECT_GT(tried, 50);
   EXPECT_GT(failedRuns, 0);
   EXPECT_EQ(0, wrong);
@@ -151,9 +152,10 @@ TEST_F(AllOrNothing, AFileFunctionThatFailsFromThenOnIsPutRightByTheNextStart) {
                     << mixed;
     }
   }
-  std::printf("lasting faults: %d failure points tried, %d left a mixed installation or a "
-              "stray file after the next start\n",
-              tried, wrong);
+  std::printf(
+      "lasting faults: %d failure points tried, %d left a mixed installation or a "
+      "stray file after the next start\n",
+      tried, wrong);
   EXPECT_EQ(0, wrong);
 }
 
@@ -191,9 +193,13 @@ class CrashedRun : public AllOrNothing {
   }
 
   // The drive's folder saved and put back whole (contents, times, modes).
-  void SaveDrive() { ASSERT_EQ(0, std::system(("rm -rf " + Saved() + " && cp -a " + DriveC() + " " + Saved()).c_str())); }
+  void SaveDrive() {
+    ASSERT_EQ(0,
+              std::system(("rm -rf " + Saved() + " && cp -a " + DriveC() + " " + Saved()).c_str()));
+  }
   void RestoreDrive() {
-    ASSERT_EQ(0, std::system(("rm -rf " + DriveC() + " && cp -a " + Saved() + " " + DriveC()).c_str()));
+    ASSERT_EQ(
+        0, std::system(("rm -rf " + DriveC() + " && cp -a " + Saved() + " " + DriveC()).c_str()));
   }
   std::string Saved() const { return DriveC() + ".saved"; }
   void TearDown() override {
@@ -235,13 +241,15 @@ TEST_F(CrashedRun, ARunEndedAtAnyFileCallIsFinishedOrUndoneByTheNextStart) {
       if (!mixed.empty() || exitCode != 0 || Texts() != expected) {
         ++wrong;
         ADD_FAILURE() << "ended at file call " << crashAt << ", its next start at call " << at
-                      << " of " << startCalls << ", exit " << exitCode << "\n" << mixed;
+                      << " of " << startCalls << ", exit " << exitCode << "\n"
+                      << mixed;
       }
     }
   }
-  std::printf("crash simulation: %d crash points tried, each with %d crashes spread over the "
-              "next start (%d made), %d left a mixed installation or a stray file\n",
-              tried, kRecoveryCrashes, recoveryCrashes, wrong);
+  std::printf(
+      "crash simulation: %d crash points tried, each with %d crashes spread over the "
+      "next start (%d made), %d left a mixed installation or a stray file\n",
+      tried, kRecoveryCrashes, recoveryCrashes, wrong);
   EXPECT_GT(tried * kSweepStride, 50);
   EXPECT_EQ(0, wrong);
 }

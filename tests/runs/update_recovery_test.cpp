@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tests/support/fault_injector.h"
 #include "tests/runs/update_run_bench.h"
+#include "tests/support/fault_injector.h"
 #include "update/recover_update.h"
 #include "update/update_journal.h"
 
@@ -35,8 +35,10 @@ const char kStagedB[] = "game/~upd2.tmp";
 class Recovery : public UpdateRunTest {
  protected:
   void LeaveKilledRun(Reached reached) {
-    Install({{"game/a.dat", "old a", kOldTime}, {"game/data/", "", 0},
-             {kStagedA, "new a", kEntryTime}, {kStagedB, "new b!", kEntryTime}});
+    Install({{"game/a.dat", "old a", kOldTime},
+             {"game/data/", "", 0},
+             {kStagedA, "new a", kEntryTime},
+             {kStagedB, "new b!", kEntryTime}});
     const bool replacing = reached != Reached::kStaged && reached != Reached::kCommitted;
     if (replacing) {
       ASSERT_EQ(0, rename(Host("game/a.dat").c_str(), Host(kOldA).c_str()));
@@ -127,6 +129,7 @@ TEST_P(KilledRun, IsUndoneBeforeItCommittedAndFinishedAfter) {
   EXPECT_TRUE(messages.empty());
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Recovery, KilledRun,
     ::testing::Values(KilledCase{"Staged", Reached::kStaged, false},
@@ -135,6 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                       KilledCase{"Replaced", Reached::kReplaced, true},
                       KilledCase{"GivenUp", Reached::kGivenUp, false}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 // The player played between the killed run and the next start: the file
 // that the player saved is theirs, whichever way the run is ended.
@@ -155,6 +159,7 @@ TEST_P(PlayersFile, IsNeverOverwrittenOrRemoved) {
   EXPECT_FALSE(HostFileExists(JournalHostPath()));
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Recovery, PlayersFile,
     ::testing::Values(
@@ -176,15 +181,16 @@ INSTANTIATE_TEST_SUITE_P(
         PlayerCase{"SavedOverANewFileGivenUp", Reached::kGivenUp, "game/b.dat",
                    {{"game/a.dat", "old a"}, {"game/b.dat", "chapter 5"}}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(Recovery, AFolderThatNowHoldsThePlayersFilesStaysAndTheNextUpdateRuns) {
   LeaveKilledRun(Reached::kStaged);
   WriteHostFile(Host("game/data/screenshot.png"), "picture");
   EXPECT_TRUE(RecoverInterruptedUpdate());
-  EXPECT_EQ((std::map<std::string, std::string>{{"game/a.dat", "old a"},
-                                                {"game/data/", ""},
-                                                {"game/data/screenshot.png", "picture"}}),
-            Files());
+  EXPECT_EQ(
+      (std::map<std::string, std::string>{
+          {"game/a.dat", "old a"}, {"game/data/", ""}, {"game/data/screenshot.png", "picture"}}),
+      Files());
   EXPECT_FALSE(HostFileExists(JournalHostPath()));
 
   UseUpdateLines("UpdateFile00=new.dat\r\n");
@@ -239,6 +245,7 @@ TEST_P(JournalNotActedOn, IsSetAsideAndChangesNothing) {
   EXPECT_TRUE(expected == Files()) << "the disk changed beyond the journal's name";
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Recovery, JournalNotActedOn,
     ::testing::Values(
@@ -274,6 +281,7 @@ INSTANTIATE_TEST_SUITE_P(
                        return large;
                      }}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(Recovery, AFolderInTheJournalsPlaceIsMovedAsideAndTheUpdateRuns) {
   Install({{"game/a.dat", "old a", kOldTime}, {"game/~UPD.JNL/", "", 0}});
@@ -287,9 +295,9 @@ TEST_F(Recovery, AFolderInTheJournalsPlaceIsMovedAsideAndTheUpdateRuns) {
 TEST_F(Recovery, AJournalInUseByAnotherUpdaterIsLeftAlone) {
   LeaveKilledRun(Reached::kStaged);
   const auto before = Files();
-  win::Handle held = systemFunctions.CreateFileA("C:\\game\\~UPD.JNL", win::kGenericRead, 0,
-                                                 nullptr, win::kOpenExisting,
-                                                 win::kAttributeNormal, nullptr);
+  win::Handle held =
+      systemFunctions.CreateFileA("C:\\game\\~UPD.JNL", win::kGenericRead, 0, nullptr,
+                                  win::kOpenExisting, win::kAttributeNormal, nullptr);
   ASSERT_NE(win::InvalidHandle(), held);
   EXPECT_FALSE(RecoverInterruptedUpdate());
   EXPECT_EQ(before, Files());
@@ -344,8 +352,8 @@ TEST_F(Recovery, WithoutAJournalNothingChanges) {
 }
 
 TEST_F(Recovery, AFolderRecordedAgainAfterAFailedTryDoesNotEndTheJournal) {
-  Install({{"save/data/", "", 0}, {"game/data/", "", 0},
-           {"game/data/~upd0.tmp", "new", kEntryTime}});
+  Install(
+      {{"save/data/", "", 0}, {"game/data/", "", 0}, {"game/data/~upd0.tmp", "new", kEntryTime}});
   win::Handle journal = CreateJournal();
   ASSERT_NE(win::InvalidHandle(), journal);
   for (const char* folder : {"C:\\save\\data", "C:\\save\\data", "C:\\game\\data"}) {

@@ -17,8 +17,7 @@ uint64_t fakeFreeBytes;
 bool fakeFreeSpaceFails;
 std::vector<std::string> askedDrives;
 
-win::Bool WINAPI_CC FakeFreeSpace(const char* drive, uint64_t* freeToCaller, uint64_t*,
-                                  uint64_t*) {
+win::Bool WINAPI_CC FakeFreeSpace(const char* drive, uint64_t* freeToCaller, uint64_t*, uint64_t*) {
   askedDrives.push_back(drive);
   if (fakeFreeSpaceFails) return 0;
   *freeToCaller = fakeFreeBytes;
@@ -63,7 +62,8 @@ TEST_P(FreeSpace, StopsOnlyWhenTheRequiredBytesAreNotFree) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FreeSpace,
-    ::testing::Values(SpaceCase{"", false, nullptr}, SpaceCase{"RequiredDiskSpace=0\r\n", false, nullptr},
+    ::testing::Values(SpaceCase{"", false, nullptr},
+                      SpaceCase{"RequiredDiskSpace=0\r\n", false, nullptr},
                       SpaceCase{"RequiredDiskSpace=lots\r\n", false, nullptr},
                       SpaceCase{"RequiredDiskSpace=100\r\n", false, nullptr},  // equal is enough
                       SpaceCase{"RequiredDiskSpace=101\r\n", false, "1"},
@@ -96,7 +96,7 @@ TEST_F(UpdateRunTest, AfterAFreeSpaceStopTheNextRunStartsFromTheBeginning) {
 // folder on C:, "fresh save" (10) in the data folder on F:.
 struct RoomCase {
   uint64_t freeBytes;
-  const char* message;  // null: the run completes
+  const char* message;             // null: the run completes
   std::vector<std::string> asked;  // the drives asked, in order
 };
 
@@ -129,7 +129,8 @@ TEST_P(StagingRoom, IsAskedOnceForAllItemsOnEachDrive) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, StagingRoom,
     ::testing::Values(
-        RoomCase{13, "ディスク容量が足りません。C: ドライブに 1 バイトの空き容量が必要です", {"C:"}},
+        RoomCase{
+            13, "ディスク容量が足りません。C: ドライブに 1 バイトの空き容量が必要です", {"C:"}},
         RoomCase{14, nullptr, {"C:", "F:"}}));
 
 TEST_F(UpdateRunTest, ASecondRunRebuildsBothLists) {
@@ -357,8 +358,7 @@ TEST_F(UpdateRunTest, TheCopiedFileAndTheInstallFolderLoseTheirReadOnlyState) {
   ExpectComplete();
   EXPECT_EQ(win::kAttributeNormal, systemFunctions.GetFileAttributesA("C:\\game\\readme.txt"));
   // A folder copy resets the install folder only; what it copied keeps its state.
-  EXPECT_EQ(win::kAttributeReadonly,
-            systemFunctions.GetFileAttributesA("C:\\game\\movie\\op.mpg"));
+  EXPECT_EQ(win::kAttributeReadonly, systemFunctions.GetFileAttributesA("C:\\game\\movie\\op.mpg"));
 }
 
 // ---- "d" items whose file cannot be read whole ----
@@ -431,9 +431,8 @@ TEST_P(DataItemFaults, TheArchiveEntryIsWrittenInsteadAndNothingLeaks) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, DataItemFaults,
-                         ::testing::Values(ReadFault::kOpen, ReadFault::kSize,
-                                           ReadFault::kAllocate, ReadFault::kRead,
-                                           ReadFault::kShortRead));
+                         ::testing::Values(ReadFault::kOpen, ReadFault::kSize, ReadFault::kAllocate,
+                                           ReadFault::kRead, ReadFault::kShortRead));
 
 }  // namespace
 }  // namespace update_run_test

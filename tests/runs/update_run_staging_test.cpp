@@ -16,7 +16,8 @@ const Message kWriteFailed{"ファイルの書き込みに失敗しました", k
 const std::string kLongFolder(258 - std::string("C:\\game\\\\new.dat").size(), 'f');
 
 TEST_F(UpdateRunTest, TheLongestTargetIsWrittenAndReplaced) {
-  Install({{"game/" + kLongFolder + "/", "", 0}, {"game/" + kLongFolder + "/new.dat", "old", kOldTime},
+  Install({{"game/" + kLongFolder + "/", "", 0},
+           {"game/" + kLongFolder + "/new.dat", "old", kOldTime},
            {"game/" + kLongFolder + "/opt.dat", "old option", kOldTime}});
   UseUpdateLines("UpdateFile00=" + kLongFolder + "\\new.dat\r\nUpdateFile01=" + kLongFolder +
                  "\\opt.dat\r\n");
@@ -30,12 +31,14 @@ TEST_F(UpdateRunTest, TheLongestTargetIsWrittenAndReplaced) {
 }
 
 TEST_F(UpdateRunTest, TheLongestFailedTargetIsPutBack) {
-  Install({{"game/" + kLongFolder + "/", "", 0}, {"game/" + kLongFolder + "/new.dat", "old", kOldTime}});
+  Install({{"game/" + kLongFolder + "/", "", 0},
+           {"game/" + kLongFolder + "/new.dat", "old", kOldTime}});
   UseUpdateLines("UpdateFile00=" + kLongFolder + "\\new.dat\r\nUpdateFile01=missing.dat\r\n");
   RunUpdate(dialog_);
   ExpectFailed();
   EXPECT_EQ(Expected({{"game/" + kLongFolder + "/", "", 0},
-                      {"game/" + kLongFolder + "/new.dat", "old", kOldTime}}, {}),
+                      {"game/" + kLongFolder + "/new.dat", "old", kOldTime}},
+                     {}),
             Installation());
 }
 
@@ -62,9 +65,9 @@ TEST_F(UpdateRunTest, StaleTemporaryFilesOfOldRunsAreNoObstacle) {
 decltype(PlatformOperations::MoveFileExA) realMove;
 win::Bool WINAPI_CC MoveLendingOldTimes(const char* from, const char* to, win::Dword flags) {
   if (!realMove(from, to, flags)) return 0;
-  win::Handle file = systemFunctions.CreateFileA(to, win::kFileWriteAttributes, 0, nullptr,
-                                                 win::kOpenExisting, win::kAttributeNormal,
-                                                 nullptr);
+  win::Handle file =
+      systemFunctions.CreateFileA(to, win::kFileWriteAttributes, 0, nullptr, win::kOpenExisting,
+                                  win::kAttributeNormal, nullptr);
   win::FileTime lent = win::ToFileTime(kOldTime - 77);
   platform.SetFileTime(file, &lent, &lent, &lent);
   systemFunctions.CloseHandle(file);
@@ -78,8 +81,9 @@ TEST_F(UpdateRunTest, AllThreeTimesAreSetAfterTheReplace) {
   UseUpdateLines("UpdateFile00=new.dat\r\n");
   RunUpdate(dialog_);
   ExpectComplete();
-  win::Handle file = systemFunctions.CreateFileA("C:\\game\\new.dat", win::kGenericRead, 0, nullptr,
-                                                 win::kOpenExisting, win::kAttributeNormal, nullptr);
+  win::Handle file =
+      systemFunctions.CreateFileA("C:\\game\\new.dat", win::kGenericRead, 0, nullptr,
+                                  win::kOpenExisting, win::kAttributeNormal, nullptr);
   win::FileTime times[3];
   ASSERT_TRUE(platform.GetFileTime(file, &times[0], &times[1], &times[2]));
   systemFunctions.CloseHandle(file);
@@ -107,17 +111,18 @@ TEST_F(UpdateRunTest, AFilePutBackKeepsItsOwnTimesAndReadOnlyState) {
 
 TEST_F(UpdateRunTest, AJournalThatCannotBeMadeStopsTheRunBeforeAnythingChanges) {
   Install({{"game/new.dat", "old", kOldTime}, {"game/~UPD.JNL", "another run's", kOldTime}});
-  win::Handle held = systemFunctions.CreateFileA("C:\\game\\~UPD.JNL", win::kGenericRead, 0,
-                                                 nullptr, win::kOpenExisting,
-                                                 win::kAttributeNormal, nullptr);
+  win::Handle held =
+      systemFunctions.CreateFileA("C:\\game\\~UPD.JNL", win::kGenericRead, 0, nullptr,
+                                  win::kOpenExisting, win::kAttributeNormal, nullptr);
   UseUpdateLines("UpdateFile00=new.dat\r\n");
   RunUpdate(dialog_);
   systemFunctions.CloseHandle(held);
   ExpectFailed();
   EXPECT_EQ(InSjis({kWriteFailed}), Messages());
-  EXPECT_EQ(Expected({{"game/new.dat", "old", kOldTime},
-                      {"game/~UPD.JNL", "another run's", kOldTime}}, {}),
-            Installation());
+  EXPECT_EQ(
+      Expected({{"game/new.dat", "old", kOldTime}, {"game/~UPD.JNL", "another run's", kOldTime}},
+               {}),
+      Installation());
 }
 
 }  // namespace

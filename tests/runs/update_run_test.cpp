@@ -9,11 +9,11 @@ namespace {
 struct RunCase {
   const char* what;
   int instMode;
-  std::string ini;                // lines of [UPDATE], UTF-8
-  std::vector<Installed> before;  // the installation before the run
-  std::vector<Installed> after;   // what the run changes or adds
-  std::vector<Message> messages;  // UTF-8
-  bool complete;                  // else the dialog ends with -1
+  std::string ini;                     // lines of [UPDATE], UTF-8
+  std::vector<Installed> before;       // the installation before the run
+  std::vector<Installed> after;        // what the run changes or adds
+  std::vector<Message> messages;       // UTF-8
+  bool complete;                       // else the dialog ends with -1
   std::vector<ShellCall> copies = {};  // UTF-8 paths
   std::vector<int> answers = {};
   const char* dataFolder = "";
@@ -24,9 +24,11 @@ std::ostream& operator<<(std::ostream& out, const RunCase& c) { return out << c.
 
 const Message kWriteFailed{"ファイルの書き込みに失敗しました", kErrorBox};
 const Message kNothingToUpdate{"アップデートする必要のあるファイルはありません", kErrorBox};
-const Message kWrongVersion{"アップデートエラー：アップデート対象のバージョンが違います", kErrorBox};
+const Message kWrongVersion{"アップデートエラー：アップデート対象のバージョンが違います",
+                            kErrorBox};
 const Message kEntryNotFound{"Can't Find File in Resource !!", kErrorBox};
-const Message kInsertDisc2{"ＣＤ－ＲＯＭドライブに「Game」ディスク 2 を入れて下さい", win::kMbOkCancel};
+const Message kInsertDisc2{"ＣＤ－ＲＯＭドライブに「Game」ディスク 2 を入れて下さい",
+                           win::kMbOkCancel};
 constexpr unsigned kFileCopy = 528;
 constexpr unsigned kFolderCopy = 1552;
 
@@ -53,6 +55,7 @@ std::string SixteenLines(const std::string& prefix, const std::string& value) {
   return lines;
 }
 
+// clang-format off
 const RunCase kCases[] = {
     {"a plain line writes its entry", 1, "UpdateFile00=new.dat\r\n", {kOldNew}, {kNewDat}, {},
      true},
@@ -199,6 +202,7 @@ const RunCase kCases[] = {
      "UpdateFile00=new.dat\r\nCopyFile00=1:" + std::string(251, 'c') + "\r\n", {kOldNew}, {},
      {{"パスが長すぎます（259 バイトまで）：" + std::string(251, 'c'), kErrorBox}}, false},
 };
+// clang-format on
 
 class UpdateRunTable : public UpdateRunTest, public ::testing::WithParamInterface<RunCase> {};
 
@@ -220,7 +224,8 @@ TEST_P(UpdateRunTable, LeavesTheExpectedInstallationMessagesAndWizard) {
     EXPECT_EQ(std::string(updaterState.caption), m.caption);
   }
   std::vector<ShellCall> copies;
-  for (const ShellCall& call : c.copies) copies.push_back({Sjis(call.from), Sjis(call.to), call.flags});
+  for (const ShellCall& call : c.copies)
+    copies.push_back({Sjis(call.from), Sjis(call.to), call.flags});
   EXPECT_EQ(copies, shellCalls);
   if (c.complete) {
     ExpectComplete();

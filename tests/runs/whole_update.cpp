@@ -99,8 +99,8 @@ void WholeUpdateTest::InstallOld() {
   std::string command = "chmod -R u+w '" + c + "/Games' '" + c + "/Save' 2>/dev/null; rm -rf '" +
                         c + "/Games' '" + c + "/Save'";
   ASSERT_EQ(0, std::system(command.c_str()));
-  for (const char* folder : {"/Games", "/Games/Star", "/Games/Star/data",
-                             "/Games/Star/data/movie", "/Save"}) {
+  for (const char* folder :
+       {"/Games", "/Games/Star", "/Games/Star/data", "/Games/Star/data/movie", "/Save"}) {
     ASSERT_EQ(0, mkdir((c + folder).c_str(), 0777));
   }
   const std::pair<const char*, const char*> files[] = {

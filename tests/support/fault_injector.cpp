@@ -15,14 +15,14 @@ using AnyFunction = void (*)();
 
 struct HookedEntry {
   const char* name;
-  void* slot;          // the table's field
+  void* slot;  // the table's field
   AnyFunction real;
   AnyFunction wrapper;
-  intptr_t failure;    // the entry's failure result
+  intptr_t failure;  // the entry's failure result
   int calls;
-  int failAt;          // 0: none
+  int failAt;  // 0: none
   bool lasting;
-  bool releases;       // a close: a failed one has still let go of its object
+  bool releases;  // a close: a failed one has still let go of its object
 };
 
 // Each entry's place among the hooks, in the order of the list.
@@ -31,7 +31,7 @@ enum HookIndex {
   kHook##name,
   UPDATER_PLATFORM_FUNCTIONS(UPDATER_HOOK_INDEX)
 #undef UPDATER_HOOK_INDEX
-  kHookCount
+      kHookCount
 };
 
 HookedEntry hooked[kHookCount];
@@ -78,17 +78,17 @@ struct Wrapper<N, R(WINAPI_CC*)(A...)> {
 template <int N, typename Function>
 void Hook(const char* name, Function* slot, intptr_t failure) {
   if (failure == platform_failure::kCannotFail) return;
-  hooked[N] = HookedEntry{name,
-                          slot,
-                          slot != nullptr ? reinterpret_cast<AnyFunction>(*slot) : nullptr,
-                          reinterpret_cast<AnyFunction>(&Wrapper<N, Function>::Call),
-                          failure,
-                          0,
-                          0,
-                          false,
-                          std::strcmp(name, "CloseHandle") == 0 ||
-                              std::strcmp(name, "RegCloseKey") == 0 ||
-                              std::strcmp(name, "FindClose") == 0};
+  hooked[N] =
+      HookedEntry{name,
+                  slot,
+                  slot != nullptr ? reinterpret_cast<AnyFunction>(*slot) : nullptr,
+                  reinterpret_cast<AnyFunction>(&Wrapper<N, Function>::Call),
+                  failure,
+                  0,
+                  0,
+                  false,
+                  std::strcmp(name, "CloseHandle") == 0 || std::strcmp(name, "RegCloseKey") == 0 ||
+                      std::strcmp(name, "FindClose") == 0};
   if (slot != nullptr) *slot = &Wrapper<N, Function>::Call;
 }
 
@@ -123,8 +123,8 @@ FaultInjector::FaultInjector() {
   // Every entry of the list that can fail, but GetProcAddress: the
   // injector answers it itself, handing out the wrapped functions.
 #define UPDATER_HOOK(table, library, fragments, result, name, parameters, failure)     \
-  if (kHook##name != kHookGetProcAddress) {                                             \
-    Hook<kHook##name, result(WINAPI_CC*) parameters>(                                   \
+  if (kHook##name != kHookGetProcAddress) {                                            \
+    Hook<kHook##name, result(WINAPI_CC*) parameters>(                                  \
         #name, UPDATER_BY_TABLE_##table(&p.name, &s.name, nullptr, nullptr), failure); \
   }
   UPDATER_PLATFORM_FUNCTIONS(UPDATER_HOOK)
@@ -169,9 +169,9 @@ void FaultInjector::Observe(std::function<void(const std::string&, int)> watcher
 
 const std::vector<std::string>& FaultInjector::FileEntries() {
   static const std::vector<std::string> entries = {
-      "CreateFileA",  "WriteFile",        "ReadFile",         "GetFileSize",
-      "SetFilePointer", "SetFileAttributesA", "GetFileAttributesA", "DeleteFileA",
-      "CreateDirectoryA", "GetFileTime",  "SetFileTime",      "MoveFileExA",
+      "CreateFileA",      "WriteFile",          "ReadFile",           "GetFileSize",
+      "SetFilePointer",   "SetFileAttributesA", "GetFileAttributesA", "DeleteFileA",
+      "CreateDirectoryA", "GetFileTime",        "SetFileTime",        "MoveFileExA",
       "FlushFileBuffers", "RemoveDirectoryA"};
   return entries;
 }
@@ -181,7 +181,8 @@ const std::vector<std::string>& FaultInjector::AllEntries() {
     std::vector<std::string> names;
     using namespace platform_failure;
 #define UPDATER_FAILING_NAME(table, library, fragments, result, name, parameters, failure) \
-  if (intptr_t(failure) != kCannotFail && kHook##name != kHookGetProcAddress) names.push_back(#name);
+  if (intptr_t(failure) != kCannotFail && kHook##name != kHookGetProcAddress)              \
+    names.push_back(#name);
     UPDATER_PLATFORM_FUNCTIONS(UPDATER_FAILING_NAME)
 #undef UPDATER_FAILING_NAME
     return names;

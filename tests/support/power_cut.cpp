@@ -91,7 +91,7 @@ void MoveName(Disk& disk, const std::string& from, const std::string& to) {
   std::set<std::string> folders;
   for (const std::string& path : disk.folders) {
     folders.insert(path.compare(0, below.size(), below) == 0 ? to + path.substr(from.size())
-                                                              : path);
+                                                             : path);
   }
   disk.folders = std::move(folders);
 }
@@ -375,9 +375,8 @@ struct PowerCut::Log {
           case 0: survival.push_back(whole); break;
           case 1: survival.push_back(0); break;
           default:
-            survival.push_back(whole > 1 ? std::uniform_int_distribution<uint64_t>(
-                                               1, whole - 1)(random)
-                                         : 0);
+            survival.push_back(
+                whole > 1 ? std::uniform_int_distribution<uint64_t>(1, whole - 1)(random) : 0);
         }
       }
     }

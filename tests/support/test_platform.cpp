@@ -114,8 +114,9 @@ bool HostFileExists(const std::string& hostPath) {
   return stat(hostPath.c_str(), &st) == 0;
 }
 
-void ForEachHostFile(const std::string& root, const std::string& relative,
-                     const std::function<void(const std::string& path, const struct stat&)>& visit) {
+void ForEachHostFile(
+    const std::string& root, const std::string& relative,
+    const std::function<void(const std::string& path, const struct stat&)>& visit) {
   DIR* dir = opendir((root + "/" + relative).c_str());
   if (dir == nullptr) return;
   while (dirent* e = readdir(dir)) {

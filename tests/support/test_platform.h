@@ -7,7 +7,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <cstdint>

@@ -93,9 +93,9 @@ INSTANTIATE_TEST_SUITE_P(
     Names, ArchiveLookup,
     ::testing::Values(LookupCase{"UPDATE.INI", "update.ini", true},
                       LookupCase{"ＤＡＴＡ.bin", "ｄａｔａ.BIN", true},  // full-width Latin
-                      LookupCase{"ΑΩ.txt", "αω.TXT", true},                // Greek
-                      LookupCase{"ДАННЫЕ.dat", "данные.dat", true},        // Cyrillic
-                      LookupCase{"表.dat", "表.dat", true},  // second byte 0x5C
+                      LookupCase{"ΑΩ.txt", "αω.TXT", true},              // Greek
+                      LookupCase{"ДАННЫЕ.dat", "данные.dat", true},      // Cyrillic
+                      LookupCase{"表.dat", "表.dat", true},              // second byte 0x5C
                       LookupCase{"表.dat", "俵.dat", false},
                       LookupCase{"ｱ.dat", "ア.dat", false},  // half-width is another letter
                       LookupCase{"a.dat", "a.da", false}));
@@ -110,8 +110,8 @@ TEST_F(ArchiveDirectoryTest, FirstOfTwoNamesDifferingInCaseWins) {
 }
 
 TEST_F(ArchiveDirectoryTest, PlainEntryIsReadInPlaceAndScrambledOneIsUndone) {
-  ASSERT_TRUE(UseArchive(Build({Item("plain.txt", "plain text"),
-                                Item("hidden.txt", "scrambled text", true)})));
+  ASSERT_TRUE(UseArchive(
+      Build({Item("plain.txt", "plain text"), Item("hidden.txt", "scrambled text", true)})));
   uint32_t size = 0;
   bool owned = true;
   const uint8_t* plain = ReadEntry("plain.txt", &size, &owned);
@@ -147,28 +147,34 @@ constexpr size_t kDirectoryAt = 48;  // two entries of 7 and 4 bytes, each padde
 
 INSTANTIATE_TEST_SUITE_P(
     Damage, ArchiveDamage,
-    ::testing::Values(
-        DamageCase{"bad magic", [](std::vector<uint8_t>* i) { (*i)[0] = 'X'; }},
-        DamageCase{"shorter than a header", [](std::vector<uint8_t>* i) { i->resize(15); }},
-        DamageCase{"directory past the end",
-                   [](std::vector<uint8_t>* i) { PutU32(i, 8, uint32_t(i->size() + 1)); }},
-        DamageCase{"directory inside the header", [](std::vector<uint8_t>* i) { PutU32(i, 8, 8); }},
-        DamageCase{"more entries than the directory holds",
-                   [](std::vector<uint8_t>* i) { PutU32(i, 12, 3); }},
-        DamageCase{"huge entry count", [](std::vector<uint8_t>* i) { PutU32(i, 12, 0xFFFFFFFF); }},
-        DamageCase{"entry data past the data area",
-                   [](std::vector<uint8_t>* i) { PutU32(i, kDirectoryAt + 280 + 276, 40); }},
-        DamageCase{"plain entry larger than its stored bytes",
-                   [](std::vector<uint8_t>* i) { PutU32(i, kDirectoryAt + 272, 8); }},
-        DamageCase{"compressed entry that no stream can yield",
-                   [](std::vector<uint8_t>* i) {
-                     (*i)[kDirectoryAt + 260] = kEntryCompressed;
-                     PutU32(i, kDirectoryAt + 272, 0x7FFFFFFF);
-                   }},
-        DamageCase{"name without its terminator",
-                   [](std::vector<uint8_t>* i) { std::memset(i->data() + kDirectoryAt, 'n', 260); }},
-        DamageCase{"compressed directory that is no stream",
-                   [](std::vector<uint8_t>* i) { PutU32(i, 4, kDirectoryCompressed); }}));
+    ::testing::Values(DamageCase{"bad magic", [](std::vector<uint8_t>* i) { (*i)[0] = 'X'; }},
+                      DamageCase{"shorter than a header",
+                                 [](std::vector<uint8_t>* i) { i->resize(15); }},
+                      DamageCase{
+                          "directory past the end",
+                          [](std::vector<uint8_t>* i) { PutU32(i, 8, uint32_t(i->size() + 1)); }},
+                      DamageCase{"directory inside the header",
+                                 [](std::vector<uint8_t>* i) { PutU32(i, 8, 8); }},
+                      DamageCase{"more entries than the directory holds",
+                                 [](std::vector<uint8_t>* i) { PutU32(i, 12, 3); }},
+                      DamageCase{"huge entry count",
+                                 [](std::vector<uint8_t>* i) { PutU32(i, 12, 0xFFFFFFFF); }},
+                      DamageCase{
+                          "entry data past the data area",
+                          [](std::vector<uint8_t>* i) { PutU32(i, kDirectoryAt + 280 + 276, 40); }},
+                      DamageCase{"plain entry larger than its stored bytes",
+                                 [](std::vector<uint8_t>* i) { PutU32(i, kDirectoryAt + 272, 8); }},
+                      DamageCase{"compressed entry that no stream can yield",
+                                 [](std::vector<uint8_t>* i) {
+                                   (*i)[kDirectoryAt + 260] = kEntryCompressed;
+                                   PutU32(i, kDirectoryAt + 272, 0x7FFFFFFF);
+                                 }},
+                      DamageCase{"name without its terminator",
+                                 [](std::vector<uint8_t>*
+                                        i) { std::memset(i->data() + kDirectoryAt, 'n', 260); }},
+                      DamageCase{
+                          "compressed directory that is no stream",
+                          [](std::vector<uint8_t>* i) { PutU32(i, 4, kDirectoryCompressed); }}));
 
 TEST_F(ArchiveDirectoryTest, FailedAllocationGivesNoDirectory) {
   std::vector<uint8_t> image = Build({Item("UPDATE.INI", "[SETUP]")});

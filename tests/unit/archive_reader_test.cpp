@@ -33,7 +33,8 @@ ArchiveItem Item(const std::string& name, const std::string& content, bool compr
   return item;
 }
 
-const std::string kText = std::string(300, 'x') + "[SETUP]\r\nVersion=1.02\r\n" + std::string(90, 'y');
+const std::string kText =
+    std::string(300, 'x') + "[SETUP]\r\nVersion=1.02\r\n" + std::string(90, 'y');
 
 // Entry 0 compressed, entry 1 stored plain, entry 2 compressed; nothing
 // scrambled, so records and streams can be altered in place.
@@ -43,10 +44,10 @@ Bytes Archive(DirectoryForm form = DirectoryForm::kPlain, bool scramble = false)
   options.compress = Compress;
   Bytes image;
   std::string error;
-  EXPECT_TRUE(BuildArchive({Item("UPDATE.INI", kText, true, scramble),
-                            Item("plain.dat", "0123456789", false, scramble),
-                            Item(Sjis("データ.bin"), kText + kText, true, scramble)},
-                           options, &image, &error))
+  EXPECT_TRUE(BuildArchive(
+      {Item("UPDATE.INI", kText, true, scramble), Item("plain.dat", "0123456789", false, scramble),
+       Item(Sjis("データ.bin"), kText + kText, true, scramble)},
+      options, &image, &error))
       << error;
   return image;
 }
@@ -87,8 +88,7 @@ TEST(PackedArchiveReader, EveryFormReadsBackEntryByEntry) {
       const std::string expected[3] = {kText, "0123456789", kText + kText};
       for (size_t i = 0; i < 3; ++i) {
         Bytes content;
-        ASSERT_TRUE(ReadArchiveContent(ArchiveImage(image), listing, i, &content, &error))
-            << error;
+        ASSERT_TRUE(ReadArchiveContent(ArchiveImage(image), listing, i, &content, &error)) << error;
         EXPECT_EQ(expected[i], std::string(content.begin(), content.end()));
       }
     }
@@ -139,7 +139,8 @@ TEST_P(PackedArchiveDamage, IsFoundAndPlaced) {
   bool found = false;
   for (const std::string& line : problems) {
     bool all = true;
-    for (const std::string& part : GetParam().expected) all = all && line.find(part) != std::string::npos;
+    for (const std::string& part : GetParam().expected)
+      all = all && line.find(part) != std::string::npos;
     found = found || all;
   }
   EXPECT_TRUE(found) << Joined(problems);
@@ -156,19 +157,27 @@ const Damage kDamages[] = {
      [](Bytes* a) { PutU32(a, 12, 4); },
      {"directory:", "4 entries need 1120 bytes"}},
     {"EntryBeyondTheDataArea",
-     [](Bytes* a) { PutU32(a, Field(*a, 2, kStoredSize), GetU32(*a, Field(*a, 2, kStoredSize)) + 64); },
+     [](Bytes* a) {
+       PutU32(a, Field(*a, 2, kStoredSize), GetU32(*a, Field(*a, 2, kStoredSize)) + 64);
+     },
      {"entry 2 \"データ.bin\"", "run past the data area"}},
     {"StoredSizeWrapsAround",
      [](Bytes* a) { PutU32(a, Field(*a, 1, kStoredSize), 0xFFFFFFF8u); },
      {"entry 1 \"plain.dat\"", "wraps around"}},
     {"TruncatedStream",
-     [](Bytes* a) { PutU32(a, Field(*a, 0, kStoredSize), GetU32(*a, Field(*a, 0, kStoredSize)) - 3); },
+     [](Bytes* a) {
+       PutU32(a, Field(*a, 0, kStoredSize), GetU32(*a, Field(*a, 0, kStoredSize)) - 3);
+     },
      {"entry 0 \"UPDATE.INI\"", "damaged"}},
     {"UnpackedSizeTooLarge",
-     [](Bytes* a) { PutU32(a, Field(*a, 0, kUnpackedSize), GetU32(*a, Field(*a, 0, kUnpackedSize)) + 1); },
+     [](Bytes* a) {
+       PutU32(a, Field(*a, 0, kUnpackedSize), GetU32(*a, Field(*a, 0, kUnpackedSize)) + 1);
+     },
      {"entry 0 \"UPDATE.INI\"", "ends after", "not the recorded"}},
     {"UnpackedSizeTooSmall",
-     [](Bytes* a) { PutU32(a, Field(*a, 2, kUnpackedSize), GetU32(*a, Field(*a, 2, kUnpackedSize)) - 1); },
+     [](Bytes* a) {
+       PutU32(a, Field(*a, 2, kUnpackedSize), GetU32(*a, Field(*a, 2, kUnpackedSize)) - 1);
+     },
      {"entry 2", "damaged"}},
     {"UnpackedSizeBeyondAnyStream",
      [](Bytes* a) { PutU32(a, Field(*a, 0, kUnpackedSize), 0xFFFFFFFFu); },

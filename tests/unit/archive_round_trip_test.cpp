@@ -31,7 +31,8 @@ std::vector<Content> Contents() {
   std::string noise(70000, '\0');
   for (char& c : noise) c = char(rng());
   std::string text;
-  while (text.size() < 300000) text += "[UPDATE]\r\nUpdateFile" + std::to_string(text.size() % 16) + "=data\\スター.dat\r\n";
+  while (text.size() < 300000)
+    text += "[UPDATE]\r\nUpdateFile" + std::to_string(text.size() % 16) + "=data\\スター.dat\r\n";
   return {{"UPDATE.INI", "[SETUP]\r\nCompanyName=Star\r\n"},
           {"説明書.txt", text},
           {"zeros.bin", std::string(1 << 20, '\0')},

@@ -75,9 +75,9 @@ Bytes FarCopies(size_t prefix, const std::vector<Piece>& pieces, const std::stri
 }
 
 Bytes Text(size_t size, uint32_t seed) {
-  static const char* const kWords[] = {"the ",  "update ", "file ",   "game ",  "data ",
-                                       "of ",   "and ",    "setup ",  "disc ",  "\r\n",
-                                       "ini ",  "[SETUP]", "Version", "=1.02 ", "archive "};
+  static const char* const kWords[] = {"the ", "update ", "file ",   "game ",  "data ",
+                                       "of ",  "and ",    "setup ",  "disc ",  "\r\n",
+                                       "ini ", "[SETUP]", "Version", "=1.02 ", "archive "};
   std::mt19937 rng(seed);
   std::string s;
   while (s.size() < size) s += kWords[rng() % 15];
@@ -151,8 +151,8 @@ TEST(TokenWriter, WordNeededInsideATokenPrecedesItsDataByte) {
 
 // Every distance class and every length code, decoded back.
 TEST(TokenWriter, EveryCodeDecodes) {
-  const std::vector<Piece> pieces = {{1, 2},    {256, 2},  {257, 2},  {2303, 2}, {1, 3},
-                                     {512, 4},  {513, 5},  {1024, 6}, {1025, 7}, {2048, 10},
+  const std::vector<Piece> pieces = {{1, 2},     {256, 2},   {257, 2},   {2303, 2},  {1, 3},
+                                     {512, 4},   {513, 5},   {1024, 6},  {1025, 7},  {2048, 10},
                                      {2049, 11}, {4096, 26}, {4097, 27}, {8192, 282}};
   const Bytes data = FarCopies(9000, pieces);
   TokenWriter w;
@@ -176,14 +176,19 @@ struct Cost {
 };
 Cost ShortCost(uint32_t d) { return d <= 256 ? Cost{3, 1} : Cost{3 + 3, 1}; }
 Cost LongCost(uint32_t d, uint32_t length) {
-  const int distanceBits = d <= 512 ? 1 + 1 : d <= 1024 ? 2 + 1 : d <= 2048 ? 3 + 2
-                                                : d <= 4096 ? 4 + 3 : 4 + 4;
-  const Cost code = length == 3 ? Cost{1, 0} : length == 4 ? Cost{2, 0}
-                    : length <= 6 ? Cost{3 + 1, 0} : length <= 10 ? Cost{4 + 2, 0}
-                    : length <= 26 ? Cost{5 + 4, 0} : Cost{5, 1};
+  const int distanceBits = d <= 512    ? 1 + 1
+                           : d <= 1024 ? 2 + 1
+                           : d <= 2048 ? 3 + 2
+                           : d <= 4096 ? 4 + 3
+                                       : 4 + 4;
+  const Cost code = length == 3    ? Cost{1, 0}
+                    : length == 4  ? Cost{2, 0}
+                    : length <= 6  ? Cost{3 + 1, 0}
+                    : length <= 10 ? Cost{4 + 2, 0}
+                    : length <= 26 ? Cost{5 + 4, 0}
+                                   : Cost{5, 1};
   return {2 + distanceBits + code.bits, 1 + code.bytes};
 }
-
 
 // A token of a parse: literal (length 1), short match (2) or long match.
 struct Token {
@@ -242,8 +247,8 @@ Cost TokenCost(const Token& t) {
 
 struct AllParses {
   size_t count = 0;
-  Bytes smallest;             // the smallest stream of all
-  uint64_t leastCost = 0;     // least control bits + 8 * data bytes of a parse
+  Bytes smallest;              // the smallest stream of all
+  uint64_t leastCost = 0;      // least control bits + 8 * data bytes of a parse
   size_t smallestOfLeast = 0;  // the smallest stream among the parses of least cost
 };
 
@@ -309,7 +314,8 @@ TEST_P(CompressorAllParses, NoParseGivesAShorterStream) {
 // The last control word counts whole, so the parse of least bits + 8 * bytes
 // can end up longer than another one.
 TEST(CompressorRounding, SmallestStreamIsNotTheOneOfLeastCost) {
-  for (const char* text : {"cbcicjeiifjiddfdhcgdgdcbeb", "dbbdfececaaeebfbfdcaaddcfacfbacbcbdecdebcedebec"}) {
+  for (const char* text :
+       {"cbcicjeiifjiddfdhcgdgdcbeb", "dbbdfececaaeebfbfdcaaddcfacfbacbcbdecdebcedebec"}) {
     const Bytes data = FromString(text);
     const AllParses all = EnumerateParses(data);
     EXPECT_LT(all.smallest.size(), all.smallestOfLeast) << text;
@@ -348,8 +354,7 @@ std::vector<SmallCase> SmallCases() {
 
 INSTANTIATE_TEST_SUITE_P(Inputs, CompressorAllParses, ::testing::ValuesIn(SmallCases()),
                          [](const ::testing::TestParamInfo<SmallCase>& info) {
-                           return std::string(info.param.name) + "_" +
-                                  std::to_string(info.index);
+                           return std::string(info.param.name) + "_" + std::to_string(info.index);
                          });
 
 // ---------------------------------------------------------------------------
@@ -433,9 +438,8 @@ size_t SmallestSize(const Bytes& data) {
 ReferenceSizes SizesWithFinder(const Bytes& data) {
   MatchFinder finder(data.data(), data.size());
   Match matches[MatchFinder::kMaxMatches];
-  return SearchSizes(data.size(), [&](size_t) {
-    return NearestByFinder(matches, finder.FindNext(matches));
-  });
+  return SearchSizes(data.size(),
+                     [&](size_t) { return NearestByFinder(matches, finder.FindNext(matches)); });
 }
 
 struct MediumCase {
@@ -505,9 +509,9 @@ std::vector<MediumCase> MediumCases() {
       {"Bitmap", Bitmap(64, 30, 3)},
       {"RandomFourLetters", Random(3000, 4, 4)},
       {"EveryDistanceClass",
-       FarCopies(8400, {{1, 40},    {2, 30},    {3, 17},    {255, 2},   {256, 2},  {257, 2},
-                        {300, 3},   {511, 12},  {512, 27},  {513, 9},   {1024, 4}, {1025, 5},
-                        {2048, 2},  {2303, 2},  {2304, 2},  {2304, 3},  {2305, 2}, {4096, 300},
+       FarCopies(8400, {{1, 40},    {2, 30},    {3, 17},     {255, 2},  {256, 2},  {257, 2},
+                        {300, 3},   {511, 12},  {512, 27},   {513, 9},  {1024, 4}, {1025, 5},
+                        {2048, 2},  {2303, 2},  {2304, 2},   {2304, 3}, {2305, 2}, {4096, 300},
                         {4097, 26}, {8191, 11}, {8192, 282}, {8193, 5}, {9000, 40}})},
   };
 }
@@ -582,8 +586,7 @@ std::vector<MediumCase> LargeCases() {
 
 INSTANTIATE_TEST_SUITE_P(Inputs, CompressorLarge, ::testing::ValuesIn(LargeCases()),
                          [](const ::testing::TestParamInfo<MediumCase>& info) {
-                           return std::string(info.param.name) + "_" +
-                                  std::to_string(info.index);
+                           return std::string(info.param.name) + "_" + std::to_string(info.index);
                          });
 
 // ---------------------------------------------------------------------------
@@ -670,9 +673,9 @@ TEST_P(CompressorRepetitive, StaysWithinThreeBytesOfTheSmallestAndSaysWhen) {
   const size_t smallest = SizesWithFinder(c.data).smallest;
   for (const bool whole : {true, false}) {
     CompressReport report;
-    const Bytes stream = whole ? CompressStream(c.data.data(), c.data.size(), nullptr, nullptr,
-                                                &report)
-                               : CompressStreamInChunks(c.data.data(), c.data.size(), &report);
+    const Bytes stream =
+        whole ? CompressStream(c.data.data(), c.data.size(), nullptr, nullptr, &report)
+              : CompressStreamInChunks(c.data.data(), c.data.size(), &report);
     EXPECT_EQ(c.data, Decode(stream, c.data.size())) << whole;
     EXPECT_EQ(c.budgetRunsOut, report.leastCostOnly) << whole;
     if (report.leastCostOnly) {
@@ -748,13 +751,14 @@ TEST(Compressor, ReportsProgressUpToTheWhole) {
     std::vector<size_t> done;
     size_t total = 0;
   } seen;
-  CompressStream(data.data(), data.size(),
-                 [](size_t done, size_t total, void* context) {
-                   auto* s = static_cast<Seen*>(context);
-                   s->done.push_back(done);
-                   s->total = total;
-                 },
-                 &seen);
+  CompressStream(
+      data.data(), data.size(),
+      [](size_t done, size_t total, void* context) {
+        auto* s = static_cast<Seen*>(context);
+        s->done.push_back(done);
+        s->total = total;
+      },
+      &seen);
   ASSERT_GE(seen.done.size(), 2u);
   EXPECT_TRUE(std::is_sorted(seen.done.begin(), seen.done.end()));
   EXPECT_EQ(data.size(), seen.done.back());

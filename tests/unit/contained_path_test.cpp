@@ -84,10 +84,10 @@ TEST_F(ContainedPath, OnlyTheNamesARunGivesCountAsItsOwn) {
     ASSERT_TRUE(RunFileName(beside, attempt, name));
     EXPECT_TRUE(IsRunFileName(beside, name)) << name;
   }
-  for (const char* other : {"C:\\game\\~upd01.tmp", "C:\\game\\~upd10000.tmp",
-                            "C:\\game\\~updg.tmp", "C:\\game\\~upd1.TMP", "C:\\game\\~upd.tmp",
-                            "C:\\game\\save.dat", "C:\\game\\1", "C:\\game\\~1",
-                            "C:\\save\\~upd0.tmp", "C:\\game\\sub\\~upd0.tmp"}) {
+  for (const char* other :
+       {"C:\\game\\~upd01.tmp", "C:\\game\\~upd10000.tmp", "C:\\game\\~updg.tmp",
+        "C:\\game\\~upd1.TMP", "C:\\game\\~upd.tmp", "C:\\game\\save.dat", "C:\\game\\1",
+        "C:\\game\\~1", "C:\\save\\~upd0.tmp", "C:\\game\\sub\\~upd0.tmp"}) {
     EXPECT_FALSE(IsRunFileName(beside, other)) << other;
   }
   // A folder that leaves no room for the long form takes the shorter ones.

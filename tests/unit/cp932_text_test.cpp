@@ -26,18 +26,16 @@ TEST_P(NextCp932CharTest, StepsOverOneCharacter) {
 
 INSTANTIATE_TEST_SUITE_P(
     Characters, NextCp932CharTest,
-    ::testing::Values(StepCase{"", 0},              // the terminator stays
+    ::testing::Values(StepCase{"", 0},  // the terminator stays
                       StepCase{"ab", 1},
-                      StepCase{"\x95\x5C" "a", 2},  // 表: its trail byte is a backslash
-                      StepCase{"\x81\x40", 2},      // the lead bytes' first range
-                      StepCase{"\x9F\x40", 2},
-                      StepCase{"\xE0\x40", 2},      // and their second
-                      StepCase{"\xFC\x40", 2},
-                      StepCase{"\x80\x40", 1},      // just outside them
-                      StepCase{"\xA0\x40", 1},
-                      StepCase{"\xB6\x40", 1},      // ｶ, a one-byte katakana
-                      StepCase{"\xFD\x40", 1},
-                      StepCase{"\x95", 1}));        // a lead byte at the end
+                      StepCase{"\x95\x5C"
+                               "a",
+                               2},              // 表: its trail byte is a backslash
+                      StepCase{"\x81\x40", 2},  // the lead bytes' first range
+                      StepCase{"\x9F\x40", 2}, StepCase{"\xE0\x40", 2},  // and their second
+                      StepCase{"\xFC\x40", 2}, StepCase{"\x80\x40", 1},  // just outside them
+                      StepCase{"\xA0\x40", 1}, StepCase{"\xB6\x40", 1},  // ｶ, a one-byte katakana
+                      StepCase{"\xFD\x40", 1}, StepCase{"\x95", 1}));    // a lead byte at the end
 
 struct CompareCase {
   const char* a;  // UTF-8, turned into code page 932 unless `bytes`
@@ -61,22 +59,21 @@ TEST_P(CompareCp932IgnoringCaseTest, OrdersAsTheFoldedTexts) {
   EXPECT_EQ(-c.sign, Sign(CompareCp932IgnoringCase(b.c_str(), a.c_str())));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, CompareCp932IgnoringCaseTest,
-    ::testing::Values(CompareCase{"README.TXT", "readme.txt", 0},
-                      CompareCase{"ＡＢＣ", "ａｂｃ", 0},  // full-width Latin
-                      CompareCase{"ΑΒΩ", "αβω", 0},        // Greek
-                      CompareCase{"ДОМ Ё", "дом ё", 0},    // Cyrillic, Ё apart
-                      CompareCase{"ⅠⅨ", "ⅰⅸ", 0},          // Roman numerals
-                      CompareCase{"ABC", "ＡＢＣ", -1},    // widths stay apart
-                      CompareCase{"ｶﾅ", "カナ", 1},        // and so do the kana
-                      CompareCase{"a", "B", -1},
-                      CompareCase{"[", "A", -1},  // "A" compares as "a"
-                      CompareCase{"abc", "AB", 1},  // a prefix sorts first
-                      // Not code page 932: the bytes, with ASCII letters folded
-                      // and nothing else.
-                      CompareCase{"Bad\x81\x20", "bAD\x81\x20", 0, true},
-                      CompareCase{"bad\x81\x20", "bad\x81\x21", -1, true},
-                      CompareCase{"\xC4\x81\x20", "\xE4\x81\x20", -1, true}));
+INSTANTIATE_TEST_SUITE_P(Texts, CompareCp932IgnoringCaseTest,
+                         ::testing::Values(CompareCase{"README.TXT", "readme.txt", 0},
+                                           CompareCase{"ＡＢＣ", "ａｂｃ", 0},  // full-width Latin
+                                           CompareCase{"ΑΒΩ", "αβω", 0},        // Greek
+                                           CompareCase{"ДОМ Ё", "дом ё", 0},  // Cyrillic, Ё apart
+                                           CompareCase{"ⅠⅨ", "ⅰⅸ", 0},        // Roman numerals
+                                           CompareCase{"ABC", "ＡＢＣ", -1},  // widths stay apart
+                                           CompareCase{"ｶﾅ", "カナ", 1},      // and so do the kana
+                                           CompareCase{"a", "B", -1},
+                                           CompareCase{"[", "A", -1},    // "A" compares as "a"
+                                           CompareCase{"abc", "AB", 1},  // a prefix sorts first
+                                           // Not code page 932: the bytes, with ASCII letters
+                                           // folded and nothing else.
+                                           CompareCase{"Bad\x81\x20", "bAD\x81\x20", 0, true},
+                                           CompareCase{"bad\x81\x20", "bad\x81\x21", -1, true},
+                                           CompareCase{"\xC4\x81\x20", "\xE4\x81\x20", -1, true}));
 
 }  // namespace

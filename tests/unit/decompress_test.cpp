@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <cstring>
 #include <functional>
 #include <random>
@@ -277,11 +276,11 @@ std::vector<SoundCase> SoundCases() {
     // A long match's distance selector as the first bit of a new word.
     StreamWriter w;
     w.Literals(Sequence(0x30, 30));
-    w.Bits("00");   // end of the first word
-    w.Bits("1");    // selector: first bit of the second word, before the byte
-    w.Byte(0x02);   // v = 2 * 2 + 1 = 5: distance 6
+    w.Bits("00");  // end of the first word
+    w.Bits("1");   // selector: first bit of the second word, before the byte
+    w.Byte(0x02);  // v = 2 * 2 + 1 = 5: distance 6
     w.Bits("1");
-    w.Bits("1");    // length 3
+    w.Bits("1");  // length 3
     w.End();
     cases.push_back({"WordBetweenLongMatchSelectorAndByte", w.stream(),
                      Concat(Sequence(0x30, 30), Hex({0x48, 0x49, 0x4A}))});
@@ -294,14 +293,16 @@ std::vector<SoundCase> SoundCases() {
     w.Byte(0xFF);
     w.Bits("110");  // v = 256 + 0xFF * 8 + 6 = 2302: distance 2303, not the end
     w.End();
-    cases.push_back({"WideShortMatchAtDistance2303", w.stream(),
-                     Concat(prefix, Hex({prefix[0], prefix[1]}))});
+    cases.push_back(
+        {"WideShortMatchAtDistance2303", w.stream(), Concat(prefix, Hex({prefix[0], prefix[1]}))});
   }
   {
     Bytes prefix = Prefix(8192);
     StreamWriter w;
     w.Literals(prefix);
-    w.Bits("00" "0000");
+    w.Bits(
+        "00"
+        "0000");
     w.Byte(0xFF);
     w.Bits("1111");  // v = 4096 + 0xFF * 16 + 15 = 8191: distance 8192
     w.Bits("1");     // length 3
@@ -313,7 +314,9 @@ std::vector<SoundCase> SoundCases() {
     Bytes prefix = Prefix(300);
     StreamWriter w;
     w.Literals(prefix);
-    w.Bits("00" "1");
+    w.Bits(
+        "00"
+        "1");
     w.Byte(0x95);
     w.Bits("1");  // v = 0x95 * 2 + 1 = 299: distance 300
     w.Bits("00000");
@@ -326,7 +329,9 @@ std::vector<SoundCase> SoundCases() {
   {
     StreamWriter w;
     w.Literal(0x5A);
-    w.Bits("00" "1");
+    w.Bits(
+        "00"
+        "1");
     w.Byte(0x00);
     w.Bits("0");  // distance 1
     w.Bits("1");  // length 3
@@ -374,8 +379,8 @@ TEST_P(DecompressSound, EveryShorterSourceFails) {
     Outcome o = Expand(c.stream, c.output.size() + 300, length);
     ASSERT_FALSE(o.ended) << "source cut to " << length;
     ASSERT_LE(o.produced, c.output.size());
-    EXPECT_TRUE(std::equal(o.destination.begin(), o.destination.begin() + o.produced,
-                           c.output.begin()))
+    EXPECT_TRUE(
+        std::equal(o.destination.begin(), o.destination.begin() + o.produced, c.output.begin()))
         << "source cut to " << length;
     EXPECT_TRUE(std::all_of(o.destination.begin() + o.produced, o.destination.end(),
                             [](uint8_t b) { return b == 0xCC; }))
@@ -403,8 +408,10 @@ TEST(Decompress, WriterMakesTheLiteralExamplesByteForByte) {
   forty.ShortMatch(1);
   forty.End();
   ASSERT_EQ(40u, forty.stream().size());
-  EXPECT_EQ(Hex({0xFD, 0xFF, 0xFF, 0xFF}), Bytes(forty.stream().begin(), forty.stream().begin() + 4));
-  EXPECT_EQ(Hex({0x00, 0x00, 0x00, 0x3E, 0x00, 0xFF}), Bytes(forty.stream().begin() + 34, forty.stream().end()));
+  EXPECT_EQ(Hex({0xFD, 0xFF, 0xFF, 0xFF}),
+            Bytes(forty.stream().begin(), forty.stream().begin() + 4));
+  EXPECT_EQ(Hex({0x00, 0x00, 0x00, 0x3E, 0x00, 0xFF}),
+            Bytes(forty.stream().begin() + 34, forty.stream().end()));
 }
 
 TEST(Decompress, ThirtyThirdTokenReadsTheSecondWordBehindTheLiterals) {
@@ -576,12 +583,14 @@ Bytes RandomStream(std::mt19937& random, size_t targetSize, Bytes* expected) {
       w.ShortMatch(distance);
     } else {
       const uint32_t far = uint32_t(std::min<size_t>(p, 8192));
-      distance = kind == 5 ? pick(1, std::min<uint32_t>(far, 3))
-                           : kind == 6 ? pick(1, std::min<uint32_t>(far, 20)) : pick(1, far);
+      distance = kind == 5   ? pick(1, std::min<uint32_t>(far, 3))
+                 : kind == 6 ? pick(1, std::min<uint32_t>(far, 20))
+                             : pick(1, far);
       length = pick(0, 3) == 0 ? pick(27, 282) : pick(3, 26);
       w.LongMatch(distance, length);
     }
-    for (uint32_t i = 0; i < length; ++i) expected->push_back((*expected)[expected->size() - distance]);
+    for (uint32_t i = 0; i < length; ++i)
+      expected->push_back((*expected)[expected->size() - distance]);
   }
   w.End();
   return w.stream();
@@ -622,7 +631,8 @@ TEST(Decompress, RandomSourceCutsMatchTheReference) {
     for (size_t length = 0; length < stream.size(); length += 1 + length / 64) {
       Outcome o = Expand(stream, expected.size(), length);
       Bytes reference(expected.size(), 0xCC);
-      ReferenceResult r = ReferenceDecode(reference.data(), reference.size(), stream.data(), length);
+      ReferenceResult r =
+          ReferenceDecode(reference.data(), reference.size(), stream.data(), length);
       ASSERT_FALSE(o.ended);
       ASSERT_EQ(r.produced, o.produced) << "round " << round << " cut " << length;
       ASSERT_EQ(reference, o.destination) << "round " << round << " cut " << length;
@@ -676,6 +686,7 @@ struct TokenKind {
 };
 
 // Every distance code and every length code, short and wide short matches.
+// clang-format off
 const TokenKind kTokenKinds[] = {
     {"short", 200, 2},      {"wide short", 2000, 2}, {"short 2303", 2303, 2},
     {"d1 l3", 1, 3},        {"d512 l4", 512, 4},     {"d600 l6", 600, 6},
@@ -683,6 +694,7 @@ const TokenKind kTokenKinds[] = {
     {"d3000 l282", 3000, 282}, {"d4096 l11", 4096, 11}, {"d8192 l282", 8192, 282},
     {"d9 l16", 9, 16},      {"d16 l17", 16, 17},     {"d3 l40", 3, 40},
 };
+// clang-format on
 
 // Writes the token and appends what it copies to `expected`.
 void AppendToken(const TokenKind& kind, StreamWriter* w, Bytes* expected) {
@@ -747,8 +759,8 @@ TEST(Decompress, LiteralRunsOfEveryLengthFromEveryBitOfTheirWord) {
         expected = Concat(expected, tailBytes);
         w.End();
         ExpectLikeTheReference(w.stream(), expected,
-                               "run " + std::to_string(run) + " from bit " +
-                                   std::to_string(place) + ", tail " + std::to_string(tail));
+                               "run " + std::to_string(run) + " from bit " + std::to_string(place) +
+                                   ", tail " + std::to_string(tail));
       }
     }
   }
@@ -783,8 +795,7 @@ TEST(Decompress, MatchesFromTheFirstByteToTheLastOfTheBlock) {
         w.End();
         ExpectLikeTheReference(w.stream(), expected,
                                "distance " + std::to_string(distance) + " length " +
-                                   std::to_string(length) + " between " +
-                                   std::to_string(between));
+                                   std::to_string(length) + " between " + std::to_string(between));
       }
     }
   }
@@ -802,9 +813,7 @@ Bytes PackerInput(std::mt19937& random, size_t size) {
       case 0:
         for (uint32_t n = pick(1, 200); n > 0; --n) out.push_back(uint8_t(pick('a', 'k')));
         break;
-      case 1:
-        out.insert(out.end(), pick(1, 300), uint8_t(pick(0, 255)));
-        break;
+      case 1: out.insert(out.end(), pick(1, 300), uint8_t(pick(0, 255))); break;
       case 2:
         if (!out.empty()) {
           const size_t back = pick(1, uint32_t(std::min<size_t>(out.size(), 9000)));
@@ -822,7 +831,8 @@ Bytes PackerInput(std::mt19937& random, size_t size) {
 TEST(Decompress, PackerStreamsGiveTheirInputBack) {
   std::mt19937 random(31337);
   for (int round = 0; round < 40; ++round) {
-    const size_t size = round < 20 ? size_t(round * 37) : std::uniform_int_distribution<size_t>(1000, 40000)(random);
+    const size_t size = round < 20 ? size_t(round * 37)
+                                   : std::uniform_int_distribution<size_t>(1000, 40000)(random);
     const Bytes input = PackerInput(random, size);
     const Bytes stream = CompressStream(input.data(), input.size());
     ExpectLikeTheReference(stream, input, "round " + std::to_string(round));
@@ -857,8 +867,8 @@ Outcome ExpandPatterned(const Bytes& stream, size_t size, size_t sourceSize) {
 // Compares the decoder with the reference for every destination size in
 // [from, to], both decoding into patterned destinations, from the first
 // `sourceSize` bytes of the stream.
-void ExpectEverySizeLikeTheReference(const Bytes& stream, size_t sourceSize, size_t from,
-                                     size_t to, const std::string& what) {
+void ExpectEverySizeLikeTheReference(const Bytes& stream, size_t sourceSize, size_t from, size_t to,
+                                     const std::string& what) {
   for (size_t size = from; size <= to; ++size) {
     Outcome o = ExpandPatterned(stream, size, sourceSize);
     Bytes reference = Patterned(size);
@@ -938,7 +948,8 @@ TEST(DecompressBlocks, HandOffAtEveryBoundaryNearTheOutputEnd) {
       } else {
         w.LongMatch(distance, length);
       }
-      for (uint32_t j = 0; j < length; ++j) expected.push_back(expected[expected.size() - distance]);
+      for (uint32_t j = 0; j < length; ++j)
+        expected.push_back(expected[expected.size() - distance]);
     }
     w.End();
     const size_t total = expected.size();
@@ -1055,8 +1066,9 @@ TEST(DecompressBlocks, MalformedStreamsFarFromTheEnds) {
     Bytes whole = Patterned(30000);
     const Bytes literals = Prefix(f.literals);
     std::copy(literals.begin(), literals.end(), whole.begin());
-    EXPECT_EQ(whole, o.destination) << f.name << " first difference at "
-                                    << std::mismatch(whole.begin(), whole.end(), o.destination.begin()).first - whole.begin();
+    EXPECT_EQ(whole, o.destination)
+        << f.name << " first difference at "
+        << std::mismatch(whole.begin(), whole.end(), o.destination.begin()).first - whole.begin();
   }
 
   std::mt19937 random(5);
@@ -1105,7 +1117,6 @@ TEST(DecompressBlocks, StreamsOfManySizesAroundTheBlockSize) {
   }
 }
 
-
 // ---- Decoding in pieces: the same output and the same verdict as
 // Decompress into a block of the recorded size, whatever the pieces.
 
@@ -1153,7 +1164,8 @@ PieceOutcome DecodeInPieces(const Bytes& stream, uint64_t limit, size_t windowSi
 PieceOutcome DecodeWhole(const Bytes& stream, size_t limit) {
   Bytes block(limit);
   size_t produced = 0;
-  const bool ended = Decompress(block.data(), block.size(), stream.data(), stream.size(), &produced);
+  const bool ended =
+      Decompress(block.data(), block.size(), stream.data(), stream.size(), &produced);
   block.resize(produced);
   return {ended ? PieceStatus::kEnded : PieceStatus::kMalformed, block};
 }
@@ -1178,12 +1190,14 @@ struct PieceShape {
   size_t pieceLow, pieceHigh;
 };
 
+// clang-format off
 const PieceShape kPieceShapes[] = {
     {"least window, least pieces", kMinDecodeWindow, kMinDecodeSource, kMinDecodeSource},
     {"least window, random pieces", kMinDecodeWindow + 7, kMinDecodeSource, 5 * kMinDecodeSource},
     {"large window, least pieces", 4 << 20, kMinDecodeSource, kMinDecodeSource + 3},
     {"large window, whole source", 4 << 20, SIZE_MAX, SIZE_MAX},
 };
+// clang-format on
 
 std::function<size_t()> PieceSizes(const PieceShape& shape, std::mt19937& random) {
   return [&random, shape] {
@@ -1221,8 +1235,8 @@ TEST(DecompressPieces, SoundStreamsGiveTheirOutputWhateverThePieces) {
     for (const PieceShape& shape : kPieceShapes) {
       if (pair++ % kSweepStride != 0) continue;
       const std::string what = std::string(input.name) + ", " + shape.name;
-      const PieceOutcome o =
-          DecodeInPieces(input.stream, input.data.size(), shape.windowSize, PieceSizes(shape, random));
+      const PieceOutcome o = DecodeInPieces(input.stream, input.data.size(), shape.windowSize,
+                                            PieceSizes(shape, random));
       ASSERT_EQ(PieceStatus::kEnded, o.status) << what;
       ASSERT_TRUE(input.data == o.output) << what;
     }
@@ -1256,8 +1270,8 @@ TEST(DecompressPieces, TheFarthestMatchesReachIntoTheHistoryAtEveryWindowEdge) {
   }
   w.End();
   for (const PieceShape& shape : kPieceShapes) {
-    const PieceOutcome o = DecodeInPieces(w.stream(), expected.size(), shape.windowSize,
-                                          PieceSizes(shape, random));
+    const PieceOutcome o =
+        DecodeInPieces(w.stream(), expected.size(), shape.windowSize, PieceSizes(shape, random));
     ASSERT_EQ(PieceStatus::kEnded, o.status) << shape.name;
     ASSERT_TRUE(expected == o.output) << shape.name;
   }
@@ -1304,7 +1318,8 @@ TEST(DecompressPieces, DamagedStreamsFailWhereDecompressFails) {
     std::string what = std::string(shape.name) + ", round " + std::to_string(round);
     switch (round % 4) {
       case 0:
-        for (int flips = 0; flips < 3; ++flips) damaged[random() % damaged.size()] ^= uint8_t(1 + random() % 255);
+        for (int flips = 0; flips < 3; ++flips)
+          damaged[random() % damaged.size()] ^= uint8_t(1 + random() % 255);
         what += ": bytes changed";
         break;
       case 1:
@@ -1315,9 +1330,7 @@ TEST(DecompressPieces, DamagedStreamsFailWhereDecompressFails) {
         limit = random() % data.size();
         what += ": recorded size too small";
         break;
-      default:
-        limit = data.size() + random() % 5000;
-        what += ": recorded size larger";
+      default: limit = data.size() + random() % 5000; what += ": recorded size larger";
     }
     ExpectPiecesLikeWhole(damaged, limit, shape.windowSize, PieceSizes(shape, random), what);
   }

@@ -14,9 +14,9 @@ TEST(EntryFileName, TableOfNames) {
     std::string why;  // empty: a plain file name
   } cases[] = {
       {"readme.txt", ""},
-      {"\x95\x5C.txt", ""},                 // 表: its second byte is 0x5C
+      {"\x95\x5C.txt", ""},                  // 表: its second byte is 0x5C
       {"\x83\x5C\x83\x74\x83\x67.dat", ""},  // ソフト
-      {"\xB6\xC5.ogg", ""},                 // ｶﾅ: single bytes 0xA1-0xDF
+      {"\xB6\xC5.ogg", ""},                  // ｶﾅ: single bytes 0xA1-0xDF
       {".hidden", ""},
       {"a..b", ""},
       {"", "is empty"},

@@ -28,8 +28,7 @@ struct FileState {
   // Reading the content for a comparison moves the access time itself, so
   // "unchanged" means content, last-write time and permissions.
   bool operator==(const FileState& o) const {
-    return exists == o.exists && content == o.content && lastWrite == o.lastWrite &&
-           mode == o.mode;
+    return exists == o.exists && content == o.content && lastWrite == o.lastWrite && mode == o.mode;
   }
 };
 
@@ -158,9 +157,9 @@ TEST_F(ExtractEntryTest, EmptyEntryMakesAnEmptyFileWithTheEntrysTime) {
 
 TEST_F(ExtractEntryTest, AllThreeTimesAreTheEntrys) {
   ASSERT_EQ(1, ExtractEntry("new.dat", "C:\\game\\new.dat", 0));
-  win::Handle file = systemFunctions.CreateFileA("C:\\game\\new.dat", win::kGenericRead,
-                                                 win::kFileShareRead, nullptr,
-                                                 win::kOpenExisting, 0, nullptr);
+  win::Handle file =
+      systemFunctions.CreateFileA("C:\\game\\new.dat", win::kGenericRead, win::kFileShareRead,
+                                  nullptr, win::kOpenExisting, 0, nullptr);
   ASSERT_NE(win::InvalidHandle(), file);
   win::FileTime creation{}, access{}, write{};
   ASSERT_TRUE(platform.GetFileTime(file, &creation, &access, &write));
@@ -191,8 +190,7 @@ TEST_F(ExtractEntryTest, DamagedEntryIsReportedAndNothingIsWritten) {
 // also for a file that the only-if-newer rule would keep.
 uint64_t fakeFreeBytes;
 std::string askedDrive;
-win::Bool WINAPI_CC FakeFreeSpace(const char* drive, uint64_t* freeToCaller, uint64_t*,
-                                  uint64_t*) {
+win::Bool WINAPI_CC FakeFreeSpace(const char* drive, uint64_t* freeToCaller, uint64_t*, uint64_t*) {
   askedDrive = drive;
   *freeToCaller = fakeFreeBytes;
   return 1;

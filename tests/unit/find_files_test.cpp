@@ -1,10 +1,9 @@
 // Folder listings of the POSIX layer (FindFirstFileA, FindNextFileA,
 // FindClose) over a temporary drive C:.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <map>
 #include <set>
@@ -142,8 +141,8 @@ TEST_F(FindFiles, ADriveRootGivesNoDotEntries) {
 TEST_F(FindFiles, NoListingOfAFolderThatIsNotThere) {
   MakeFolder(DriveC() + "/game");
   WriteHostFile(DriveC() + "/game/a.dat", "a");
-  for (const char* pattern : {"C:\\missing\\*", "C:\\game\\missing\\*", "C:\\game\\a.dat\\*",
-                              "D:\\game\\*"}) {
+  for (const char* pattern :
+       {"C:\\missing\\*", "C:\\game\\missing\\*", "C:\\game\\a.dat\\*", "D:\\game\\*"}) {
     win::FindDataA found;
     EXPECT_EQ(win::InvalidHandle(), platform.FindFirstFileA(pattern, &found)) << pattern;
   }

@@ -20,7 +20,7 @@ struct IniCase {
   const char* section;  // UTF-8
   const char* key;      // UTF-8
   unsigned size;
-  std::string value;    // UTF-8; the expected return value is its length
+  std::string value;          // UTF-8; the expected return value is its length
   const char* rawStart = "";  // bytes written before the file's text
 };
 
@@ -65,8 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, IniReaderTable,
     ::testing::Values(
         IniCase{"plain", "[SETUP]\r\nGameTitle=ゲーム\r\n", "SETUP", "GameTitle", 260, "ゲーム"},
-        IniCase{"names ignore ASCII case", "[setup]\r\ngametitle=x\r\n", "SETUP", "GAMETITLE",
-                260, "x"},
+        IniCase{"names ignore ASCII case", "[setup]\r\ngametitle=x\r\n", "SETUP", "GAMETITLE", 260,
+                "x"},
         IniCase{"full-width letters keep their case", "[ＳＥＴＵＰ]\r\nＫ=x\r\n", "ｓｅｔｕｐ",
                 "Ｋ", 260, ""},
         IniCase{"empty value is missing", "[SETUP]\r\nKey=\r\n", "SETUP", "Key", 260, ""},
@@ -78,8 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "[SETUP]\r\nA=1\r\n[X]\r\n[SETUP]\r\nB=2\r\n", "SETUP", "B", 260, ""},
         IniCase{"blanks around names and values", " \t Key \t=\t a b \t\r\n", "", "Key", 260,
                 "a b"},
-        IniCase{"blanks inside the brackets", "[  SETUP\t]\r\nKey=x\r\n", " SETUP ", "Key",
-                260, "x"},
+        IniCase{"blanks inside the brackets", "[  SETUP\t]\r\nKey=x\r\n", " SETUP ", "Key", 260,
+                "x"},
         IniCase{"double quotes", "[S]\r\nK=\" a \"\r\n", "S", "K", 260, " a "},
         IniCase{"single quotes", "[S]\r\nK='a'\r\n", "S", "K", 260, "a"},
         IniCase{"quotes that do not match", "[S]\r\nK=\"a'\r\n", "S", "K", 260, "\"a'"},
@@ -102,12 +102,12 @@ INSTANTIATE_TEST_SUITE_P(
         IniCase{"a quoted value cut", "[S]\r\nK=\"abcdef\"\r\n", "S", "K", 7, "abcdef"},
         IniCase{"a NUL byte ends a value", "[S]\r\nK=ab\0cd\r\n"s, "S", "K", 260, "ab"},
         IniCase{"a NUL byte ends a key name", "[S]\r\nK\0ey=v\r\n"s, "S", "K", 260, "v"},
-        IniCase{"a UTF-8 byte-order mark spoils the first header", "[S]\r\nK=v\r\n", "S", "K",
-                260, "", "\xEF\xBB\xBF"}));
+        IniCase{"a UTF-8 byte-order mark spoils the first header", "[S]\r\nK=v\r\n", "S", "K", 260,
+                "", "\xEF\xBB\xBF"}));
 
 TEST_F(IniReader, ReadsBehindAVeryLongLine) {
-  WriteHostFile(DriveC() + "/long.ini",
-                std::string(100000, 'x') + "=" + std::string(100000, 'y') + "\r\n[S]\r\nK=after\r\n");
+  WriteHostFile(DriveC() + "/long.ini", std::string(100000, 'x') + "=" + std::string(100000, 'y') +
+                                            "\r\n[S]\r\nK=after\r\n");
   std::string value;
   EXPECT_EQ(5u, Ask("C:\\long.ini", "S", "K", 260, &value));
   EXPECT_EQ("after", value);

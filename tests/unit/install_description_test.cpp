@@ -34,12 +34,10 @@ class InstallDescription : public UpdaterTest {
   // place, new ones are appended.
   void WriteDescription(const Changes& changes) {
     std::vector<std::pair<std::string, std::string>> keys = {
-        {"CompanyName", "メーカー"},   {"GameTitle", "ゲーム"},
-        {"GameDir", "GameDir"},         {"GameExe", "game.exe"},
-        {"UninstExe", "uninst.exe"},    {"SetupBmp", "a.bmp,b.bmp"},
-        {"InstallSelects", "1"},        {"InstallTitle0", "標準"},
-        {"InstallFiles0", "data.pak"},  {"Shortcuts", "1"},
-        {"Shortcut0", "ゲーム,game.exe"}};
+        {"CompanyName", "メーカー"}, {"GameTitle", "ゲーム"},         {"GameDir", "GameDir"},
+        {"GameExe", "game.exe"},     {"UninstExe", "uninst.exe"},     {"SetupBmp", "a.bmp,b.bmp"},
+        {"InstallSelects", "1"},     {"InstallTitle0", "標準"},       {"InstallFiles0", "data.pak"},
+        {"Shortcuts", "1"},          {"Shortcut0", "ゲーム,game.exe"}};
     for (const auto& change : changes) {
       auto found = keys.begin();
       while (found != keys.end() && found->first != change.first) ++found;
@@ -177,6 +175,7 @@ TEST_P(DescriptionFailures, StopWithTheirMessage) {
   EXPECT_EQ(c.quietAfter, updaterState.quietKeys);
 }
 
+// clang-format off
 const FailCase kFailures[] = {
     {"no CompanyName: silent in the updater", {{"CompanyName", kRemove}}, {}},
     {"no CompanyName while the flag is 0", {{"CompanyName", kRemove}},
@@ -212,12 +211,13 @@ const FailCase kFailures[] = {
     {"add-on files without a token", {{"InstallAfterAdd", "1"}, {"InstallAddFiles", ",x"}},
      {"SETUP.INI : InstallAddFiles エラー"}, 1, 0},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Failures, DescriptionFailures, ::testing::ValuesIn(kFailures));
 
 TEST_F(InstallDescription, AFailureKeepsWhatWasReadBeforeIt) {
   EXPECT_EQ(0, Read({{"GameClass", "Window"}, {"ExecApp", "one"}}));
-  EXPECT_EQ("Window", Text(updaterState.gameClass));           // read before ExecApp
+  EXPECT_EQ("Window", Text(updaterState.gameClass));              // read before ExecApp
   EXPECT_EQ("", Text(updaterState.saveDataFolderNameInInstall));  // never reached
 }
 
@@ -314,6 +314,7 @@ TEST_P(ShortcutFields, TwoRequiredTwoOptional) {
   EXPECT_EQ(c.fields, fields);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Values, ShortcutFields,
     ::testing::Values(ShortcutCase{"ゲーム,game.exe", {"ゲーム", "game.exe", "", ""}},
@@ -325,6 +326,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ShortcutCase{"a,b,, \t,d", {"a", "b", "", "d"}},
                       ShortcutCase{"a,b,c,,e", {"a", "b", "c", ""}},
                       ShortcutCase{" a , b ,c", {"a ", "b ", "c", ""}}));
+// clang-format on
 
 struct SizeCase {
   const char* value;  // nullptr: no InstallSize0
@@ -344,15 +346,12 @@ TEST_P(InstallSizes, ReadAsUnsigned64BitNumbers) {
   EXPECT_EQ(c.size, updaterState.installSelections[0].installSize);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, InstallSizes,
-                         ::testing::Values(SizeCase{"12345678901", 12345678901ull},
-                                           SizeCase{"9999999999999999999999999",
-                                                    9999999999999999999ull},
-                                           SizeCase{"-1", ~uint64_t(0)},
-                                           SizeCase{"  42 MB", 42},
-                                           SizeCase{"MB", 0},
-                                           SizeCase{"", 0},
-                                           SizeCase{kRemove, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, InstallSizes,
+    ::testing::Values(SizeCase{"12345678901", 12345678901ull},
+                      SizeCase{"9999999999999999999999999", 9999999999999999999ull},
+                      SizeCase{"-1", ~uint64_t(0)}, SizeCase{"  42 MB", 42}, SizeCase{"MB", 0},
+                      SizeCase{"", 0}, SizeCase{kRemove, 0}));
 
 TEST_F(InstallDescription, TheAddOnSetTakesTheLastSlotButItsTitle) {
   Changes changes = {{"InstallSelects", "4"}};

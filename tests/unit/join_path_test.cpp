@@ -29,18 +29,18 @@ TEST_P(JoinPathTest, AddsOneSeparatorAndASecondNul) {
   EXPECT_EQ('\0', buffer[expected.size() + 1]);  // a list of one path
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, JoinPathTest,
-    ::testing::Values(JoinCase{"", "a.txt", "\\a.txt"},
-                      JoinCase{"C:\\Games", "a.txt", "C:\\Games\\a.txt"},
-                      JoinCase{"C:\\Games\\", "a.txt", "C:\\Games\\a.txt"},
-                      JoinCase{"C:\\表", "a.txt", "C:\\表\\a.txt"},  // 表 ends in 0x5C
-                      JoinCase{"C:\\", "", "C:\\"}));
+INSTANTIATE_TEST_SUITE_P(Paths, JoinPathTest,
+                         ::testing::Values(JoinCase{"", "a.txt", "\\a.txt"},
+                                           JoinCase{"C:\\Games", "a.txt", "C:\\Games\\a.txt"},
+                                           JoinCase{"C:\\Games\\", "a.txt", "C:\\Games\\a.txt"},
+                                           JoinCase{"C:\\表", "a.txt",
+                                                    "C:\\表\\a.txt"},  // 表 ends in 0x5C
+                                           JoinCase{"C:\\", "", "C:\\"}));
 
 class JoinPathLimits : public UpdaterTest {};
 
 TEST_F(JoinPathLimits, RefusesAResultThatDoesNotFitAndKeepsThePath) {
-  char buffer[16] = "C:\\abcdefgh";   // 11 characters
+  char buffer[16] = "C:\\abcdefgh";                      // 11 characters
   EXPECT_FALSE(JoinPath(buffer, sizeof buffer, "xyz"));  // 15 + two NULs > 16
   EXPECT_STREQ("C:\\abcdefgh", buffer);
   EXPECT_TRUE(JoinPath(buffer, sizeof buffer, "xy"));  // 14 + two NULs = 16

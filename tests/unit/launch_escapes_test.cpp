@@ -43,8 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
         EscapeCase{"a backslash before the pair", "a\\\\nb", "a\\\rb"},
         EscapeCase{"a second byte 0x5C before n", kHyou + "n", kHyou + "n"},
         EscapeCase{"a two-byte character before the pair", kHyou + "\\n", kHyou + "\r"},
-        EscapeCase{"a lead byte at the end", "a\x95", "a\x95"},
-        EscapeCase{"an empty text", "", ""},
+        EscapeCase{"a lead byte at the end", "a\x95", "a\x95"}, EscapeCase{"an empty text", "", ""},
         EscapeCase{"a full buffer", std::string(1021, 'x') + "\\n", std::string(1021, 'x') + "\r"}),
     [](const ::testing::TestParamInfo<EscapeCase>& info) {
       std::string name;

@@ -27,7 +27,8 @@ std::string Utf16File(const std::string& utf8) {
     uint32_t code = c;
     size_t length = 1;
     if (c >= 0xE0) {
-      code = (c & 0x0Fu) << 12 | (uint8_t(utf8[i + 1]) & 0x3Fu) << 6 | (uint8_t(utf8[i + 2]) & 0x3Fu);
+      code =
+          (c & 0x0Fu) << 12 | (uint8_t(utf8[i + 1]) & 0x3Fu) << 6 | (uint8_t(utf8[i + 2]) & 0x3Fu);
       length = 3;
     } else if (c >= 0xC0) {
       code = (c & 0x1Fu) << 6 | (uint8_t(utf8[i + 1]) & 0x3Fu);
@@ -128,20 +129,22 @@ INSTANTIATE_TEST_SUITE_P(
                 "instpath", 260, 0, 0, kInstPath, 19},
         RegCase{"a deleted value", kStar, kSubKey, "Gone", 16, 0, kNotFound, "", 0},
         RegCase{"a missing value", kStar, kSubKey, "DataPath", 260, 0, kNotFound, "", 0},
-        RegCase{"a missing key", kStar, "Software\\ExampleSoft\\Other", "InstPath", 260,
-                kNotFound, 0, "", 0},
-        RegCase{"a key above a listed one opens empty", kStar, "Software\\ExampleSoft",
-                "InstPath", 260, 0, kNotFound, "", 0},
+        RegCase{"a missing key", kStar, "Software\\ExampleSoft\\Other", "InstPath", 260, kNotFound,
+                0, "", 0},
+        RegCase{"a key above a listed one opens empty", kStar, "Software\\ExampleSoft", "InstPath",
+                260, 0, kNotFound, "", 0},
         RegCase{"REGEDIT4 with the short root", "REGEDIT4\n\n[HKCU\\Software\\A\\B]\n\"V\"=\"1\"\n",
                 "Software\\A\\B", "V", 8, 0, 0, std::string("1") + '\0', 2},
-        RegCase{"a UTF-8 byte order mark", "\xEF\xBB\xBFREGEDIT4\n[HKCU\\Software\\A]\n\"V\"=\"1\"\n",
-                "Software\\A", "V", 8, 0, 0, std::string("1") + '\0', 2},
+        RegCase{"a UTF-8 byte order mark",
+                "\xEF\xBB\xBFREGEDIT4\n[HKCU\\Software\\A]\n\"V\"=\"1\"\n", "Software\\A", "V", 8,
+                0, 0, std::string("1") + '\0', 2},
         RegCase{"another root is not the user's",
                 std::string(kV5) + "[HKEY_LOCAL_MACHINE\\Software\\A]\r\n\"V\"=\"1\"\r\n",
                 "Software\\A", "V", 8, kNotFound, 0, "", 0},
         RegCase{"later sections add to the key",
-                std::string(kV5) + kKey + "\"A\"=\"1\"\r\n[HKCU\\Software\\Other]\r\n\"A\"=\"2\"\r\n" +
-                    kKey + "\"B\"=\"3\"\r\n",
+                std::string(kV5) + kKey +
+                    "\"A\"=\"1\"\r\n[HKCU\\Software\\Other]\r\n\"A\"=\"2\"\r\n" + kKey +
+                    "\"B\"=\"3\"\r\n",
                 kSubKey, "B", 8, 0, 0, std::string("3") + '\0', 2},
         RegCase{"bad lines are skipped",
                 std::string(kV5) + kKey + "InstPath=C:\\x\r\n\"A\"=dword:123456789\r\n" +

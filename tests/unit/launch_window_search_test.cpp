@@ -1,16 +1,14 @@
 // The POSIX window searches: FindWindowA over the stand-in desktop (the
 // dialog class by its atom, names and titles without regard to case), the
 // window list of other processes, and SetForegroundWindow.
-#include "platform/posix/window_search.h"
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "platform/posix/desktop_standin.h"
+#include "platform/posix/window_search.h"
 #include "tests/support/test_platform.h"
 
 namespace {

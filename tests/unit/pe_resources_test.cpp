@@ -16,22 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "authoring/little_endian.h"
 #include "authoring/pe_version_info.h"
 
 namespace {
-
-void Put16(std::vector<uint8_t>* b, size_t at, uint32_t v) {
-  (*b)[at] = uint8_t(v);
-  (*b)[at + 1] = uint8_t(v >> 8);
-}
-void Put32(std::vector<uint8_t>* b, size_t at, uint32_t v) {
-  Put16(b, at, v & 0xFFFF);
-  Put16(b, at + 2, v >> 16);
-}
-uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
-  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-         uint32_t(b[at + 3]) << 24;
-}
 
 struct Item {
   PeResourceId type;
@@ -50,7 +38,7 @@ struct Layout {
   size_t resourceDirectory = 0;  // the data directory entry
   size_t section = 0;            // the section header
   size_t root = kSectionFileOffset;
-  size_t firstTypeTable = 0;     // file offsets inside the tree
+  size_t firstTypeTable = 0;  // file offsets inside the tree
   size_t firstDataEntry = 0;
   size_t firstNameString = 0;
   size_t firstLanguageEntry = 0;  // the entry in the language table
@@ -215,21 +203,23 @@ TEST_P(SyntheticPe, FindsByNameWithoutCaseButNeverANumberForAName) {
   std::string error;
   ASSERT_TRUE(ReadPeImage(file.data(), file.size(), &image, &error)) << error;
 
-  const PeResource* update = FindPeResource(image, PeResourceId::Name("update"),
-                                            PeResourceId::Number(102));
+  const PeResource* update =
+      FindPeResource(image, PeResourceId::Name("update"), PeResourceId::Number(102));
   ASSERT_NE(nullptr, update);
   EXPECT_EQ("archive bytes", DataOf(file, *update));
   // Any language when none is asked for: the first in the directory.
-  const PeResource* wizard = FindPeResource(image, PeResourceId::Number(5),
-                                            PeResourceId::Name("Wizard"));
+  const PeResource* wizard =
+      FindPeResource(image, PeResourceId::Number(5), PeResourceId::Name("Wizard"));
   ASSERT_NE(nullptr, wizard);
   EXPECT_EQ(0x409, wizard->language);
 
   EXPECT_EQ(nullptr, FindPeResource(image, PeResourceId::Number(102), PeResourceId::Number(102)));
-  EXPECT_EQ(nullptr, FindPeResource(image, PeResourceId::Name("UPDATE"), PeResourceId::Number(103)));
-  EXPECT_EQ(nullptr, FindPeResource(image, PeResourceId::Name("UPDATE"), PeResourceId::Number(102),
-                                    0x409));
-  EXPECT_EQ(nullptr, FindPeResource(image, PeResourceId::Name("UPDATES"), PeResourceId::Number(102)));
+  EXPECT_EQ(nullptr,
+            FindPeResource(image, PeResourceId::Name("UPDATE"), PeResourceId::Number(103)));
+  EXPECT_EQ(nullptr,
+            FindPeResource(image, PeResourceId::Name("UPDATE"), PeResourceId::Number(102), 0x409));
+  EXPECT_EQ(nullptr,
+            FindPeResource(image, PeResourceId::Name("UPDATES"), PeResourceId::Number(102)));
 }
 
 TEST_P(SyntheticPe, ImageWithoutResourceDirectoryHasNoResources) {
@@ -271,7 +261,8 @@ const DamageCase kDamageCases[] = {
     {"shorter than a DOS header", [](std::vector<uint8_t>* f, const Layout&) { f->resize(40); },
      "no MZ header"},
     {"PE header beyond the end",
-     [](std::vector<uint8_t>* f, const Layout&) { Put32(f, 0x3C, 0xFFFFFFF0u); }, "no PE signature"},
+     [](std::vector<uint8_t>* f, const Layout&) { Put32(f, 0x3C, 0xFFFFFFF0u); },
+     "no PE signature"},
     {"too many sections",
      [](std::vector<uint8_t>* f, const Layout& l) { Put16(f, l.peHeader + 6, 0xFFFF); },
      "65535 sections"},
@@ -365,7 +356,8 @@ TEST(PeResourceNames, LongNamesAreCutAndMatchNothing) {
 // file, instead of taking memory by the claim.
 TEST(PeResourceNames, SharedTablesCannotMultiplyNamesPastTheFile) {
   std::vector<Item> items;
-  for (uint16_t t = 1; t <= 64; ++t) items.push_back({PeResourceId::Number(t), PeResourceId::Name("X"), 0x411, "d"});
+  for (uint16_t t = 1; t <= 64; ++t)
+    items.push_back({PeResourceId::Number(t), PeResourceId::Name("X"), 0x411, "d"});
   for (int k = 0; k < 64; ++k) {
     items.push_back({PeResourceId::Number(1),
                      PeResourceId::Name(std::string(250, 'N') + std::to_string(100000 + k)), 0x411,
@@ -460,27 +452,30 @@ class BuiltUpdater : public ::testing::TestWithParam<BuiltExecutable> {
 
 TEST_P(BuiltUpdater, ManifestAsksForElevationOnTheImagesArchitecture) {
   EXPECT_EQ(GetParam().machine, image_.machine);
-  const PeResource* manifest = FindPeResource(image_, PeResourceId::Number(kPeResourceManifest),
-                                              PeResourceId::Number(1));
+  const PeResource* manifest =
+      FindPeResource(image_, PeResourceId::Number(kPeResourceManifest), PeResourceId::Number(1));
   ASSERT_NE(nullptr, manifest);
   const std::string text = Data(*manifest);
   const std::string identity = std::string("<assemblyIdentity version=\"1.0.0.0\" ") +
                                "processorArchitecture=\"" + GetParam().architecture +
                                "\" name=\"BRUMPAL.Updater.UPDATE\" type=\"win32\"/>";
   EXPECT_NE(std::string::npos, text.find(identity)) << text;
-  EXPECT_NE(std::string::npos,
-            text.find("<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>"))
+  EXPECT_NE(
+      std::string::npos,
+      text.find("<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>"))
       << text;
-  for (const char* os : {"e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
-                         "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
-                         "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {
-    EXPECT_NE(std::string::npos, text.find(std::string("<supportedOS Id=\"{") + os + "}\"/>")) << os;
+  for (const char* os :
+       {"e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
+        "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
+        "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {
+    EXPECT_NE(std::string::npos, text.find(std::string("<supportedOS Id=\"{") + os + "}\"/>"))
+        << os;
   }
 }
 
 TEST_P(BuiltUpdater, VersionResourceNamesThePatchProgram) {
-  const PeResource* version = FindPeResource(image_, PeResourceId::Number(kPeResourceVersion),
-                                             PeResourceId::Number(1));
+  const PeResource* version =
+      FindPeResource(image_, PeResourceId::Number(kPeResourceVersion), PeResourceId::Number(1));
   ASSERT_NE(nullptr, version);
   EXPECT_EQ(0x411, version->language);
   PeVersionInfo info;
@@ -491,9 +486,10 @@ TEST_P(BuiltUpdater, VersionResourceNamesThePatchProgram) {
             std::vector<uint16_t>(info.fileVersion, info.fileVersion + 4));
   EXPECT_EQ((std::vector<uint16_t>{1, 0, 2, 0}),
             std::vector<uint16_t>(info.productVersion, info.productVersion + 4));
-  const std::map<std::string, std::string> expected = {
-      {"FileDescription", "Game patch program"}, {"FileVersion", "1.0.0.0"},
-      {"ProductVersion", "1.0.2.0"}, {"OriginalFilename", "UPDATE.EXE"}};
+  const std::map<std::string, std::string> expected = {{"FileDescription", "Game patch program"},
+                                                       {"FileVersion", "1.0.0.0"},
+                                                       {"ProductVersion", "1.0.2.0"},
+                                                       {"OriginalFilename", "UPDATE.EXE"}};
   for (const auto& e : expected) {
     const std::string* value = FindVersionString(info, e.first);
     ASSERT_NE(nullptr, value) << e.first;
@@ -504,7 +500,8 @@ TEST_P(BuiltUpdater, VersionResourceNamesThePatchProgram) {
 }
 
 TEST_P(BuiltUpdater, CarriesNoArchiveOfItsOwn) {
-  EXPECT_EQ(nullptr, FindPeResource(image_, PeResourceId::Name("UPDATE"), PeResourceId::Number(102)));
+  EXPECT_EQ(nullptr,
+            FindPeResource(image_, PeResourceId::Name("UPDATE"), PeResourceId::Number(102)));
 }
 
 INSTANTIATE_TEST_SUITE_P(

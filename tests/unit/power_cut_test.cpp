@@ -83,16 +83,14 @@ bool IsPartOver(const std::string& now, const std::string& written, const std::s
 
 // Changes through the tables, on DOS paths of drive C:.
 win::Handle Open(const char* path, win::Dword disposition) {
-  return systemFunctions.CreateFileA(path, win::kGenericWrite, 0, nullptr, disposition, 0,
-                                     nullptr);
+  return systemFunctions.CreateFileA(path, win::kGenericWrite, 0, nullptr, disposition, 0, nullptr);
 }
 void Write(win::Handle file, const std::string& data) {
   win::Dword written = 0;
-  EXPECT_EQ(1, systemFunctions.WriteFile(file, data.data(), win::Dword(data.size()), &written,
-                                         nullptr));
+  EXPECT_EQ(
+      1, systemFunctions.WriteFile(file, data.data(), win::Dword(data.size()), &written, nullptr));
 }
-void WriteFileAt(const char* path, win::Dword disposition, const std::string& data,
-                 bool flush) {
+void WriteFileAt(const char* path, win::Dword disposition, const std::string& data, bool flush) {
   win::Handle file = Open(path, disposition);
   ASSERT_NE(win::InvalidHandle(), file) << path;
   Write(file, data);
@@ -167,9 +165,7 @@ const Case kCases[] = {
        Move("C:\\staged.tmp", "C:\\target.txt",
             win::kMoveFileReplaceExisting | win::kMoveFileWriteThrough);
      },
-     [](const Files& f) {
-       return f.size() == 1 && IsPrefix(At(f, "target.txt"), "new data");
-     },
+     [](const Files& f) { return f.size() == 1 && IsPrefix(At(f, "target.txt"), "new data"); },
      [](const Files& f) { return At(f, "target.txt").size() < 8; }},
 
     {"a write lost below a kept later one reads as zeros",
@@ -196,14 +192,17 @@ const Case kCases[] = {
      [] { WriteFileAt("C:\\save.dat", win::kCreateAlways, "new", false); },
      [](const Files& f) {
        const std::string save = At(f, "save.dat");
-       return f.size() == 1 && (IsPartOver(save, "new", "") || IsPartOver(save, "new", "old content"));
+       return f.size() == 1 &&
+              (IsPartOver(save, "new", "") || IsPartOver(save, "new", "old content"));
      },
      [](const Files& f) { return At(f, "save.dat") == "new content"; }},
 
     {"a truncation flushed with its data is kept",
      {{"save.dat", "old content"}},
      [] { WriteFileAt("C:\\save.dat", kTruncateExisting, "new", true); },
-     [](const Files& f) { return f == Files{{"save.dat", "new"}}; },
+     [](const Files& f) {
+       return f == Files{{"save.dat", "new"}};
+     },
      nullptr},
 
     {"the shell's copy flushes nothing",

@@ -78,24 +78,24 @@ TEST_P(SettingsKeys, ReadOrReport) {
 INSTANTIATE_TEST_SUITE_P(
     Keys, SettingsKeys,
     ::testing::Values(
-        KeyCase{"present", false, "[SETUP]\r\nGameTitle=ゲーム\r\n", "SETUP", "GameTitle", 0,
-                260, 1, "ゲーム", nullptr},
-        KeyCase{"missing, reported", false, "[SETUP]\r\nGameTitle=x\r\n", "SETUP",
-                "CompanyName", 0, 260, 0, "", "SETUP : CompanyName キーが存在しません"},
+        KeyCase{"present", false, "[SETUP]\r\nGameTitle=ゲーム\r\n", "SETUP", "GameTitle", 0, 260,
+                1, "ゲーム", nullptr},
+        KeyCase{"missing, reported", false, "[SETUP]\r\nGameTitle=x\r\n", "SETUP", "CompanyName", 0,
+                260, 0, "", "SETUP : CompanyName キーが存在しません"},
         KeyCase{"missing, quiet", false, "[SETUP]\r\n", "SETUP", "CompanyName", 1, 260, 0, "",
                 nullptr},
-        KeyCase{"any non-zero flag is quiet", false, "[SETUP]\r\n", "SETUP", "CompanyName", -3,
-                260, 0, "", nullptr},
+        KeyCase{"any non-zero flag is quiet", false, "[SETUP]\r\n", "SETUP", "CompanyName", -3, 260,
+                0, "", nullptr},
         KeyCase{"empty equals missing", false, "[UPDATE]\r\nUpdateFile00=\r\n", "UPDATE",
                 "UpdateFile00", 0, 260, 0, "", "UPDATE : UpdateFile00 キーが存在しません"},
         KeyCase{"no file: every key missing", false, nullptr, "SETUP", "GameDir", 0, 260, 0, "",
                 "SETUP : GameDir キーが存在しません"},
         KeyCase{"too long: cut and present", false, "[SETUP]\r\nGameDir=abcdefgh\r\n", "SETUP",
                 "GameDir", 0, 5, 1, "abcd", nullptr},
-        KeyCase{"SETUP.INI present", true, "[SETUP]\r\nGameExe=game.exe\r\n", nullptr, "GameExe",
-                0, 260, 1, "game.exe", nullptr},
-        KeyCase{"SETUP.INI missing, reported", true, "[SETUP]\r\n", nullptr, "GameExe", 0, 260,
-                0, "", "SETUP.INI : GameExe キーが存在しません"},
+        KeyCase{"SETUP.INI present", true, "[SETUP]\r\nGameExe=game.exe\r\n", nullptr, "GameExe", 0,
+                260, 1, "game.exe", nullptr},
+        KeyCase{"SETUP.INI missing, reported", true, "[SETUP]\r\n", nullptr, "GameExe", 0, 260, 0,
+                "", "SETUP.INI : GameExe キーが存在しません"},
         KeyCase{"SETUP.INI reads section SETUP only", true, "[OTHER]\r\nGameExe=x\r\n", nullptr,
                 "GameExe", 0, 260, 0, "", "SETUP.INI : GameExe キーが存在しません"},
         KeyCase{"SETUP.INI missing, quiet", true, nullptr, nullptr, "GameExe", 1, 260, 0, "",
@@ -108,9 +108,9 @@ TEST_F(SettingsReader, SetupIniGoesThroughThePlatformWithAnEmptyDefaultAndTheWho
   };
   static std::vector<Call> calls;
   calls.clear();
-  platform.GetPrivateProfileStringA = [](const char* section, const char* key,
-                                         const char* fallback, char* out, win::Dword size,
-                                         const char* file) WINAPI_CC -> win::Dword {
+  platform.GetPrivateProfileStringA = [](const char* section, const char* key, const char* fallback,
+                                         char* out, win::Dword size, const char* file)
+                                          WINAPI_CC -> win::Dword {
     calls.push_back({section, key, fallback, file, size});
     std::strcpy(out, "v");
     return 1;
@@ -169,11 +169,10 @@ TEST_F(SettingsReader, ShowSettingsErrorHasItsOwnCaptionAndNoOwnerBeforeTheWizar
 struct NumberCase {
   const char* line;  // the SETUP.INI line; "" for none
   int result;
-  int32_t value;     // out afterwards; it starts as 77
+  int32_t value;  // out afterwards; it starts as 77
 };
 
-class SettingsNumbers : public SettingsReader,
-                        public ::testing::WithParamInterface<NumberCase> {};
+class SettingsNumbers : public SettingsReader, public ::testing::WithParamInterface<NumberCase> {};
 
 TEST_P(SettingsNumbers, ConvertsDecimalText) {
   const NumberCase& c = GetParam();
@@ -187,8 +186,7 @@ TEST_P(SettingsNumbers, ConvertsDecimalText) {
 
 INSTANTIATE_TEST_SUITE_P(Numbers, SettingsNumbers,
                          ::testing::Values(NumberCase{"Count=12abc", 1, 12},
-                                           NumberCase{"Count=abc", 1, 0},
-                                           NumberCase{"", 0, 77},
+                                           NumberCase{"Count=abc", 1, 0}, NumberCase{"", 0, 77},
                                            NumberCase{"Count=", 0, 77},
                                            NumberCase{"Count=  -5", 1, -5},
                                            NumberCase{"Count=+8", 1, 8},

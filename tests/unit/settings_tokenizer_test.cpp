@@ -15,9 +15,7 @@ namespace {
 struct Token {
   std::string text;  // UTF-8
   int32_t disc;      // currentDisc right after the token
-  bool operator==(const Token& other) const {
-    return text == other.text && disc == other.disc;
-  }
+  bool operator==(const Token& other) const { return text == other.text && disc == other.disc; }
 };
 
 std::ostream& operator<<(std::ostream& out, const Token& t) {
@@ -57,28 +55,21 @@ TEST_P(ListTokens, SplitUntilTheFirstEmptyField) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, ListTokens,
-    ::testing::Values(
-        ListCase{" a b ,c", {{"a b ", 0}, {"c", 0}}},
-        ListCase{"a,,b", {{"a", 0}}},
-        ListCase{"2:,x", {{"", 2}, {"x", 2}}},
-        ListCase{"1:a.bmp, b.bmp,2:c.bmp", {{"a.bmp", 1}, {"b.bmp", 1}, {"c.bmp", 2}}},
-        ListCase{" 1: a", {{" a", 1}}},
-        ListCase{"x:\\dir", {{"\\dir", 0}}, 5},
-        ListCase{"a,", {{"a", 0}}},
-        ListCase{"", {}},
-        ListCase{" \t ", {}},
-        ListCase{",a", {}},
-        ListCase{"12:x", {{"12:x", 3}}, 3},
-        ListCase{"a\r\nb", {{"a", 0}}},
-        ListCase{"a\nb", {{"a", 0}, {"b", 0}}},
-        ListCase{"\ta\t,\tb", {{"a\t", 7}, {"b", 7}}, 7},
-        ListCase{"9:a,b,0:c", {{"a", 9}, {"b", 9}, {"c", 0}}},
-        ListCase{"-:a", {{"a", 0}}, 4},
-        ListCase{"2:", {{"", 2}}},
-        ListCase{"表示,ソフト,3:能力", {{"表示", 0}, {"ソフト", 0}, {"能力", 3}}},
-        ListCase{"abcdef,g", {{"abcd", 0}, {"g", 0}}, 0, 5},
-        ListCase{"あいう,g", {{"あ", 0}, {"g", 0}}, 0, 4},
-        ListCase{"aあい,g", {{"aあ", 0}, {"g", 0}}, 0, 4}));
+    ::testing::Values(ListCase{" a b ,c", {{"a b ", 0}, {"c", 0}}}, ListCase{"a,,b", {{"a", 0}}},
+                      ListCase{"2:,x", {{"", 2}, {"x", 2}}},
+                      ListCase{"1:a.bmp, b.bmp,2:c.bmp",
+                               {{"a.bmp", 1}, {"b.bmp", 1}, {"c.bmp", 2}}},
+                      ListCase{" 1: a", {{" a", 1}}}, ListCase{"x:\\dir", {{"\\dir", 0}}, 5},
+                      ListCase{"a,", {{"a", 0}}}, ListCase{"", {}}, ListCase{" \t ", {}},
+                      ListCase{",a", {}}, ListCase{"12:x", {{"12:x", 3}}, 3},
+                      ListCase{"a\r\nb", {{"a", 0}}}, ListCase{"a\nb", {{"a", 0}, {"b", 0}}},
+                      ListCase{"\ta\t,\tb", {{"a\t", 7}, {"b", 7}}, 7},
+                      ListCase{"9:a,b,0:c", {{"a", 9}, {"b", 9}, {"c", 0}}},
+                      ListCase{"-:a", {{"a", 0}}, 4}, ListCase{"2:", {{"", 2}}},
+                      ListCase{"表示,ソフト,3:能力", {{"表示", 0}, {"ソフト", 0}, {"能力", 3}}},
+                      ListCase{"abcdef,g", {{"abcd", 0}, {"g", 0}}, 0, 5},
+                      ListCase{"あいう,g", {{"あ", 0}, {"g", 0}}, 0, 4},
+                      ListCase{"aあい,g", {{"aあ", 0}, {"g", 0}}, 0, 4}));
 
 class ListTokenSlots : public UpdaterTest {};
 

@@ -86,7 +86,8 @@ TEST_F(ShellCopyTest, FileToAPathInMissingFoldersKeepsTimesAndReadOnly) {
   ASSERT_EQ(0, stat(copy.c_str(), &st));
   EXPECT_EQ(1000000000, st.st_mtim.tv_sec);
   EXPECT_EQ(500, st.st_mtim.tv_nsec);
-  EXPECT_EQ(win::kAttributeReadonly, systemFunctions.GetFileAttributesA("C:\\game\\doc\\readme.txt"));
+  EXPECT_EQ(win::kAttributeReadonly,
+            systemFunctions.GetFileAttributesA("C:\\game\\doc\\readme.txt"));
 }
 
 TEST_F(ShellCopyTest, FileIntoAnExistingFolderTakesItsOwnName) {
@@ -143,8 +144,7 @@ struct RefusedCase {
   win::Uint function;
 };
 
-class ShellCopyRefused : public ShellCopyTest,
-                         public ::testing::WithParamInterface<RefusedCase> {};
+class ShellCopyRefused : public ShellCopyTest, public ::testing::WithParamInterface<RefusedCase> {};
 
 TEST_P(ShellCopyRefused, ReportsNonZeroAndChangesNothing) {
   const RefusedCase& c = GetParam();
@@ -158,14 +158,13 @@ TEST_P(ShellCopyRefused, ReportsNonZeroAndChangesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ShellCopyRefused,
-    ::testing::Values(RefusedCase{"missing source", "D:\\nothing", "C:\\game", win::kFoCopy},
-                      RefusedCase{"unmapped drive", "E:\\readme.txt", "C:\\game", win::kFoCopy},
-                      RefusedCase{"a drive's root", "D:\\", "C:\\game", win::kFoCopy},
-                      RefusedCase{"not a copy", "D:\\readme.txt", "C:\\game", 0x1 /* FO_MOVE */},
-                      RefusedCase{"same file", "C:\\game\\readme.txt", "C:\\game\\readme.txt",
-                                  win::kFoCopy},
-                      RefusedCase{"into its own subtree", "D:\\movie", "D:\\movie\\sub",
-                                  win::kFoCopy}));
+    ::testing::Values(
+        RefusedCase{"missing source", "D:\\nothing", "C:\\game", win::kFoCopy},
+        RefusedCase{"unmapped drive", "E:\\readme.txt", "C:\\game", win::kFoCopy},
+        RefusedCase{"a drive's root", "D:\\", "C:\\game", win::kFoCopy},
+        RefusedCase{"not a copy", "D:\\readme.txt", "C:\\game", 0x1 /* FO_MOVE */},
+        RefusedCase{"same file", "C:\\game\\readme.txt", "C:\\game\\readme.txt", win::kFoCopy},
+        RefusedCase{"into its own subtree", "D:\\movie", "D:\\movie\\sub", win::kFoCopy}));
 
 TEST_F(ShellCopyTest, AFailureHalfWayReportsNonZeroAndLeavesNoPartialFile) {
   // A folder stands where the second file would go.

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -46,10 +46,10 @@ TEST_P(UnscrambleKeyStream, ZeroBufferShowsTheKeyStream) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lengths, UnscrambleKeyStream,
-    ::testing::Values(KeyStreamCase{1400, 19},  // 6 bits set: the 5-entry directory
-                      KeyStreamCase{4, 5},      // one bit set
-                      KeyStreamCase{7, 11},     // 3 bits: one word and 3 bytes left
-                      KeyStreamCase{0xFF, 3},   // 8 bits set
+    ::testing::Values(KeyStreamCase{1400, 19},   // 6 bits set: the 5-entry directory
+                      KeyStreamCase{4, 5},       // one bit set
+                      KeyStreamCase{7, 11},      // 3 bits: one word and 3 bytes left
+                      KeyStreamCase{0xFF, 3},    // 8 bits set
                       KeyStreamCase{0xFFFF, 3},  // 16 bits set
                       KeyStreamCase{143, 17}));  // 5 bits set, 3 bytes left
 

@@ -5,7 +5,6 @@
 #include "wizard/wizard_dialog.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <cctype>
@@ -164,6 +163,7 @@ const char kConfirm[] = "アップデートを実行します";
 const char kComplete[] = "アップデートは完了しました";
 const char kNoSpace[] = "ディスク容量が足りません。\rC: ドライブに 4000 バイトの空き容量が必要です";
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Sequences, WizardPresses,
     ::testing::Values(
@@ -214,6 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
       for (const char* p = info.param.what; *p; ++p) name += std::isalnum(uint8_t(*p)) ? *p : '_';
       return name;
     });
+// clang-format on
 
 // ---- The welcome page ----
 
@@ -305,7 +306,7 @@ TEST_F(WizardTest, PressesDuringTheRunAreDroppedAndTheCursorWaits) {
   EXPECT_EQ(Sjis("アップデートする必要のあるファイルはありません"), messages[0].text);
   EXPECT_EQ(std::vector<win::IntPtr>{1}, cursorAnswers);
   EXPECT_EQ(win::kIdcWait, cursorWhileBusy);
-  EXPECT_FALSE(Ended(nullptr));  // Cancel was dropped
+  EXPECT_FALSE(Ended(nullptr));           // Cancel was dropped
   EXPECT_EQ(2, updaterState.wizardPage);  // so were Next and Back
   EXPECT_EQ(0, updaterState.wizardBusy);
   EXPECT_EQ(Sjis(kComplete), Info());

@@ -184,8 +184,8 @@ std::vector<std::pair<int, Dialog>> ReadExecutableDialogs(const std::string& fil
   std::vector<std::pair<int, Dialog>> dialogs;
   PeImage image;
   std::string error;
-  EXPECT_TRUE(ReadPeImage(reinterpret_cast<const uint8_t*>(file.data()), file.size(), &image,
-                          &error))
+  EXPECT_TRUE(
+      ReadPeImage(reinterpret_cast<const uint8_t*>(file.data()), file.size(), &image, &error))
       << error;
   for (const PeResource& r : image.resources) {
     if (r.type.isName || r.type.number != 5 || r.name.isName) continue;

@@ -2,16 +2,14 @@
 // initialisation, presses from the queue, UPDATER_WIZARD and the close box,
 // presses on controls that cannot take them, the printed page and the end.
 // A small dialog procedure records what reaches it.
-#include "platform/posix/terminal_dialog.h"
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "platform/posix/terminal_dialog.h"
 #include "platform/posix/window_search.h"
 #include "tests/support/test_platform.h"
 
@@ -104,11 +102,15 @@ TEST_F(TerminalDialog, TemplatesHoldTheWizardsControlsInTabOrder) {
     unsigned id;
     std::vector<std::pair<int, std::string>> controls;  // id, UTF-8 text
   };
-  for (const Expected& e :
-       {Expected{100, {{1, "次へ"}, {2, "中止"}, {4, "戻る"}, {1001, "Info"}}},
-        Expected{101,
-                 {{1, "次へ"}, {2, "中止"}, {4, "戻る"}, {1001, "Info"}, {1000, ""},
-                  {1002, "同意する"}, {1003, "同意しない"}}}}) {
+  for (const Expected& e : {Expected{100, {{1, "次へ"}, {2, "中止"}, {4, "戻る"}, {1001, "Info"}}},
+                            Expected{101,
+                                     {{1, "次へ"},
+                                      {2, "中止"},
+                                      {4, "戻る"},
+                                      {1001, "Info"},
+                                      {1000, ""},
+                                      {1002, "同意する"},
+                                      {1003, "同意しない"}}}}) {
     std::string caption;
     std::vector<NewStandinControl> controls;
     ASSERT_TRUE(TerminalDialogTemplate(e.id, &caption, &controls));

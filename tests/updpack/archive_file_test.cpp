@@ -2,9 +2,8 @@
 // reading's working block come out byte for byte, and a file that becomes
 // shorter while it is read gives a clear error for each entry it cuts, and
 // no half-written file.
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -18,9 +17,9 @@
 #include "authoring/archive_reader.h"
 #include "authoring/archive_writer.h"
 #include "authoring/compressor.h"
+#include "tests/updpack/updpack_fixture.h"
 #include "tools/updpack/files/archive_input.h"
 #include "tools/updpack/files/entry_file.h"
-#include "tests/updpack/updpack_fixture.h"
 
 namespace {
 
@@ -53,11 +52,10 @@ class ArchiveFileReading : public UpdpackTest {
     std::string error;
     // A small entry, one compressed and one stored plain that each span
     // many pieces of stored bytes and of output, and a small one again.
-    ASSERT_TRUE(BuildArchive({Item("first.txt", contents_[0], true),
-                              Item("big.txt", contents_[1], true),
-                              Item("noise.bin", contents_[2], false),
-                              Item("last.txt", contents_[3], true)},
-                             options, &image, &error))
+    ASSERT_TRUE(
+        BuildArchive({Item("first.txt", contents_[0], true), Item("big.txt", contents_[1], true),
+                      Item("noise.bin", contents_[2], false), Item("last.txt", contents_[3], true)},
+                     options, &image, &error))
         << error;
     std::ofstream(Path("update.vq2"), std::ios::binary)
         .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));

@@ -1,8 +1,8 @@
 // updpack build-exe: the releases it refuses before building anything, and
 // the executables it makes with the Windows builds' kits (skipped when a
 // kit has not been built).
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
@@ -147,8 +147,7 @@ TEST_F(BuildExeTest, SoundReleasesPassTheChecks) {
       Changed("", "UpdateFile05=missing.dat")};
   for (const auto& ini : sound) {
     MakeRelease(ini);
-    const Result r =
-        Updpack({"build-exe", "-o", "out.exe", "--kit", Path("no-kit"), "release"});
+    const Result r = Updpack({"build-exe", "-o", "out.exe", "--kit", Path("no-kit"), "release"});
     EXPECT_EQ(1, r.status);
     EXPECT_NE(std::string::npos, r.err.find("no updater kit at")) << r.err;
     EXPECT_EQ(std::string::npos, r.err.find("UPDATE.INI")) << r.err;
@@ -263,8 +262,8 @@ TEST_P(BuildExeWithKit, MakesAReproducibleUpdaterCarryingTheArchive) {
   MakeRelease(SoundIni());
   ASSERT_EQ(0, Updpack({"create", "-o", "update.vq2", "release"}).status);
   const std::vector<std::string> release = {
-      "--arch", GetParam().arch, "--product", "星の旅路", "--company", "ExampleSoft",
-      "--file-version", "1.1.0.0", "--product-version", "1.0.1.0"};
+      "--arch",      GetParam().arch,  "--product", "星の旅路",          "--company",
+      "ExampleSoft", "--file-version", "1.1.0.0",   "--product-version", "1.0.1.0"};
   std::vector<std::string> fromFiles = {"build-exe", "-o", "STARUPD.EXE", "release"};
   fromFiles.insert(fromFiles.end(), release.begin(), release.end());
   const Result built = Updpack(fromFiles);
@@ -283,24 +282,24 @@ TEST_P(BuildExeWithKit, MakesAReproducibleUpdaterCarryingTheArchive) {
   const Bytes packed = ReadBytes(Path("update.vq2"));
   EXPECT_EQ(std::string(packed.begin(), packed.end()), ResourceData(exe, *archive));
 
-  const PeResource* manifest = FindPeResource(image, PeResourceId::Number(kPeResourceManifest),
-                                              PeResourceId::Number(1));
+  const PeResource* manifest =
+      FindPeResource(image, PeResourceId::Number(kPeResourceManifest), PeResourceId::Number(1));
   ASSERT_NE(nullptr, manifest);
   const std::string manifestText = ResourceData(exe, *manifest);
   EXPECT_NE(std::string::npos, manifestText.find("level=\"requireAdministrator\""));
-  EXPECT_NE(std::string::npos,
-            manifestText.find(std::string("processorArchitecture=\"") +
-                              GetParam().manifestArchitecture + "\""));
+  EXPECT_NE(std::string::npos, manifestText.find(std::string("processorArchitecture=\"") +
+                                                 GetParam().manifestArchitecture + "\""));
 
-  const PeResource* version = FindPeResource(image, PeResourceId::Number(kPeResourceVersion),
-                                             PeResourceId::Number(1));
+  const PeResource* version =
+      FindPeResource(image, PeResourceId::Number(kPeResourceVersion), PeResourceId::Number(1));
   ASSERT_NE(nullptr, version);
   PeVersionInfo info;
   ASSERT_TRUE(ReadPeVersionInfo(exe.data() + version->offset, version->size, &info, &error));
-  const std::pair<const char*, const char*> strings[] = {
-      {"ProductName", "星の旅路"},       {"CompanyName", "ExampleSoft"},
-      {"OriginalFilename", "STARUPD.EXE"}, {"FileVersion", "1.1.0.0"},
-      {"ProductVersion", "1.0.1.0"}};
+  const std::pair<const char*, const char*> strings[] = {{"ProductName", "星の旅路"},
+                                                         {"CompanyName", "ExampleSoft"},
+                                                         {"OriginalFilename", "STARUPD.EXE"},
+                                                         {"FileVersion", "1.1.0.0"},
+                                                         {"ProductVersion", "1.0.1.0"}};
   for (const auto& s : strings) {
     const std::string* value = FindVersionString(info, s.first);
     ASSERT_NE(nullptr, value) << s.first;
@@ -322,8 +321,8 @@ TEST_P(BuildExeWithKit, MakesAReproducibleUpdaterCarryingTheArchive) {
 
 TEST_P(BuildExeWithKit, ListExtractAndVerifyReadTheUpdatersArchive) {
   MakeRelease(SoundIni());
-  ASSERT_EQ(0, Updpack({"build-exe", "-o", "UPDATE.EXE", "--arch", GetParam().arch, "release"})
-                   .status);
+  ASSERT_EQ(
+      0, Updpack({"build-exe", "-o", "UPDATE.EXE", "--arch", GetParam().arch, "release"}).status);
   const Result listed = Updpack({"list", "UPDATE.EXE"});
   EXPECT_EQ(0, listed.status) << listed.err;
   EXPECT_NE(std::string::npos, listed.out.find("UPDATE.INI")) << listed.out;
@@ -343,8 +342,7 @@ TEST_P(BuildExeWithKit, ListExtractAndVerifyReadTheUpdatersArchive) {
   WriteBytes(Path("short.exe"), "MZ\x90");
   const Result r = Updpack({"verify", "short.exe"});
   EXPECT_EQ(1, r.status);
-  EXPECT_NE(std::string::npos, r.err.find("starts like an executable but cannot be read"))
-      << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("starts like an executable but cannot be read")) << r.err;
 }
 
 // An archive larger than a piece of the reading: copied from an updater
@@ -385,8 +383,8 @@ bash KIT/link-updater.sh "$changed" "${@:2}"
   script.replace(script.find("KIT"), 3, kit_);
   WriteBytes(Path("lying-kit/link-updater.sh"), script);
   fs::permissions(Path("lying-kit/link-updater.sh"), fs::perms::owner_all);
-  std::vector<std::string> lying = {"build-exe", "-o", "LIED.EXE", "--kit", Path("lying-kit"),
-                                    "--archive", "UPDATE.EXE"};
+  std::vector<std::string> lying = {"build-exe",       "-o",        "LIED.EXE",  "--kit",
+                                    Path("lying-kit"), "--archive", "UPDATE.EXE"};
   lying.insert(lying.end(), arch.begin(), arch.end());
   const Result refused = Updpack(lying);
   EXPECT_EQ(1, refused.status);

@@ -45,13 +45,10 @@ TEST(EntryNames, SameNamesAsTheUpdaterComparesThem) {
     std::vector<std::string> utf8;
     bool same;
   };
-  const Case cases[] = {{{"a.txt", "b.txt", "A.TXT"}, true},
-                        {{"ａｂ.txt", "ＡＢ.TXT"}, true},
+  const Case cases[] = {{{"a.txt", "b.txt", "A.TXT"}, true}, {{"ａｂ.txt", "ＡＢ.TXT"}, true},
                         {{"ab.txt", "ＡＢ.txt"}, false},  // full width is another letter
-                        {{"ω.dat", "Ω.dat"}, true},
-                        {{"я.dat", "Я.dat"}, true},
-                        {{"ｶﾅ.dat", "カナ.dat"}, false},
-                        {{"データ.bin", "データ.BIN"}, true}};
+                        {{"ω.dat", "Ω.dat"}, true},          {{"я.dat", "Я.dat"}, true},
+                        {{"ｶﾅ.dat", "カナ.dat"}, false},     {{"データ.bin", "データ.BIN"}, true}};
   for (const Case& c : cases) {
     std::vector<std::string> names;
     for (const std::string& u : c.utf8) {

@@ -21,9 +21,7 @@ uint32_t GetU32(const Bytes& bytes, size_t at) {
   return value;
 }
 
-void PutU32(Bytes* bytes, size_t at, uint32_t value) {
-  std::memcpy(bytes->data() + at, &value, 4);
-}
+void PutU32(Bytes* bytes, size_t at, uint32_t value) { std::memcpy(bytes->data() + at, &value, 4); }
 
 void WriteAll(const std::string& path, const Bytes& bytes) {
   WriteBytes(path, std::string(bytes.begin(), bytes.end()));
@@ -107,8 +105,7 @@ struct StreamDamage {
 };
 void PrintTo(const StreamDamage& d, std::ostream* os) { *os << d.name; }
 
-class DamagedLargeEntry : public LargeEntry,
-                          public ::testing::WithParamInterface<StreamDamage> {};
+class DamagedLargeEntry : public LargeEntry, public ::testing::WithParamInterface<StreamDamage> {};
 
 TEST_P(DamagedLargeEntry, IsReportedAndNoPartOfItIsWritten) {
   MakeInput();
@@ -203,10 +200,11 @@ TEST_P(ShortenedArchive, IsReportedAndOnlySoundEntriesAreWritten) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cuts, ShortenedArchive,
-    ::testing::Values(Shortening{"DirectoryCutOff", false, 1, {}},
-                      Shortening{"EntryCutShort", true, 0, {"small.txt"}}),
-    [](const ::testing::TestParamInfo<Shortening>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cuts, ShortenedArchive,
+                         ::testing::Values(Shortening{"DirectoryCutOff", false, 1, {}},
+                                           Shortening{"EntryCutShort", true, 0, {"small.txt"}}),
+                         [](const ::testing::TestParamInfo<Shortening>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "authoring/archive_reader.h"
-#include "tools/updpack/packing/pack_paths.h"
 #include "tests/updpack/updpack_fixture.h"
+#include "tools/updpack/packing/pack_paths.h"
 
 namespace {
 
@@ -60,15 +60,14 @@ TEST_F(ScratchPacking, SameArchiveAsWhenHeldInMemory) {
     const char* name;
     bool store, noScramble;
   };
-  for (const Case& c : {Case{"scrambled", false, false}, Case{"plain", false, true},
-                        Case{"stored", true, false}}) {
+  for (const Case& c :
+       {Case{"scrambled", false, false}, Case{"plain", false, true}, Case{"stored", true, false}}) {
     PackOptions options;
     options.store = c.store;
     options.noScramble = c.noScramble;
     const Bytes held = PackToFile(options, 0, std::string(c.name) + "-held.vq2");
     EXPECT_EQ(held, PackToFile(options, 1000, std::string(c.name) + "-scratch.vq2")) << c.name;
-    EXPECT_EQ(held, PackToFile(options, 1000, std::string(c.name) + "-apart.vq2", true))
-        << c.name;
+    EXPECT_EQ(held, PackToFile(options, 1000, std::string(c.name) + "-apart.vq2", true)) << c.name;
 
     ArchiveListing listing;
     std::string error;
@@ -77,8 +76,7 @@ TEST_F(ScratchPacking, SameArchiveAsWhenHeldInMemory) {
     for (size_t i = 0; i < listing.entries.size(); ++i) {
       const std::string name = EntryDisplayName(listing.entries[i]);
       Bytes content;
-      ASSERT_TRUE(ReadArchiveContent(ArchiveImage(held), listing, i, &content, &error))
-          << error;
+      ASSERT_TRUE(ReadArchiveContent(ArchiveImage(held), listing, i, &content, &error)) << error;
       EXPECT_EQ(ReadBytes(Path("in/") + name), content) << name;
       // The text and the small file are packed compressed, the noise and
       // the empty file stored, unless all are.

@@ -130,6 +130,7 @@ uint32_t DirectoryOffset(const Bytes& archive) {
          uint32_t(archive[11]) << 24;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Bytes, UpdaterDamage,
     ::testing::Values(
@@ -143,6 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
       for (char& c : name) c = c == ' ' ? '_' : c;
       return name;
     });
+// clang-format on
 
 TEST_F(UpdaterIntegrity, AnUpdaterWithoutADigestIsReportedAsSuch) {
   // An updater linked as builds did before the digest: the kit's script
@@ -155,8 +157,8 @@ TEST_F(UpdaterIntegrity, AnUpdaterWithoutADigestIsReportedAsSuch) {
   text.erase(line, text.find('\n', line) + 1 - line);
   WriteBytes(script, text);
   ASSERT_EQ(0, Updpack({"create", "-o", "update.vq2", "release"}).status);
-  ASSERT_EQ(0, std::system(("bash " + script + " " + Path("update.vq2") + " " + Path("OLD.EXE"))
-                               .c_str()));
+  ASSERT_EQ(0, std::system(
+                   ("bash " + script + " " + Path("update.vq2") + " " + Path("OLD.EXE")).c_str()));
 
   const Result verified = Updpack({"verify", "OLD.EXE"});
   EXPECT_EQ(0, verified.status) << verified.err;
@@ -168,8 +170,8 @@ TEST_F(UpdaterIntegrity, AnUpdaterWithoutADigestIsReportedAsSuch) {
   EXPECT_NE(std::string::npos, required.err.find("OLD.EXE: not sound: no digest")) << required.err;
   EXPECT_NE(std::string::npos, Updpack({"list", "OLD.EXE"}).out.find("digest            none"));
   // Building from it again gives an updater with the digest.
-  const Result rebuilt = Updpack({"build-exe", "-o", "NEW.EXE", "--arch", "win64", "--kit", kit_,
-                                  "--archive", "OLD.EXE"});
+  const Result rebuilt = Updpack(
+      {"build-exe", "-o", "NEW.EXE", "--arch", "win64", "--kit", kit_, "--archive", "OLD.EXE"});
   ASSERT_EQ(0, rebuilt.status) << rebuilt.err;
   EXPECT_NE(std::string::npos, Updpack({"verify", "NEW.EXE"}).out.find("digest matches"));
 }
@@ -241,8 +243,8 @@ class UpdaterSigning : public UpdaterIntegrity {
         " && printf 's3cret\\n' >pass.txt && printf 'no\\n' >wrong-pass.txt";
     ASSERT_EQ(0, std::system(command.c_str()));
   }
-  const std::vector<std::string> signing_ = {"--sign-cert", "cert.pem", "--sign-key", "key.pem",
-                                             "--sign-pass-file", "pass.txt"};
+  const std::vector<std::string> signing_ = {"--sign-cert", "cert.pem",         "--sign-key",
+                                             "key.pem",     "--sign-pass-file", "pass.txt"};
 };
 
 TEST_F(UpdaterSigning, ASignedUpdaterVerifiesAndAChangedByteBreaksIt) {
@@ -280,8 +282,8 @@ TEST_F(UpdaterSigning, ThePasswordComesFromTheEnvironmentToo) {
                                             "--sign-pass-env", "UPDPACK_TEST_PASSWORD"});
   unsetenv("UPDPACK_TEST_PASSWORD");
   ASSERT_EQ(0, built.status) << built.err;
-  const Result verified = Updpack({"verify", "--require-signature", "--ca", "cert.pem",
-                                   "SIGNED.EXE"});
+  const Result verified =
+      Updpack({"verify", "--require-signature", "--ca", "cert.pem", "SIGNED.EXE"});
   EXPECT_EQ(0, verified.status) << verified.err;
   EXPECT_NE(std::string::npos, verified.out.find("SIGNED.EXE: sound")) << verified.out;
 }
@@ -294,14 +296,14 @@ TEST_F(UpdaterSigning, ASignersNameCannotPassForNoSignature) {
                             " -subj '/CN=No signature found' -keyout odd-key.pem"
                             " -out odd-cert.pem 2>/dev/null")
                                .c_str()));
-  ASSERT_EQ(0, Build("ODD.EXE", {"--sign-cert", "odd-cert.pem", "--sign-key", "odd-key.pem"})
-                   .status);
+  ASSERT_EQ(0,
+            Build("ODD.EXE", {"--sign-cert", "odd-cert.pem", "--sign-key", "odd-key.pem"}).status);
   const Result untrusted = Updpack({"verify", "ODD.EXE"});
   EXPECT_EQ(1, untrusted.status);
   EXPECT_EQ(std::string::npos, untrusted.out.find("not signed")) << untrusted.out;
   EXPECT_NE(std::string::npos, untrusted.err.find("signature not valid")) << untrusted.err;
-  const Result trusted = Updpack({"verify", "--require-signature", "--ca", "odd-cert.pem",
-                                  "ODD.EXE"});
+  const Result trusted =
+      Updpack({"verify", "--require-signature", "--ca", "odd-cert.pem", "ODD.EXE"});
   EXPECT_EQ(0, trusted.status) << trusted.err;
   EXPECT_NE(std::string::npos, trusted.out.find("signature valid")) << trusted.out;
 }
@@ -315,8 +317,8 @@ TEST_F(UpdaterSigning, AStrippedSignatureFailsWhenASignatureIsRequired) {
   const Result plain = Updpack({"verify", "STRIPPED.EXE"});
   EXPECT_EQ(0, plain.status) << plain.err;
   EXPECT_NE(std::string::npos, plain.out.find("STRIPPED.EXE: not signed")) << plain.out;
-  const Result required = Updpack({"verify", "--require-signature", "--ca", "cert.pem",
-                                   "STRIPPED.EXE"});
+  const Result required =
+      Updpack({"verify", "--require-signature", "--ca", "cert.pem", "STRIPPED.EXE"});
   EXPECT_EQ(1, required.status);
   EXPECT_EQ(std::string::npos, required.out.find(": sound")) << required.out;
   EXPECT_NE(std::string::npos,
@@ -344,19 +346,30 @@ class SigningPassword : public UpdaterSigning,
     WriteBytes(Path("bin/osslsigncode"),
                "#!/bin/sh\n"
                "if [ \"$1\" = sign ]; then\n"
-               "  printf '%s\\n' \"$@\" >'" + Path("sign-argv") + "'\n"
-               "  env >'" + Path("sign-env") + "'\n"
-               "  previous=\n"
-               "  for argument in \"$@\"; do\n"
-               "    if [ \"$previous\" = -readpass ]; then\n"
-               "      printf '%s' \"$argument\" >'" + Path("pass-path") + "'\n"
-               "      stat -c %a \"$argument\" >'" + Path("pass-mode") + "'\n"
-               "      cat \"$argument\" >'" + Path("pass-seen") + "'\n"
-               "    fi\n"
-               "    previous=$argument\n"
-               "  done\n"
-               "fi\n"
-               "PATH='" + path_ + "' exec osslsigncode \"$@\"\n");
+               "  printf '%s\\n' \"$@\" >'" +
+                   Path("sign-argv") +
+                   "'\n"
+                   "  env >'" +
+                   Path("sign-env") +
+                   "'\n"
+                   "  previous=\n"
+                   "  for argument in \"$@\"; do\n"
+                   "    if [ \"$previous\" = -readpass ]; then\n"
+                   "      printf '%s' \"$argument\" >'" +
+                   Path("pass-path") +
+                   "'\n"
+                   "      stat -c %a \"$argument\" >'" +
+                   Path("pass-mode") +
+                   "'\n"
+                   "      cat \"$argument\" >'" +
+                   Path("pass-seen") +
+                   "'\n"
+                   "    fi\n"
+                   "    previous=$argument\n"
+                   "  done\n"
+                   "fi\n"
+                   "PATH='" +
+                   path_ + "' exec osslsigncode \"$@\"\n");
     fs::permissions(Path("bin/osslsigncode"), fs::perms::owner_all);
     ASSERT_EQ(0, setenv("PATH", (Path("bin") + ":" + path_).c_str(), 1));
   }
@@ -387,12 +400,13 @@ TEST_P(SigningPassword, ReachesTheToolOnlyInAPrivateFile) {
   ASSERT_FALSE(passFile.empty());
   EXPECT_FALSE(fs::exists(passFile)) << passFile;
 
-  const Result verified = Updpack({"verify", "--require-signature", "--ca", "cert.pem",
-                                   "SIGNED.EXE"});
+  const Result verified =
+      Updpack({"verify", "--require-signature", "--ca", "cert.pem", "SIGNED.EXE"});
   EXPECT_EQ(0, verified.status) << verified.err;
   EXPECT_NE(std::string::npos, verified.out.find("SIGNED.EXE: sound\n")) << verified.out;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Sources, SigningPassword,
     ::testing::Values(PasswordSource{"file", {"--sign-pass-file", "pass.txt"}, nullptr},
@@ -400,6 +414,7 @@ INSTANTIATE_TEST_SUITE_P(
                                      {"--sign-pass-env", "UPDPACK_TEST_PASSWORD"},
                                      "UPDPACK_TEST_PASSWORD"}),
     [](const auto& info) { return std::string(info.param.what); });
+// clang-format on
 
 // A signer's name is shown (printably, in UTF-8) and decides nothing: not
 // whether the signature is valid, nor why it is not.
@@ -414,11 +429,14 @@ class SignerNames : public UpdaterSigning, public ::testing::WithParamInterface<
 TEST_P(SignerNames, AreShownAndDecideNothing) {
   ASSERT_EQ(0, std::system(("cd " + Path("") +
                             " && openssl req -x509 -newkey rsa:2048 -days 30 -nodes -utf8"
-                            " -subj '/CN=" + GetParam().commonName + "' -keyout named-key.pem"
+                            " -subj '/CN=" +
+                            GetParam().commonName +
+                            "' -keyout named-key.pem"
                             " -out named-cert.pem 2>/dev/null")
                                .c_str()));
-  ASSERT_EQ(0, Build("NAMED.EXE", {"--sign-cert", "named-cert.pem", "--sign-key",
-                                   "named-key.pem"}).status);
+  ASSERT_EQ(
+      0,
+      Build("NAMED.EXE", {"--sign-cert", "named-cert.pem", "--sign-key", "named-key.pem"}).status);
   const std::string signer = std::string("signed by /CN=") + GetParam().shown;
 
   const Result untrusted = Updpack({"verify", "NAMED.EXE"});
@@ -431,14 +449,15 @@ TEST_P(SignerNames, AreShownAndDecideNothing) {
       << untrusted.err;
   EXPECT_EQ(std::string::npos, untrusted.out.find(": sound")) << untrusted.out;
 
-  const Result trusted = Updpack({"verify", "--require-signature", "--ca", "named-cert.pem",
-                                  "NAMED.EXE"});
+  const Result trusted =
+      Updpack({"verify", "--require-signature", "--ca", "named-cert.pem", "NAMED.EXE"});
   EXPECT_EQ(0, trusted.status) << trusted.err;
   EXPECT_NE(std::string::npos, trusted.out.find("NAMED.EXE: " + signer + ", signature valid\n"))
       << trusted.out;
   EXPECT_NE(std::string::npos, trusted.out.find("NAMED.EXE: sound\n")) << trusted.out;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Names, SignerNames,
     ::testing::Values(
@@ -449,6 +468,7 @@ INSTANTIATE_TEST_SUITE_P(
         SignerName{"japanese", "株式会社スター", "株式会社スター"},
         SignerName{"a_control_sequence", "Evil\x1B[2J", "Evil\\x1B[2J"}),
     [](const auto& info) { return std::string(info.param.what); });
+// clang-format on
 
 // Where the certificate table's directory entry (the security data
 // directory, index 4) lies in a PE image.
@@ -493,6 +513,7 @@ TEST_P(DamagedCertificateTable, ReadsAsSignedAndNotValid) {
   }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Tables, DamagedCertificateTable,
     ::testing::Values(
@@ -515,6 +536,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PutLe32(&(*exe)[Le32(&(*exe)[directory])], 3);
                     }}),
     [](const auto& info) { return std::string(info.param.what); });
+// clang-format on
 
 struct UnusableSigning {
   const char* what;
@@ -538,6 +560,7 @@ TEST_P(UpdaterSigningRefusal, SaysWhyInOneLineAndLeavesNoOutput) {
   }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, UpdaterSigningRefusal,
     ::testing::Values(
@@ -576,5 +599,6 @@ INSTANTIATE_TEST_SUITE_P(
       for (char& c : name) c = c == ' ' ? '_' : c;
       return name;
     });
+// clang-format on
 
 }  // namespace

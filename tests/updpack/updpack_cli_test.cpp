@@ -12,7 +12,6 @@
 
 #include "authoring/archive_reader.h"
 #include "authoring/archive_writer.h"
-
 #include "tests/updpack/updpack_fixture.h"
 
 namespace {
@@ -42,9 +41,9 @@ TEST_F(UpdpackTest, CreateListExtractVerifyRoundTrip) {
 
   r = Updpack({"extract", "update.vq2", "-C", "out/here"});
   ASSERT_EQ(0, r.status) << r.err;
-  EXPECT_EQ((std::vector<std::string>{"UPDATE.INI", "empty.dat", "データ.bin", "説明書.txt",
-                                      "ｶﾅ.ogg"}),
-            Names("out/here"));
+  EXPECT_EQ(
+      (std::vector<std::string>{"UPDATE.INI", "empty.dat", "データ.bin", "説明書.txt", "ｶﾅ.ogg"}),
+      Names("out/here"));
   for (const auto& f : files_) {
     const std::string extracted = Path("out/here/" + fs::path(f.first).filename().string());
     EXPECT_EQ(f.second, ReadText(extracted)) << extracted;
@@ -62,8 +61,9 @@ TEST_F(UpdpackTest, EntriesAreOrderedByTheirCodePage932Bytes) {
   std::vector<std::string> names;
   for (const ArchiveEntry& e : listing.entries) names.push_back(EntryDisplayName(e));
   // First bytes: U 0x55, e 0x65, デ 0x83 0x66, 説 0x90 0xE0, ｶ 0xB6.
-  EXPECT_EQ((std::vector<std::string>{"UPDATE.INI", "empty.dat", "データ.bin", "説明書.txt", "ｶﾅ.ogg"}),
-            names);
+  EXPECT_EQ(
+      (std::vector<std::string>{"UPDATE.INI", "empty.dat", "データ.bin", "説明書.txt", "ｶﾅ.ogg"}),
+      names);
 }
 
 struct Form {
@@ -88,7 +88,7 @@ TEST_P(UpdpackForms, ArchiveHasTheAskedFormAndReadsBack) {
   EXPECT_EQ(GetParam().directoryFlags, listing.header.flags);
   ASSERT_EQ(5u, listing.entries.size());
   EXPECT_EQ(GetParam().textFlags, listing.entries[3].flags);  // 説明書.txt
-  EXPECT_EQ(0, listing.entries[4].flags);                    // noise never shrinks
+  EXPECT_EQ(0, listing.entries[4].flags);                     // noise never shrinks
   for (const ArchiveEntry& e : listing.entries) EXPECT_EQ(GetParam().scrambled, e.scrambled);
   EXPECT_EQ(0, Updpack({"verify", "update.vq2"}).status);
   ASSERT_EQ(0, Updpack({"extract", "update.vq2", "-C", "out"}).status);
@@ -97,6 +97,7 @@ TEST_P(UpdpackForms, ArchiveHasTheAskedFormAndReadsBack) {
   }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Options, UpdpackForms,
     ::testing::Values(Form{"Default", {}, 3, 2, 1}, Form{"Store", {"--store"}, 3, 0, 1},
@@ -106,13 +107,16 @@ INSTANTIATE_TEST_SUITE_P(
                       Form{"CompressedDirectory", {"--directory", "compressed"}, 1, 2, 1},
                       Form{"Everything", {"--store", "--no-scramble", "--directory", "plain"}, 0, 0, 0}),
     [](const ::testing::TestParamInfo<Form>& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(UpdpackTest, SameInputsGiveTheSameBytes) {
   MakeGame("a");
   WriteBytes(Path("b/readme.txt"), "read me");
   SetTime(Path("b/readme.txt"), kTime);
   ASSERT_EQ(0, Updpack({"create", "-o", "one.vq2", "a", "b"}).status);
-  ASSERT_EQ(0, Updpack({"create", "-o", "two.vq2", "b", "a/data", "a/UPDATE.INI", "a/説明書.txt"}).status);
+  ASSERT_EQ(
+      0,
+      Updpack({"create", "-o", "two.vq2", "b", "a/data", "a/UPDATE.INI", "a/説明書.txt"}).status);
   EXPECT_EQ(ReadBytes(Path("one.vq2")), ReadBytes(Path("two.vq2")));
 }
 
@@ -137,6 +141,7 @@ TEST_P(UpdpackRefusals, NothingIsWrittenAndTheReasonIsOneLine) {
   EXPECT_EQ(std::vector<std::string>{"update.vq2"}, Names("out"));
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Names, UpdpackRefusals,
     ::testing::Values(
@@ -153,6 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"EscapeByte", {"a\x1B[31mred.txt"}, "\"in/a\\x1B[31mred.txt\" is not a name Windows allows for a file in code page 932: it holds a control character"},
         Refusal{"LineBreak", {"evil\nupdpack: fake.vq2: sound"}, "\"in/evil\\x0Aupdpack: fake.vq2: sound\""}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(UpdpackTest, MissingInputIsRefused) {
   const Result r = Updpack({"create", "-o", "update.vq2", "nowhere"});
@@ -235,7 +241,9 @@ TEST_F(UpdpackTest, ExtractFindsNamesAsTheUpdaterDoes) {
 
 TEST_F(UpdpackTest, UsageErrorsAreOneLine) {
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{}, {"create", "game"}, {"create", "-o", "x.vq2", "--directory", "zipped", "game"},
+       {std::vector<std::string>{},
+        {"create", "game"},
+        {"create", "-o", "x.vq2", "--directory", "zipped", "game"},
         {"frobnicate"}}) {
     const Result r = Updpack(args);
     EXPECT_EQ(2, r.status);
@@ -299,8 +307,7 @@ TEST_F(UpdpackTest, HostileNamesArePrintedSafely) {
 // in the folder.
 TEST_F(UpdpackTest, LongNamesRoundTrip) {
   const std::vector<std::string> names = {
-      std::string(240, 'a'), std::string(251, 'b') + ".txt", std::string(255, 'c'),
-      [] {
+      std::string(240, 'a'), std::string(251, 'b') + ".txt", std::string(255, 'c'), [] {
         std::string s;
         for (int i = 0; i < 85; ++i) s += "あ";  // 255 bytes of UTF-8, 170 of code page 932
         return s;
@@ -313,7 +320,8 @@ TEST_F(UpdpackTest, LongNamesRoundTrip) {
   std::vector<std::string> sorted = names;
   std::sort(sorted.begin(), sorted.end());
   EXPECT_EQ(sorted, Names("out"));
-  for (const std::string& name : names) EXPECT_EQ("content of " + name, ReadText(Path("out/" + name)));
+  for (const std::string& name : names)
+    EXPECT_EQ("content of " + name, ReadText(Path("out/" + name)));
   ASSERT_EQ(0, Updpack({"extract", "long.vq2", "-C", "out"}).status);  // over the files there
   EXPECT_EQ(sorted, Names("out"));
 }
@@ -399,7 +407,9 @@ class UpdpackVerify : public UpdpackTest, public ::testing::WithParamInterface<C
 
 TEST_P(UpdpackVerify, FindsTheDamageAndSaysWhere) {
   MakeGame("game");
-  ASSERT_EQ(0, Updpack({"create", "-o", "update.vq2", "--no-scramble", "--directory", "plain", "game"}).status);
+  ASSERT_EQ(0,
+            Updpack({"create", "-o", "update.vq2", "--no-scramble", "--directory", "plain", "game"})
+                .status);
   Bytes image = ReadBytes(Path("update.vq2"));
   const Corruption& c = GetParam();
   uint32_t directoryOffset;
@@ -418,6 +428,7 @@ TEST_P(UpdpackVerify, FindsTheDamageAndSaysWhere) {
   EXPECT_NE(std::string::npos, r.err.find("updpack: \"update.vq2\": " + c.expected)) << r.err;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Damage, UpdpackVerify,
     ::testing::Values(
@@ -428,5 +439,6 @@ INSTANTIATE_TEST_SUITE_P(
         Corruption{"UnpackedSizeTooLarge", 3, 272, 1, "entry 2 \"データ.bin\": the compressed stream ends after"},
         Corruption{"UnpackedSizeTooSmall", 3, 272, -1, "entry 2 \"データ.bin\": the compressed stream is damaged"}),
     [](const ::testing::TestParamInfo<Corruption>& info) { return std::string(info.param.name); });
+// clang-format on
 
 }  // namespace

@@ -3,12 +3,11 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
@@ -147,7 +146,8 @@ class UpdpackTest : public ::testing::Test {
     std::string noise(5000, '\0');
     for (char& c : noise) c = char(rng());
     std::string text;
-    for (int i = 0; i < 400; ++i) text += "スターの旅 version 1.02 line " + std::to_string(i % 7) + "\r\n";
+    for (int i = 0; i < 400; ++i)
+      text += "スターの旅 version 1.02 line " + std::to_string(i % 7) + "\r\n";
     files_ = {{folder + "/UPDATE.INI", "[SETUP]\r\nCompanyName=Star\r\n"},
               {folder + "/説明書.txt", text},
               {folder + "/data/データ.bin", text + noise},

@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
   for (; next < argc; ++next) {
     const std::string argument = argv[next];
     const size_t equals = argument.find('=');
-    if (equals == std::string::npos || equals == 0) return Fail("expected NAME=HOSTFILE: " + argument);
+    if (equals == std::string::npos || equals == 0)
+      return Fail("expected NAME=HOSTFILE: " + argument);
     std::ifstream in(argument.substr(equals + 1), std::ios::binary);
     if (!in) return Fail("cannot read " + argument.substr(equals + 1));
     ArchiveItem item;

@@ -84,7 +84,8 @@ int main(int argc, char** argv) {
   }
   for (const PeResource& r : image.resources) {
     if (!r.type.isName && r.type.number == kPeResourceManifest) {
-      std::printf("manifest\n%.*s\n", int(r.size), reinterpret_cast<const char*>(file.data() + r.offset));
+      std::printf("manifest\n%.*s\n", int(r.size),
+                  reinterpret_cast<const char*>(file.data() + r.offset));
     }
   }
   return 0;

@@ -13,7 +13,6 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -111,7 +110,7 @@ HWND WaitFor(Find find, DWORD timeoutMs) {
 HWND SettledWizard(const char* caption) {
   HWND wizard = FindWizardByCaption(caption);
   return wizard != nullptr && IsWindowVisible(wizard) && TextOf(wizard) == caption ? wizard
-                                                                                    : nullptr;
+                                                                                   : nullptr;
 }
 
 // The settled wizard, waited for up to 5 s.
@@ -196,8 +195,7 @@ int CompareText(const char* what, const std::string& actual, const char* expecte
 // BMP file: a picture of one window, whatever else is on the display.
 int CaptureWindow(HWND window, const char* path) {
   RECT r;
-  if (window == nullptr || !GetWindowRect(window, &r) || r.right <= r.left ||
-      r.bottom <= r.top) {
+  if (window == nullptr || !GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) {
     Say("no window to capture");
     return kCheckFailed;
   }
@@ -392,8 +390,7 @@ const Verb kVerbs[] = {
      }},
     {"temp-file", 2, "temp-file NAME exists|absent: a file in the temp folder",
      [](char** a) { return ExpectPresence(TempFolder() + a[0], a[1]); }},
-    {"file", 2, "file PATH exists|absent",
-     [](char** a) { return ExpectPresence(a[0], a[1]); }},
+    {"file", 2, "file PATH exists|absent", [](char** a) { return ExpectPresence(a[0], a[1]); }},
     {"capture-wizard", 2, "capture-wizard CAPTION PATH: save the wizard's picture as a BMP file",
      [](char** a) { return CaptureWindow(FindWizard(a[0]), a[1]); }},
     {"capture-box", 1, "capture-box PATH: save the open message box's picture as a BMP file",

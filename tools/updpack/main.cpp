@@ -8,7 +8,8 @@
 #include "tools/updpack/commands/tool_messages.h"
 
 int main(int argc, char** argv) {
-  CLI::App app("Makes, lists, extracts and verifies update archives, and builds updaters.", "updpack");
+  CLI::App app("Makes, lists, extracts and verifies update archives, and builds updaters.",
+               "updpack");
   app.require_subcommand(1);
   int status = 0;
   AddCreateCommand(app, status);

@@ -30,9 +30,9 @@ using ini_answers::Question;
 // otherwise on purpose, the answer that the Linux reader has to give.
 struct Case {
   Question question;
-  std::string about;        // UTF-8
+  std::string about;  // UTF-8
   bool wineDiffers = false;
-  std::string expected;     // code page 932, when wineDiffers
+  std::string expected;  // code page 932, when wineDiffers
   int line = 0;
 };
 
@@ -93,9 +93,7 @@ bool Unescape(const std::string& text, std::string* out, std::string* error) {
         i += 2;
         break;
       }
-      default:
-        *error = std::string("unknown escape \\") + c;
-        return false;
+      default: *error = std::string("unknown escape \\") + c; return false;
     }
   }
   return flush();
@@ -157,10 +155,14 @@ bool ReadTable(const std::string& path, Table* table) {
       std::string mode = words.size() > 2 ? words[2] : "crlf";
       open = mode.size() > 5 && mode.compare(mode.size() - 5, 5, "-open") == 0;
       if (open) mode.resize(mode.size() - 5);
-      if (mode == "crlf") lineEnd = "\r\n";
-      else if (mode == "lf") lineEnd = "\n";
-      else if (mode == "cr") lineEnd = "\r";
-      else return Fail(where + "line ends are crlf, lf or cr, optionally with -open");
+      if (mode == "crlf")
+        lineEnd = "\r\n";
+      else if (mode == "lf")
+        lineEnd = "\n";
+      else if (mode == "cr")
+        lineEnd = "\r";
+      else
+        return Fail(where + "line ends are crlf, lf or cr, optionally with -open");
       continue;
     }
     if (words.size() >= 5 && words[0] == "ask") {
@@ -246,21 +248,29 @@ std::vector<std::string> Lines(const std::string& path) {
 std::string Readable(const std::string& answer) {
   size_t a = answer.find('\t'), b = answer.rfind('\t');
   std::string bytes;
-  if (a == std::string::npos || a == b || !ini_answers::FromHex(answer.substr(a + 1, b - a - 1), &bytes))
+  if (a == std::string::npos || a == b ||
+      !ini_answers::FromHex(answer.substr(a + 1, b - a - 1), &bytes))
     return "(malformed: " + answer + ")";
   std::string text = Cp932ToUtf8Lossy(bytes);
-  if (text.size() > 60) text = text.substr(0, 40) + "...(" + std::to_string(bytes.size()) + " bytes)";
+  if (text.size() > 60)
+    text = text.substr(0, 40) + "...(" + std::to_string(bytes.size()) + " bytes)";
   std::string shown;
   for (char c : text) {
-    if (c == '\r') shown += "\\r";
-    else if (c == '\n') shown += "\\n";
-    else if (c == '\t') shown += "\\t";
-    else shown += c;
+    if (c == '\r')
+      shown += "\\r";
+    else if (c == '\n')
+      shown += "\\n";
+    else if (c == '\t')
+      shown += "\\t";
+    else
+      shown += c;
   }
-  return answer.substr(0, a) + " \"" + shown + "\"" + (answer.substr(b + 1) == "1" ? "" : " (no NUL)");
+  return answer.substr(0, a) + " \"" + shown + "\"" +
+         (answer.substr(b + 1) == "1" ? "" : " (no NUL)");
 }
 
-int Compare(const std::string& casesPath, const std::string& linuxPath, const std::string& windowsPath) {
+int Compare(const std::string& casesPath, const std::string& linuxPath,
+            const std::string& windowsPath) {
   Table table;
   if (!ReadTable(casesPath, &table)) return 2;
   std::vector<std::string> linux = Lines(linuxPath), windows = Lines(windowsPath);
@@ -281,8 +291,9 @@ int Compare(const std::string& casesPath, const std::string& linuxPath, const st
       }
       continue;
     }
-    std::string expected = ini_answers::AnswerLine(
-        (unsigned long)c.expected.size(), (c.expected + '\0').c_str(), unsigned(c.expected.size() + 1));
+    std::string expected =
+        ini_answers::AnswerLine((unsigned long)c.expected.size(), (c.expected + '\0').c_str(),
+                                unsigned(c.expected.size() + 1));
     if (linux[i] != expected) {
       ++failures;
       std::cout << "WRONG    " << label << "\n  Linux:    " << Readable(linux[i])

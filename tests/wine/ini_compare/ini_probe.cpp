@@ -20,8 +20,7 @@
 namespace {
 
 template <typename Function>
-std::string Ask(Function function, const ini_answers::Question& question,
-                const std::string& path) {
+std::string Ask(Function function, const ini_answers::Question& question, const std::string& path) {
   std::vector<char> buffer(question.size + 1, char(ini_answers::kFill));
   DWORD result = function(question.section.c_str(), question.key.c_str(), "", buffer.data(),
                           question.size, path.c_str());

@@ -30,7 +30,6 @@
 
 namespace {
 
-
 constexpr UINT kCodePage932 = 932;
 
 std::wstring FromCp932(const char* text) { return Widen(text, kCodePage932); }
@@ -122,8 +121,7 @@ bool HasState(HWND control, const char* state) {
 }
 
 int Control(const char* caption, int id, char** states, int count) {
-  HWND wizard = FindWindowW(DialogClass(),
-                            FromCp932(caption).c_str());
+  HWND wizard = FindWindowW(DialogClass(), FromCp932(caption).c_str());
   HWND control = wizard != nullptr ? GetDlgItem(wizard, id) : nullptr;
   if (control == nullptr) {
     std::printf("no control %d in a wizard \"%s\"\n", id, caption);
@@ -159,6 +157,7 @@ int main() {
   if (verb == "wait-foreground" && argc == 5) {
     return WaitForeground(argv[2], argv[3], std::atoi(argv[4]));
   }
-  if (verb == "control" && argc >= 5) return Control(argv[2], std::atoi(argv[3]), argv + 4, argc - 4);
+  if (verb == "control" && argc >= 5)
+    return Control(argv[2], std::atoi(argv[3]), argv + 4, argc - 4);
   return Usage();
 }

@@ -1,8 +1,8 @@
 // The update run on Windows (under Wine): RunUpdate over a plain test
-// dialog with the real SHFileOperationA and GetDriveTypeA, copying a file and a folder from a CD-ROM drive,
-// and answering the prompt for a missing disc from a second thread; and an
-// entry of 48 MiB, compressed and scrambled, written piece by piece with the
-// real file functions (the process's peak working set is printed).
+// dialog with the real SHFileOperationA and GetDriveTypeA, copying a file and a folder from a
+// CD-ROM drive, and answering the prompt for a missing disc from a second thread; and an entry of
+// 48 MiB, compressed and scrambled, written piece by piece with the real file functions (the
+// process's peak working set is printed).
 //
 // Usage: update_run_wine.exe <work folder> <CD drive letter> <CD folder>
 //   work folder: an empty folder for the installation;
@@ -281,8 +281,8 @@ INT_PTR RunTestDialog() {
   endResult = 0;
   shellCalls.clear();
   outcome = Outcome{};
-  outcome.result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.Get(), nullptr,
-                                           TestDialogProc, 0);
+  outcome.result =
+      DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.Get(), nullptr, TestDialogProc, 0);
   return outcome.result;
 }
 
@@ -318,7 +318,8 @@ std::string Format(const char* format, const char* text, int number) {
 
 int main(int argc, char** argv) {
   if (argc != 4) {
-    std::fprintf(stderr, "usage: update_run_wine.exe <work folder> <CD drive letter> <CD folder>\n");
+    std::fprintf(stderr,
+                 "usage: update_run_wine.exe <work folder> <CD drive letter> <CD folder>\n");
     return 2;
   }
   Folder = argv[1];
@@ -375,7 +376,8 @@ int main(int argc, char** argv) {
   DWORD attributes = GetFileAttributesA((game + "\\readme.txt").c_str());
   Check(attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY),
         "the copied file is not read-only", std::to_string(attributes));
-  Check(ReadWhole(game + "\\movie\\op.mpg") == "opening", "the folder was copied into the installation");
+  Check(ReadWhole(game + "\\movie\\op.mpg") == "opening",
+        "the folder was copied into the installation");
   Check(ReadWhole(game + "\\extra.dat") == "extra", "the file of disc 2 was copied after OK");
   Check(prompt.seen && prompt.seenText == Format(kMsgInsertDisc, "Game", 2),
         "the prompt asked for disc 2", prompt.seenText);
@@ -393,8 +395,9 @@ int main(int argc, char** argv) {
                  shellCalls[i].to == expectedCalls[i].to &&
                  shellCalls[i].flags == expectedCalls[i].flags;
   }
-  Check(callsMatch, "the shell copied a file (528), a folder into the copy folder (1552) and "
-                    "a file (528), then merged the folder into the install folder (1552)");
+  Check(callsMatch,
+        "the shell copied a file (528), a folder into the copy folder (1552) and "
+        "a file (528), then merged the folder into the install folder (1552)");
 
   // 2. Disc 3 never comes: Cancel ends the run with -1.
   RunScenario("CopyFile00=3:more.dat\r\n", PromptAnswer{IDCANCEL, false, "", false});
@@ -426,10 +429,11 @@ int main(int argc, char** argv) {
   }
   Check(writtenSize == kBigSize && written == bigDigest, "the large entry was written whole",
         std::to_string(writtenSize) + " bytes");
-  std::printf("figure: archive image %.1f MiB; peak working set %.1f MiB before the run, "
-              "%.1f MiB after it\n",
-              archiveImage.size() / 1048576.0, before.PeakWorkingSetSize / 1048576.0,
-              after.PeakWorkingSetSize / 1048576.0);
+  std::printf(
+      "figure: archive image %.1f MiB; peak working set %.1f MiB before the run, "
+      "%.1f MiB after it\n",
+      archiveImage.size() / 1048576.0, before.PeakWorkingSetSize / 1048576.0,
+      after.PeakWorkingSetSize / 1048576.0);
 
   CloseArchive(updaterState.archiveDirectory);
   std::printf("%s\n", failures == 0 ? "ALL PASSED" : "SOME FAILED");

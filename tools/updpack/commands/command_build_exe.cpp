@@ -21,16 +21,16 @@
 
 #include "authoring/archive_reader.h"
 #include "authoring/pe_resources.h"
+#include "tools/updpack/commands/commands.h"
+#include "tools/updpack/commands/tool_messages.h"
+#include "tools/updpack/executable/authenticode.h"
+#include "tools/updpack/executable/executable_limits.h"
+#include "tools/updpack/executable/release_check.h"
+#include "tools/updpack/executable/updater_kit.h"
 #include "tools/updpack/files/archive_input.h"
 #include "tools/updpack/files/atomic_file.h"
-#include "tools/updpack/executable/authenticode.h"
-#include "tools/updpack/commands/commands.h"
-#include "tools/updpack/executable/executable_limits.h"
 #include "tools/updpack/files/input_file.h"
 #include "tools/updpack/packing/pack_paths.h"
-#include "tools/updpack/executable/release_check.h"
-#include "tools/updpack/commands/tool_messages.h"
-#include "tools/updpack/executable/updater_kit.h"
 
 namespace {
 
@@ -52,8 +52,8 @@ class WorkFolder {
  public:
   bool Make(std::string* error) {
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                          "/updpack-build.XXXXXX";
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/updpack-build.XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
       *error = "cannot make a work folder in " + Quoted(pattern);
       return false;
@@ -112,8 +112,8 @@ std::vector<std::string> FindProblems(const ArchiveFile& archive) {
 
 // Whether `exe` holds the archive's bytes at `offset`, compared a piece at a
 // time. False with `error` set when a file cannot be read.
-bool HoldsArchiveAt(const InputFile& exe, uint64_t offset, const ArchiveFile& archive,
-                    bool* holds, std::string* error) {
+bool HoldsArchiveAt(const InputFile& exe, uint64_t offset, const ArchiveFile& archive, bool* holds,
+                    std::string* error) {
   std::vector<uint8_t> theirs;
   *holds = true;
   const bool read = archive.ReadPieces(
@@ -159,9 +159,8 @@ bool CheckExecutable(const std::string& path, const ArchiveFile& archive, uint16
 
 // Signs the linked updater when asked and checks the signed one again;
 // `built` names the executable to put in place.
-bool SignIfAsked(const BuildOptions& options, const std::string& work,
-                 const ArchiveFile& archive, uint16_t machine, std::string* built,
-                 std::string* error) {
+bool SignIfAsked(const BuildOptions& options, const std::string& work, const ArchiveFile& archive,
+                 uint16_t machine, std::string* built, std::string* error) {
   *built = work + "/updater.exe";
   if (!options.signing.wanted()) return true;
   const std::string signedPath = work + "/signed.exe";
@@ -230,8 +229,7 @@ int RunBuild(const BuildOptions& options) {
   std::printf("%s: updater for %s, %" PRIu64 " bytes, carrying %zu entries in %" PRIu64
               " bytes%s\n",
               Printable(options.output).c_str(), options.architecture.c_str(), size,
-              listing.entries.size(), archive.size(),
-              options.signing.wanted() ? ", signed" : "");
+              listing.entries.size(), archive.size(), options.signing.wanted() ? ", signed" : "");
   return 0;
 }
 
@@ -263,8 +261,9 @@ void AddBuildExeCommand(CLI::App& app, int& status) {
       command->add_option("paths", options->paths, "files and folders to pack instead");
   archive->excludes(paths);
   paths->excludes(archive);
-  command->add_option("--arch", options->architecture,
-                      "win32 (the default, the shipped build) or win64")
+  command
+      ->add_option("--arch", options->architecture,
+                   "win32 (the default, the shipped build) or win64")
       ->check(CLI::IsMember({"win32", "win64"}));
   command->add_option("--kit", options->kit,
                       "the updater kit to link with (default: build/<arch>/kit of this tree)");
@@ -274,21 +273,21 @@ void AddBuildExeCommand(CLI::App& app, int& status) {
                       "OriginalFilename (default: the output's file name)");
   command->add_option("--file-version", options->strings.fileVersion, "FileVersion, a.b.c.d")
       ->check(CheckVersion);
-  command->add_option("--product-version", options->strings.productVersion,
-                      "ProductVersion, a.b.c.d")
+  command
+      ->add_option("--product-version", options->strings.productVersion, "ProductVersion, a.b.c.d")
       ->check(CheckVersion);
   command->add_option("--sign-cert", options->signing.certificate,
                       "sign the updater (Authenticode) with this certificate (PEM)");
   command->add_option("--sign-key", options->signing.key, "the certificate's private key");
   auto* passFile = command->add_option("--sign-pass-file", options->passwordFile,
                                        "read the key's password from the first line of FILE");
-  command->add_option("--sign-pass-env", options->passwordVariable,
-                      "read the key's password from the environment variable NAME")
+  command
+      ->add_option("--sign-pass-env", options->passwordVariable,
+                   "read the key's password from the environment variable NAME")
       ->excludes(passFile);
   // The old option, which put the password on the command line: hidden,
   // and refused with the way to give the password now.
-  CLI::Option* passOnCommandLine =
-      command->add_option("--sign-pass")->expected(0, 1)->group("");
+  CLI::Option* passOnCommandLine = command->add_option("--sign-pass")->expected(0, 1)->group("");
   command->add_option("--timestamp-url", options->signing.timestampUrl,
                       "an RFC 3161 time-stamping service for the signature");
   AddPackOptions(command, &options->pack);
@@ -304,7 +303,8 @@ void AddBuildExeCommand(CLI::App& app, int& status) {
       throw CLI::ValidationError("build-exe", "signing needs both --sign-cert and --sign-key");
     }
     if (options->archive.empty() && options->paths.empty()) {
-      throw CLI::ValidationError("build-exe", "give --archive ARCHIVE or files and folders to pack");
+      throw CLI::ValidationError("build-exe",
+                                 "give --archive ARCHIVE or files and folders to pack");
     }
     std::string error;
     if (!ReadKeyPassword(options->passwordFile, options->passwordVariable,

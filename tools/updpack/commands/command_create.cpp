@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "tools/updpack/commands/commands.h"
-#include "tools/updpack/packing/pack_paths.h"
 #include "tools/updpack/commands/tool_messages.h"
+#include "tools/updpack/packing/pack_paths.h"
 
 namespace {
 

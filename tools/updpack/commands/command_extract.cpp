@@ -11,13 +11,13 @@
 #include "authoring/entry_file_name.h"
 #include "authoring/name_fold_keys.h"
 #include "host/codepage.h"
-#include "tools/updpack/files/archive_input.h"
 #include "tools/updpack/commands/commands.h"
-#include "tools/updpack/files/entry_file.h"
-#include "tools/updpack/packing/entry_names.h"
-#include "tools/updpack/files/host_files.h"
 #include "tools/updpack/commands/progress_bar.h"
 #include "tools/updpack/commands/tool_messages.h"
+#include "tools/updpack/files/archive_input.h"
+#include "tools/updpack/files/entry_file.h"
+#include "tools/updpack/files/host_files.h"
+#include "tools/updpack/packing/entry_names.h"
 
 namespace {
 
@@ -28,8 +28,7 @@ struct ExtractOptions {
 };
 
 std::string Place(const ArchiveListing& listing, size_t index) {
-  return "entry " + std::to_string(index) + " " +
-         Quoted(EntryDisplayName(listing.entries[index]));
+  return "entry " + std::to_string(index) + " " + Quoted(EntryDisplayName(listing.entries[index]));
 }
 
 // The first entry of each name as the updater compares names: one key per

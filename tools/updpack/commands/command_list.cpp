@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "authoring/archive_reader.h"
-#include "tools/updpack/files/archive_input.h"
 #include "tools/updpack/commands/commands.h"
-#include "tools/updpack/files/host_files.h"
 #include "tools/updpack/commands/tool_messages.h"
+#include "tools/updpack/files/archive_input.h"
+#include "tools/updpack/files/host_files.h"
 
 namespace {
 
@@ -47,12 +47,9 @@ std::string JsonString(const std::string& text) {
 const char* DigestWord(const ArchiveOrigin& origin) {
   if (!origin.executable) return "not an updater";
   switch (origin.digest) {
-    case DigestState::kMatches:
-      return "matches";
-    case DigestState::kMismatch:
-      return "does not match";
-    case DigestState::kNone:
-      break;
+    case DigestState::kMatches: return "matches";
+    case DigestState::kMismatch: return "does not match";
+    case DigestState::kNone: break;
   }
   return "none";
 }
@@ -107,16 +104,16 @@ void PrintJson(const ListOptions& options, const ArchiveListing& listing,
   std::printf("  \"entries\": [");
   for (size_t i = 0; i < listing.entries.size(); ++i) {
     const ArchiveEntry& e = listing.entries[i];
-    std::printf("%s\n    {\"index\": %zu, \"name\": %s, \"nameBytes\": \"%s\", \"flags\": %u, "
-                "\"compressed\": %s, "
-                "\"scrambled\": %u, \"fileTime\": %" PRIu64 ", \"fileTimeUtc\": \"%s\", "
-                "\"unpackedSize\": %" PRIu32 ", \"storedSize\": %" PRIu32
-                ", \"dataOffset\": %" PRIu64 "}",
-                i == 0 ? "" : ",", i, JsonString(EntryDisplayName(e)).c_str(),
-                NameBytes(e).c_str(), e.flags,
-                (e.flags & kEntryCompressed) ? "true" : "false", e.scrambled,
-                win::ToUint64(e.fileTime), IsoDateFromFileTime(e.fileTime).c_str(),
-                e.unpackedSize, e.storedSize, listing.dataOffsets[i]);
+    std::printf(
+        "%s\n    {\"index\": %zu, \"name\": %s, \"nameBytes\": \"%s\", \"flags\": %u, "
+        "\"compressed\": %s, "
+        "\"scrambled\": %u, \"fileTime\": %" PRIu64
+        ", \"fileTimeUtc\": \"%s\", "
+        "\"unpackedSize\": %" PRIu32 ", \"storedSize\": %" PRIu32 ", \"dataOffset\": %" PRIu64 "}",
+        i == 0 ? "" : ",", i, JsonString(EntryDisplayName(e)).c_str(), NameBytes(e).c_str(),
+        e.flags, (e.flags & kEntryCompressed) ? "true" : "false", e.scrambled,
+        win::ToUint64(e.fileTime), IsoDateFromFileTime(e.fileTime).c_str(), e.unpackedSize,
+        e.storedSize, listing.dataOffsets[i]);
   }
   std::printf("%s]\n}\n", listing.entries.empty() ? "" : "\n  ");
 }
@@ -139,8 +136,9 @@ int RunList(const ListOptions& options) {
 void AddListCommand(CLI::App& app, int& status) {
   auto options = std::make_shared<ListOptions>();
   CLI::App* command = app.add_subcommand(
-      "list", "Shows the header of an archive and every entry: name, flags, scrambled byte, "
-              "file time, sizes and data offset.");
+      "list",
+      "Shows the header of an archive and every entry: name, flags, scrambled byte, "
+      "file time, sizes and data offset.");
   command->add_option("archive", options->archive, "the archive")->required();
   command->add_flag("--json", options->json, "print JSON instead of a table");
   command->callback([options, &status] { status = RunList(*options); });

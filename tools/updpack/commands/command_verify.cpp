@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "authoring/archive_reader.h"
-#include "tools/updpack/files/archive_input.h"
-#include "tools/updpack/executable/authenticode.h"
 #include "tools/updpack/commands/commands.h"
 #include "tools/updpack/commands/progress_bar.h"
 #include "tools/updpack/commands/tool_messages.h"
+#include "tools/updpack/executable/authenticode.h"
+#include "tools/updpack/files/archive_input.h"
 
 namespace {
 
@@ -36,8 +36,8 @@ void CheckUpdater(const VerifyOptions& options, const ArchiveOrigin& origin,
                   std::vector<std::string>* failed) {
   const std::string& path = options.archive;
   if (origin.digest == DigestState::kMismatch) {
-    ReportError(Quoted(path) + ": " + DigestStateText(origin.digest) + " (" +
-                origin.digestDetail + ")");
+    ReportError(Quoted(path) + ": " + DigestStateText(origin.digest) + " (" + origin.digestDetail +
+                ")");
     failed->push_back("digest does not match");
   } else {
     std::printf("%s: %s\n", Printable(path).c_str(), DigestStateText(origin.digest));
@@ -130,14 +130,16 @@ int RunVerify(const VerifyOptions& options) {
 
 void AddVerifyCommand(CLI::App& app, int& status) {
   auto options = std::make_shared<VerifyOptions>();
-  CLI::App* command = app.add_subcommand(
-      "verify", "Decodes the whole archive and checks every bound; says what is wrong and "
-                "where. For an updater, also checks the digest of its archive and its "
-                "signature. The last line is the verdict; exits with 0 only when every "
-                "check holds.");
+  CLI::App* command =
+      app.add_subcommand("verify",
+                         "Decodes the whole archive and checks every bound; says what is wrong and "
+                         "where. For an updater, also checks the digest of its archive and its "
+                         "signature. The last line is the verdict; exits with 0 only when every "
+                         "check holds.");
   command->add_option("archive", options->archive, "the archive, or an updater")->required();
-  command->add_option("--ca", options->trusted,
-                      "certificates (PEM) to trust for the signature instead of the system's")
+  command
+      ->add_option("--ca", options->trusted,
+                   "certificates (PEM) to trust for the signature instead of the system's")
       ->check(CLI::ExistingFile);
   command->add_flag("--require-digest", options->requireDigest,
                     "fail unless the updater carries the digest of its archive (and it holds)");

@@ -10,9 +10,9 @@
 #include <sstream>
 #include <vector>
 
+#include "tools/updpack/commands/tool_messages.h"
 #include "tools/updpack/executable/certificate_table.h"
 #include "tools/updpack/executable/run_program.h"
-#include "tools/updpack/commands/tool_messages.h"
 
 namespace {
 
@@ -28,9 +28,9 @@ std::string SigningProblem(const std::string& output) {
     if (start == std::string::npos) continue;
     line.erase(0, start);
     if (line.compare(0, 7, "Error: ") == 0) return line.substr(7);
-    if (fallback.empty() && (line.find("rror") != std::string::npos ||
-                             line.find("annot") != std::string::npos ||
-                             line.find("ailed") != std::string::npos)) {
+    if (fallback.empty() &&
+        (line.find("rror") != std::string::npos || line.find("annot") != std::string::npos ||
+         line.find("ailed") != std::string::npos)) {
       fallback = line;
     }
   }
@@ -73,8 +73,7 @@ std::string VerificationProblem(const std::string& output) {
 // not on its command line.
 bool WritePasswordFile(const std::string& path, const std::string& password, std::string* error) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  bool written = fd >= 0 &&
-                 write(fd, password.data(), password.size()) == ssize_t(password.size());
+  bool written = fd >= 0 && write(fd, password.data(), password.size()) == ssize_t(password.size());
   if (fd >= 0 && close(fd) != 0) written = false;
   if (!written) {
     if (fd >= 0) unlink(path.c_str());
@@ -86,8 +85,8 @@ bool WritePasswordFile(const std::string& path, const std::string& password, std
 
 }  // namespace
 
-bool ReadKeyPassword(const std::string& file, const std::string& variable,
-                     std::string* password, std::string* error) {
+bool ReadKeyPassword(const std::string& file, const std::string& variable, std::string* password,
+                     std::string* error) {
   password->clear();
   if (!variable.empty()) {
     const char* value = std::getenv(variable.c_str());
@@ -125,14 +124,15 @@ bool SignExecutable(const std::string& input, const std::string& output,
       return false;
     }
   }
-  std::vector<std::string> arguments = {kTool, "sign", "-certs", options.certificate,
+  std::vector<std::string> arguments = {kTool,  "sign",     "-certs", options.certificate,
                                         "-key", options.key};
   const std::string passwordFile = workFolder + "/key-password";
   if (!options.password.empty()) {
     if (!WritePasswordFile(passwordFile, options.password, error)) return false;
     arguments.insert(arguments.end(), {"-readpass", passwordFile});
   }
-  if (!options.timestampUrl.empty()) arguments.insert(arguments.end(), {"-ts", options.timestampUrl});
+  if (!options.timestampUrl.empty())
+    arguments.insert(arguments.end(), {"-ts", options.timestampUrl});
   arguments.insert(arguments.end(), {"-in", input, "-out", output});
   ProgramResult result;
   const bool ran = RunProgram(arguments, &result, error);
@@ -156,7 +156,8 @@ bool ReadSignature(const std::string& path, bool carriesSignature,
   report->isSigned = true;
   const bool readable = ReadTableSigner(path, &report->signer);
   std::vector<std::string> arguments = {kTool, "verify", "-in", path};
-  if (!trustedCertificates.empty()) arguments.insert(arguments.end(), {"-CAfile", trustedCertificates});
+  if (!trustedCertificates.empty())
+    arguments.insert(arguments.end(), {"-CAfile", trustedCertificates});
   ProgramResult result;
   if (!RunProgram(arguments, &result, error)) return false;
   // The verdict: the table holds signed data and the tool vouches for it

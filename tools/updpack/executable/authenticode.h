@@ -19,8 +19,8 @@ struct SigningOptions {
 // environment once read, so no program started from here inherits it.
 // False with one line in `error` when the file cannot be read or the
 // variable is not set.
-bool ReadKeyPassword(const std::string& file, const std::string& variable,
-                     std::string* password, std::string* error);
+bool ReadKeyPassword(const std::string& file, const std::string& variable, std::string* password,
+                     std::string* error);
 
 // Signs `input` into `output` (a new file). The password reaches the tool
 // in a file only this user can read, made in `workFolder` and removed

@@ -54,8 +54,8 @@ bool ReadSigner(const uint8_t* entry, uint32_t size, std::string* subject) {
   if (length <= kCertificateHeaderSize || length > size || type != kPkcsSignedData) return false;
   const unsigned char* data = entry + kCertificateHeaderSize;
   PKCS7* signedData = d2i_PKCS7(nullptr, &data, long(length - kCertificateHeaderSize));
-  const bool read = signedData != nullptr && PKCS7_type_is_signed(signedData) &&
-                    signedData->d.sign != nullptr;
+  const bool read =
+      signedData != nullptr && PKCS7_type_is_signed(signedData) && signedData->d.sign != nullptr;
   if (read) {
     STACK_OF(X509)* signers = PKCS7_get0_signers(signedData, nullptr, 0);
     if (signers != nullptr && sk_X509_num(signers) > 0) {

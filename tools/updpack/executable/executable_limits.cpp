@@ -27,8 +27,8 @@ bool ArchiveFits(const std::string& architecture, uint64_t size, const std::stri
   const uint64_t largest = LargestArchiveFor(architecture);
   if (size <= largest) return true;
   const bool win64 = architecture == "win64";
-  *error = (name.empty() ? std::string("the archive") : "the archive " + Quoted(name)) +
-           " has " + std::to_string(size) + " bytes (" + Mebibytes(size) + "), more than the " +
+  *error = (name.empty() ? std::string("the archive") : "the archive " + Quoted(name)) + " has " +
+           std::to_string(size) + " bytes (" + Mebibytes(size) + "), more than the " +
            std::to_string(largest) + " (" + Mebibytes(largest) + ") that a " + architecture +
            " updater can carry" +
            (win64 ? ": Windows loads no executable image of 2 GiB or more"
@@ -39,8 +39,7 @@ bool ArchiveFits(const std::string& architecture, uint64_t size, const std::stri
   return false;
 }
 
-bool ArchiveFileFits(const std::string& architecture, const std::string& path,
-                     std::string* error) {
+bool ArchiveFileFits(const std::string& architecture, const std::string& path, std::string* error) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return true;
   struct stat info;

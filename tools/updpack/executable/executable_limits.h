@@ -57,5 +57,4 @@ bool ArchiveFits(const std::string& architecture, uint64_t size, const std::stri
 // archive file is judged by its size. An updater executable (its archive
 // is a part of it) and a file that cannot be examined pass here; they are
 // judged once read.
-bool ArchiveFileFits(const std::string& architecture, const std::string& path,
-                     std::string* error);
+bool ArchiveFileFits(const std::string& architecture, const std::string& path, std::string* error);

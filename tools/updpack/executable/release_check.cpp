@@ -24,9 +24,7 @@ const char kLeavesInstallation[] =
     "leaves the installation (\"..\", a root, a drive, a stream or a device name); the updater "
     "refuses it";
 
-std::string Shown(std::string_view cp932) {
-  return "\"" + Cp932ToUtf8Lossy(cp932) + "\"";
-}
+std::string Shown(std::string_view cp932) { return "\"" + Cp932ToUtf8Lossy(cp932) + "\""; }
 
 class ReleaseChecker {
  public:
@@ -40,8 +38,9 @@ class ReleaseChecker {
     }
     const int ini = FindEntry(kUpdateIni);
     if (ini < 0) {
-      problems_.push_back("the archive holds no \"UPDATE.INI\", the description every updater "
-                          "starts from");
+      problems_.push_back(
+          "the archive holds no \"UPDATE.INI\", the description every updater "
+          "starts from");
       return problems_;
     }
     std::vector<uint8_t> content;
@@ -155,8 +154,9 @@ class ReleaseChecker {
       for (int mode = 0; mode < 10; ++mode) {
         if (parsed.hasInstallMode && parsed.installMode != mode) continue;
         if (parsed.disc == 0 && !discBefore[mode]) {
-          Problem(where + ": it names no disc (\"1:\" before the name), and no line before it "
-                          "gives one");
+          Problem(where +
+                  ": it names no disc (\"1:\" before the name), and no line before it "
+                  "gives one");
           break;
         }
         discBefore[mode] = true;

@@ -6,12 +6,12 @@
 
 #include "authoring/pe_resources.h"
 #include "core/archive_digest.h"
+#include "tools/updpack/commands/tool_messages.h"
 #include "tools/updpack/files/archive_input.h"
 #include "tools/updpack/files/input_file.h"
-#include "tools/updpack/commands/tool_messages.h"
 
-bool Sha256Of(const InputFile& file, uint64_t offset, uint64_t count,
-              std::vector<uint8_t>* digest, std::string* error) {
+bool Sha256Of(const InputFile& file, uint64_t offset, uint64_t count, std::vector<uint8_t>* digest,
+              std::string* error) {
   const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(),
                                                                    EVP_MD_CTX_free);
   const std::string failed = "cannot compute the SHA-256 digest of " + Quoted(file.path());
@@ -30,8 +30,7 @@ bool Sha256Of(const InputFile& file, uint64_t offset, uint64_t count,
   if (!read) return false;
   digest->assign(kArchiveDigestSize, 0);
   unsigned length = 0;
-  if (EVP_DigestFinal_ex(context.get(), digest->data(), &length) != 1 ||
-      length != digest->size()) {
+  if (EVP_DigestFinal_ex(context.get(), digest->data(), &length) != 1 || length != digest->size()) {
     *error = failed;
     return false;
   }
@@ -72,12 +71,9 @@ bool CheckUpdaterDigest(const InputFile& file, const PeImage& image, DigestState
 
 const char* DigestStateText(DigestState state) {
   switch (state) {
-    case DigestState::kMatches:
-      return "digest matches";
-    case DigestState::kMismatch:
-      return "digest does not match";
-    case DigestState::kNone:
-      break;
+    case DigestState::kMatches: return "digest matches";
+    case DigestState::kMismatch: return "digest does not match";
+    case DigestState::kNone: break;
   }
   return "no digest";
 }

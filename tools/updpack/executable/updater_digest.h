@@ -15,8 +15,8 @@ enum class DigestState { kNone, kMatches, kMismatch };
 
 // The SHA-256 of the `count` bytes of `file` from `offset`. False with
 // `error` set when they cannot be read or hashed.
-bool Sha256Of(const InputFile& file, uint64_t offset, uint64_t count,
-              std::vector<uint8_t>* digest, std::string* error);
+bool Sha256Of(const InputFile& file, uint64_t offset, uint64_t count, std::vector<uint8_t>* digest,
+              std::string* error);
 
 // The state of the digest of the updater `file` (read as `image`) in
 // `state`, with a word on what differs in `detail` when it does not match.

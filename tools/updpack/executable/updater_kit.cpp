@@ -42,7 +42,8 @@ bool LinkWithKit(const std::string& kit, const std::string& archive, const std::
   pid_t child;
   const int spawned = posix_spawnp(&child, "bash", nullptr, nullptr, argv.data(), environ);
   if (spawned != 0) {
-    *error = std::string("cannot run bash for the kit's link-updater.sh: ") + std::strerror(spawned);
+    *error =
+        std::string("cannot run bash for the kit's link-updater.sh: ") + std::strerror(spawned);
     return false;
   }
   int status = 0;

@@ -8,15 +8,15 @@
 #include <string>
 
 #include "authoring/archive_bytes.h"
-#include "tools/updpack/files/input_file.h"
 #include "tools/updpack/executable/updater_digest.h"
+#include "tools/updpack/files/input_file.h"
 
 // Where an archive came from: a file of its own, or an updater that may
 // carry its digest.
 struct ArchiveOrigin {
   bool executable = false;
   DigestState digest = DigestState::kNone;
-  std::string digestDetail;  // what differs, when the digest does not match
+  std::string digestDetail;       // what differs, when the digest does not match
   bool carriesSignature = false;  // its certificate table is not empty
 };
 

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "tools/updpack/files/host_files.h"
 #include "tools/updpack/commands/tool_messages.h"
+#include "tools/updpack/files/host_files.h"
 
 namespace {
 

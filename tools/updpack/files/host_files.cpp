@@ -194,7 +194,8 @@ std::string IsoDateFromFileTime(win::FileTime time) {
   int64_t days = int64_t(seconds / 86400) + 306;  // 1600-03-01 .. 1601-01-01
   const int64_t era = days / 146097;
   const int64_t dayOfEra = days - era * 146097;
-  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
   const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
   const int64_t monthIndex = (5 * dayOfYear + 2) / 153;  // 0 = March
   const int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
@@ -203,8 +204,7 @@ std::string IsoDateFromFileTime(win::FileTime time) {
   const uint64_t inDay = seconds % 86400;
   char text[64];
   std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02u:%02u:%02u.%07uZ", (long long)year,
-                (long long)month, (long long)day, unsigned(inDay / 3600),
-                unsigned(inDay / 60 % 60), unsigned(inDay % 60),
-                unsigned(ticks % kTicksPerSecond));
+                (long long)month, (long long)day, unsigned(inDay / 3600), unsigned(inDay / 60 % 60),
+                unsigned(inDay % 60), unsigned(ticks % kTicksPerSecond));
   return text;
 }

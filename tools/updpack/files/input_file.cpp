@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <vector>
 
-#include "tools/updpack/files/host_files.h"
 #include "tools/updpack/commands/tool_messages.h"
+#include "tools/updpack/files/host_files.h"
 
 InputFile::~InputFile() {
   if (fd_ >= 0) close(fd_);

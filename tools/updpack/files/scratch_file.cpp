@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "tools/updpack/files/atomic_file.h"
 #include "tools/updpack/commands/tool_messages.h"
+#include "tools/updpack/files/atomic_file.h"
 
 ScratchFile::~ScratchFile() {
   if (fd_ >= 0) close(fd_);

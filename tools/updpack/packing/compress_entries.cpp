@@ -1,7 +1,7 @@
 #include "tools/updpack/packing/compress_entries.h"
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -12,9 +12,9 @@
 #include <thread>
 
 #include "authoring/compressor.h"
-#include "tools/updpack/packing/input_snapshot.h"
 #include "tools/updpack/commands/progress_bar.h"
 #include "tools/updpack/commands/tool_messages.h"
+#include "tools/updpack/packing/input_snapshot.h"
 
 namespace {
 
@@ -40,19 +40,19 @@ struct Work {
   const std::vector<std::string>* paths;
   const std::vector<uint64_t>* sizes;
   std::vector<PackedContent>* packed;  // each until it is taken
-  std::vector<std::string> errors;  // per entry
-  std::vector<uint64_t> memory;     // counted per entry until it is taken
+  std::vector<std::string> errors;     // per entry
+  std::vector<uint64_t> memory;        // counted per entry until it is taken
   bool compress;
   const ScratchPlace* scratch;
   std::atomic<uint64_t> bytesDone{0};
   std::mutex mutex;
   std::condition_variable changed;
-  size_t next = 0;          // under mutex
-  size_t finished = 0;      // under mutex
-  bool stopping = false;    // under mutex: take no more entries
-  std::vector<bool> done;   // under mutex
-  uint64_t inWork = 0;      // memory of the entries in work, under mutex
-  std::vector<bool> working;  // under mutex
+  size_t next = 0;                                     // under mutex
+  size_t finished = 0;                                 // under mutex
+  bool stopping = false;                               // under mutex: take no more entries
+  std::vector<bool> done;                              // under mutex
+  uint64_t inWork = 0;                                 // memory of the entries in work, under mutex
+  std::vector<bool> working;                           // under mutex
   std::unique_ptr<std::atomic<uint64_t>[]> entryDone;  // bytes of each entry done
 };
 
@@ -135,8 +135,7 @@ std::string Label(const Work& work, size_t finished) {
   }
   char figures[64];
   std::snprintf(figures, sizeof figures, ": %.1f/%.1f MB ",
-                double(work.entryDone[current].load()) / 1e6,
-                double((*work.sizes)[current]) / 1e6);
+                double(work.entryDone[current].load()) / 1e6, double((*work.sizes)[current]) / 1e6);
   return "packing " + std::to_string(current + 1) + " of " + std::to_string(count) + figures +
          Printable((*work.paths)[current]);
 }
@@ -147,8 +146,7 @@ bool PackOne(Work* work, size_t i, EntryProgress* progress) {
   InputSnapshot input;
   // Refused by its size before reading (it may have grown since it was
   // found).
-  if (!input.Take(path, UINT32_MAX, work->scratch->from, work->scratch->folder,
-                  &work->errors[i])) {
+  if (!input.Take(path, UINT32_MAX, work->scratch->from, work->scratch->folder, &work->errors[i])) {
     return false;
   }
   // Progress through the input gives back the pages of its copy, while it

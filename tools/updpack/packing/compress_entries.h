@@ -22,7 +22,7 @@
 #include "tools/updpack/files/scratch_file.h"
 
 struct PackedContent {
-  std::vector<uint8_t> stored;  // the stream, or the content when `compressed` is false
+  std::vector<uint8_t> stored;              // the stream, or the content when `compressed` is false
   std::unique_ptr<ScratchFile> storedFile;  // in place of `stored`, for entries too long to hold
   bool compressed = false;
   uint32_t unpackedSize = 0;
@@ -32,7 +32,7 @@ struct PackedContent {
 
 // Where entries too long to hold in memory are packed.
 struct ScratchPlace {
-  std::string folder;                   // for the scratch files ("" or ending in '/')
+  std::string folder;                  // for the scratch files ("" or ending in '/')
   uint64_t from = uint64_t(64) << 20;  // entries of this many bytes or more
 };
 

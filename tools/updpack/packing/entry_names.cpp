@@ -34,9 +34,9 @@ bool EntryNameFromFileName(const std::string& utf8, std::string* cp932, std::str
 }
 
 bool EntryNameBefore(const std::string& a, const std::string& b) {
-  return std::lexicographical_compare(
-      a.begin(), a.end(), b.begin(), b.end(),
-      [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+  });
 }
 
 bool FindSameNames(const std::vector<std::string>& cp932Names, size_t* first, size_t* second) {

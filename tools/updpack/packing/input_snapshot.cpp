@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "tools/updpack/files/host_files.h"
 #include "tools/updpack/commands/tool_messages.h"
+#include "tools/updpack/files/host_files.h"
 
 namespace {
 
@@ -19,8 +19,8 @@ bool CopyInto(int from, uint64_t size, ScratchFile* to, std::string* readError,
     loff_t at = loff_t(done);
     const ssize_t copied = copy_file_range(from, nullptr, to->fd(), &at, size - done, 0);
     if (copied < 0 && errno == EINTR) continue;
-    if (copied < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
-                       errno == EOPNOTSUPP)) {
+    if (copied < 0 &&
+        (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
       break;  // not between these files: by reading and writing
     }
     if (copied <= 0) {

@@ -9,11 +9,11 @@
 #include "archive/unscramble.h"
 #include "authoring/archive_writer.h"
 #include "authoring/compressor.h"
+#include "tools/updpack/commands/tool_messages.h"
 #include "tools/updpack/files/atomic_file.h"
+#include "tools/updpack/files/host_files.h"
 #include "tools/updpack/packing/compress_entries.h"
 #include "tools/updpack/packing/entry_names.h"
-#include "tools/updpack/files/host_files.h"
-#include "tools/updpack/commands/tool_messages.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ const std::map<std::string, DirectoryForm> kDirectoryForms = {
 struct PlannedEntry {
   std::string name;  // code page 932
   std::string path;
-  uint64_t size;     // as found
+  uint64_t size;  // as found
 };
 
 std::vector<uint8_t> CompressWhole(const uint8_t* data, size_t size) {
@@ -124,13 +124,14 @@ bool PackItems(const std::vector<std::string>& paths, const std::string& output,
   ScratchPlace scratch;
   scratch.folder = output.substr(0, output.rfind('/') + 1);
   if (options.scratchFrom != 0) scratch.from = options.scratchFrom;
-  return PackContents(entryPaths, sizes, !options.store, scratch,
-                      [&](size_t i, PackedContent packed, std::string* why) {
-                        ReadyEntry ready;
-                        return MakeEntry(entries[i], std::move(packed), options, &ready, why) &&
-                               take(std::move(ready), why);
-                      },
-                      error);
+  return PackContents(
+      entryPaths, sizes, !options.store, scratch,
+      [&](size_t i, PackedContent packed, std::string* why) {
+        ReadyEntry ready;
+        return MakeEntry(entries[i], std::move(packed), options, &ready, why) &&
+               take(std::move(ready), why);
+      },
+      error);
 }
 
 ArchiveOptions ArchiveOptionsOf(const PackOptions& options) {
@@ -170,35 +171,32 @@ void AddPackOptions(CLI::App* command, PackOptions* options) {
 }
 
 bool PackPathsToFile(const std::vector<std::string>& paths, const std::string& output,
-                     const std::string& archive, const PackOptions& options,
-                     std::string* error) {
+                     const std::string& archive, const PackOptions& options, std::string* error) {
   AtomicFile file;
   ArchiveAssembler assembler(ArchiveOptionsOf(options));
   std::vector<uint8_t> directory, header;
   // Opened once the inputs are known (so that the file being written is
   // never among them), with the header's place first: its value is known
   // at the end.
-  return PackItems(paths, output, options,
-                   [&](std::string* why) {
-                     return file.Open(archive, why) &&
-                            file.AppendZeros(sizeof(ArchiveHeader), why);
-                   },
-                   [&](ReadyEntry ready, std::string* why) {
-                     size_t padding;
-                     if (ready.storedFile != nullptr) {
-                       return assembler.Record(ready.item, ready.storedFile->size(), &padding,
-                                               why) &&
-                              AppendStoredFile(*ready.storedFile, ready.item.scramble, &file,
-                                               why) &&
-                              file.AppendZeros(padding, why);
-                     }
-                     std::vector<uint8_t> stored;
-                     return assembler.Add(std::move(ready.item), &stored, &padding, why) &&
-                            file.Append(stored.data(), stored.size(), why) &&
-                            file.AppendZeros(padding, why);
-                   },
-                   error) &&
+  return PackItems(
+             paths, output, options,
+             [&](std::string* why) {
+               return file.Open(archive, why) && file.AppendZeros(sizeof(ArchiveHeader), why);
+             },
+             [&](ReadyEntry ready, std::string* why) {
+               size_t padding;
+               if (ready.storedFile != nullptr) {
+                 return assembler.Record(ready.item, ready.storedFile->size(), &padding, why) &&
+                        AppendStoredFile(*ready.storedFile, ready.item.scramble, &file, why) &&
+                        file.AppendZeros(padding, why);
+               }
+               std::vector<uint8_t> stored;
+               return assembler.Add(std::move(ready.item), &stored, &padding, why) &&
+                      file.Append(stored.data(), stored.size(), why) &&
+                      file.AppendZeros(padding, why);
+             },
+             error) &&
          assembler.Finish(&directory, &header, error) &&
-         file.Append(directory.data(), directory.size(), error) &&
-         file.WriteAt(0, header, error) && file.Commit(nullptr, true, error);
+         file.Append(directory.data(), directory.size(), error) && file.WriteAt(0, header, error) &&
+         file.Commit(nullptr, true, error);
 }

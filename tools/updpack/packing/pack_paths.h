@@ -6,7 +6,6 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
-
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,5 +30,4 @@ void AddPackOptions(CLI::App* command, PackOptions* options);
 // files go beside it. False with `error` set when a file cannot be read or
 // named, or two names would be the same to the updater.
 bool PackPathsToFile(const std::vector<std::string>& paths, const std::string& output,
-                     const std::string& archive, const PackOptions& options,
-                     std::string* error);
+                     const std::string& archive, const PackOptions& options, std::string* error);
