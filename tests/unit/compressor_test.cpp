@@ -16,6 +16,7 @@
 #include "archive/decompress.h"
 #include "authoring/match_finder.h"
 #include "authoring/token_writer.h"
+#include "tests/support/sweep_stride.h"
 
 namespace {
 
@@ -733,7 +734,10 @@ TEST(Compressor, SinkGetsTheSameStreamInShortPieces) {
                                         {"Zeros", Bytes(100000, 0)},
                                         {"TextInChunks", Text((size_t(1) << 22) + 300000, 4)},
                                         {"NoiseInChunks", Random(size_t(5) << 20, 256, 3)}};
-  for (const SmallCase& c : cases) {
+  // Under the sanitizer every kSweepStride-th case: whole text and chunked
+  // noise still come up.
+  for (size_t i = 0; i < cases.size(); i += kSweepStride) {
+    const SmallCase& c = cases[i];
     const Bytes inMemory = CompressStream(c.data.data(), c.data.size());
     PieceSink sink;
     CompressStreamTo(c.data.data(), c.data.size(), &sink);
