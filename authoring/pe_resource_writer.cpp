@@ -4,14 +4,10 @@
 #include <cstring>
 
 #include "authoring/little_endian.h"
+#include "authoring/pe_format.h"
 
 namespace {
 
-constexpr size_t kMaxSections = 96;  // as the reader
-constexpr size_t kSectionHeaderSize = 40;
-constexpr uint32_t kResourceDirectoryIndex = 2;
-constexpr uint32_t kCertificateDirectoryIndex = 4;
-constexpr uint32_t kSubdirectoryFlag = 0x80000000u;
 constexpr uint32_t kResourceCharacteristics = 0x40000040u;  // initialized data, read
 // The image and the new section stay well inside 32-bit addresses.
 constexpr uint64_t kMaxImageSize = 0x7FFFFFFFu;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "authoring/little_endian.h"
+#include "authoring/pe_format.h"
 #include "authoring/utf8_append.h"
 
 namespace {
@@ -11,10 +13,6 @@ namespace {
 // the walk enormous, so the entries visited and the resources are capped.
 constexpr size_t kMaxResources = 65536;
 constexpr size_t kMaxEntriesVisited = 1u << 20;
-constexpr size_t kMaxSections = 96;
-constexpr uint32_t kResourceDirectoryIndex = 2;
-constexpr uint32_t kCertificateDirectoryIndex = 4;
-constexpr uint32_t kSubdirectoryFlag = 0x80000000u;
 
 class Reader {
  public:
@@ -23,10 +21,8 @@ class Reader {
   bool Has(size_t offset, size_t length) const {
     return offset <= size_ && length <= size_ - offset;
   }
-  uint16_t U16(size_t offset) const { return uint16_t(data_[offset] | data_[offset + 1] << 8); }
-  uint32_t U32(size_t offset) const {
-    return uint32_t(U16(offset)) | uint32_t(U16(offset + 2)) << 16;
-  }
+  uint16_t U16(size_t offset) const { return Get16(data_ + offset); }
+  uint32_t U32(size_t offset) const { return Get32(data_ + offset); }
   size_t Size() const { return size_; }
 
  private:
@@ -248,13 +244,13 @@ bool ReadPeImage(const uint8_t* data, size_t size, PeImage* image, std::string* 
   if (resourceRva == 0 && resourceSize == 0) return true;
 
   const size_t table = optional + optionalSize;
-  if (!file.Has(table, sectionCount * 40)) {
+  if (!file.Has(table, sectionCount * kSectionHeaderSize)) {
     *error = "damaged PE header: section table outside the file";
     return false;
   }
   std::vector<Section> sections;
   for (size_t i = 0; i < sectionCount; ++i) {
-    const size_t s = table + i * 40;
+    const size_t s = table + i * kSectionHeaderSize;
     Section section{file.U32(s + 12), file.U32(s + 16), file.U32(s + 20)};
     // Only the part of a section that the file really holds can be read.
     if (section.rawOffset > size) section.rawSize = 0;
