@@ -34,6 +34,15 @@ set(UPDATER_SYSTEM_LIBRARIES user32 ole32 shell32 advapi32)
 target_link_libraries(updater PRIVATE updater_windows ${UPDATER_SYSTEM_LIBRARIES})
 target_link_options(updater PRIVATE ${UPDATER_LINK_OPTIONS})
 
+# The updater that updpack carries (updater-stub.exe): linked as the kit's
+# link-updater.sh links a release (stripped), with the manifest, the
+# dialogs and the default version resource but no archive; updpack writes a
+# release's resources into a copy of it.
+add_executable(updater_stub WIN32 $<TARGET_OBJECTS:updater_entry> ${CMAKE_SOURCE_DIR}/resources/updater.rc)
+set_target_properties(updater_stub PROPERTIES OUTPUT_NAME updater-stub)
+target_link_libraries(updater_stub PRIVATE updater_windows ${UPDATER_SYSTEM_LIBRARIES})
+target_link_options(updater_stub PRIVATE ${UPDATER_LINK_OPTIONS} -s)
+
 # The updater kit (kit/): the compiled logic, the resource sources with the
 # generated manifest, and link-updater.sh, which links an updater carrying a
 # given archive without recompiling anything.
