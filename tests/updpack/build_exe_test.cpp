@@ -1,10 +1,12 @@
 // updpack build-exe: the releases it refuses before building anything, and
-// the executables it makes with the Windows builds' kits (skipped when a
-// kit has not been built).
+// the executables it makes from the updaters it carries and, with --kit,
+// links with the Windows builds' kits (built with updpack).
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -242,14 +244,17 @@ struct Target {
   const char* arch;
   uint16_t machine;
   const char* manifestArchitecture;
+  const char* objdump;        // binutils' reader for the architecture
+  const char* objdumpFormat;  // how it names the file's format
 };
 
-class BuildExeWithKit : public BuildExeTest, public ::testing::WithParamInterface<Target> {
+class BuildExeFor : public BuildExeTest, public ::testing::WithParamInterface<Target> {
  protected:
   void SetUp() override {
     BuildExeTest::SetUp();
     kit_ = SourceFolder() + "/build/" + GetParam().arch + "/kit";
-    if (!fs::exists(kit_ + "/link-updater.sh")) GTEST_SKIP() << "no kit at " << kit_;
+    ASSERT_TRUE(fs::exists(kit_ + "/link-updater.sh"))
+        << "no kit at " << kit_ << " (building updpack builds it)";
   }
   std::string kit_;
 };
@@ -258,7 +263,85 @@ std::string ResourceData(const Bytes& file, const PeResource& r) {
   return std::string(file.begin() + r.offset, file.begin() + r.offset + r.size);
 }
 
-TEST_P(BuildExeWithKit, MakesAReproducibleUpdaterCarryingTheArchive) {
+// What `command` prints on both outputs, and its exit status.
+Result RunCommand(const std::string& command) {
+  Result result;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+// The updater written into the carried one holds the same resources, byte
+// for byte, as the one the kit links with windres and ld from the same
+// release, and binutils' own PE reader reads it as sound.
+TEST_P(BuildExeFor, WritesTheResourcesTheKitWouldLink) {
+  MakeRelease(SoundIni());
+  const std::vector<std::string> release = {"--arch",
+                                            GetParam().arch,
+                                            "--product",
+                                            "星の旅路 \"特別版\"",
+                                            "--company",
+                                            "ExampleSoft",
+                                            "--file-version",
+                                            "1.10.0.300",
+                                            "--product-version",
+                                            "2.0.1.0",
+                                            "--original-filename",
+                                            "STARUPD.EXE",
+                                            "release"};
+  std::vector<std::string> carried = {"build-exe", "-o", "CARRIED.EXE"};
+  std::vector<std::string> linked = {"build-exe", "-o", "LINKED.EXE", "--kit", kit_};
+  carried.insert(carried.end(), release.begin(), release.end());
+  linked.insert(linked.end(), release.begin(), release.end());
+  const Result c = Updpack(carried);
+  ASSERT_EQ(0, c.status) << c.err;
+  const Result l = Updpack(linked);
+  ASSERT_EQ(0, l.status) << l.err;
+
+  const Bytes written = ReadBytes(Path("CARRIED.EXE"));
+  const Bytes reference = ReadBytes(Path("LINKED.EXE"));
+  PeImage writtenImage, referenceImage;
+  std::string error;
+  ASSERT_TRUE(ReadPeImage(written.data(), written.size(), &writtenImage, &error)) << error;
+  ASSERT_TRUE(ReadPeImage(reference.data(), reference.size(), &referenceImage, &error)) << error;
+  EXPECT_EQ(GetParam().machine, writtenImage.machine);
+  EXPECT_EQ(referenceImage.resources.size(), writtenImage.resources.size());
+  for (const PeResource& expected : referenceImage.resources) {
+    const std::string what = expected.type.ToString() + "/" + expected.name.ToString();
+    const PeResource* found =
+        FindPeResource(writtenImage, expected.type, expected.name, expected.language);
+    ASSERT_NE(nullptr, found) << what;
+    EXPECT_TRUE(ResourceData(reference, expected) == ResourceData(written, *found)) << what;
+  }
+
+  const Result dump = RunCommand(std::string(GetParam().objdump) + " -p " + Path("CARRIED.EXE"));
+  ASSERT_EQ(0, dump.status) << dump.out;
+  EXPECT_NE(std::string::npos, dump.out.find(GetParam().objdumpFormat)) << dump.out;
+  EXPECT_NE(std::string::npos, dump.out.find("Resource Directory [.rsrc]")) << dump.out;
+  EXPECT_NE(std::string::npos, dump.out.find(": UPDATE, Value:")) << dump.out;
+  EXPECT_EQ(std::string::npos, dump.out.find("orrupt")) << dump.out;
+}
+
+// --version names each carried updater by the digest of the stub that this
+// tree's Windows build linked.
+TEST_P(BuildExeFor, VersionNamesTheCarriedUpdater) {
+  const Result version = Updpack({"--version"});
+  ASSERT_EQ(0, version.status) << version.err;
+  EXPECT_EQ(0u, version.out.find("updpack ")) << version.out;
+  const std::string stub = SourceFolder() + "/build/" + GetParam().arch + "/updater-stub.exe";
+  const Result digest = RunCommand("sha256sum " + stub);
+  ASSERT_EQ(0, digest.status) << digest.out;
+  const std::string line = std::string("carries the ") + GetParam().arch +
+                           " updater: " + std::to_string(fs::file_size(stub)) + " bytes, SHA-256 " +
+                           digest.out.substr(0, 64);
+  EXPECT_NE(std::string::npos, version.out.find(line)) << version.out;
+}
+
+TEST_P(BuildExeFor, MakesAReproducibleUpdaterCarryingTheArchive) {
   MakeRelease(SoundIni());
   ASSERT_EQ(0, Updpack({"create", "-o", "update.vq2", "release"}).status);
   const std::vector<std::string> release = {
@@ -319,7 +402,7 @@ TEST_P(BuildExeWithKit, MakesAReproducibleUpdaterCarryingTheArchive) {
   }
 }
 
-TEST_P(BuildExeWithKit, ListExtractAndVerifyReadTheUpdatersArchive) {
+TEST_P(BuildExeFor, ListExtractAndVerifyReadTheUpdatersArchive) {
   MakeRelease(SoundIni());
   ASSERT_EQ(
       0, Updpack({"build-exe", "-o", "UPDATE.EXE", "--arch", GetParam().arch, "release"}).status);
@@ -349,7 +432,7 @@ TEST_P(BuildExeWithKit, ListExtractAndVerifyReadTheUpdatersArchive) {
 // and compared with the linked executable a piece at a time. A kit that
 // links the archive with its last byte changed (and the digest of the
 // changed bytes) is caught, and nothing is written.
-TEST_P(BuildExeWithKit, ComparesTheWholeArchiveWithTheLinkedExecutable) {
+TEST_P(BuildExeFor, ComparesTheWholeArchiveWithTheLinkedExecutable) {
   MakeRelease(SoundIni());
   std::mt19937 rng(7);
   std::string noise(3 << 20, '\0');
@@ -389,14 +472,17 @@ bash KIT/link-updater.sh "$changed" "${@:2}"
   const Result refused = Updpack(lying);
   EXPECT_EQ(1, refused.status);
   EXPECT_NE(std::string::npos,
-            refused.err.find("updpack: the linked executable does not carry the archive unchanged"))
+            refused.err.find("updpack: the built updater does not carry the archive unchanged"))
       << refused.err;
   EXPECT_FALSE(fs::exists(Path("LIED.EXE")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Kits, BuildExeWithKit,
-                         ::testing::Values(Target{"win32", kPeMachineI386, "X86"},
-                                           Target{"win64", kPeMachineAmd64, "amd64"}),
-                         [](const auto& info) { return std::string(info.param.arch); });
+INSTANTIATE_TEST_SUITE_P(
+    Architectures, BuildExeFor,
+    ::testing::Values(Target{"win32", kPeMachineI386, "X86", "i686-w64-mingw32-objdump",
+                             "file format pei-i386"},
+                      Target{"win64", kPeMachineAmd64, "amd64", "x86_64-w64-mingw32-objdump",
+                             "file format pei-x86-64"}),
+    [](const auto& info) { return std::string(info.param.arch); });
 
 }  // namespace

@@ -6,10 +6,13 @@
 
 #include "tools/updpack/commands/commands.h"
 #include "tools/updpack/commands/tool_messages.h"
+#include "tools/updpack/commands/version_text.h"
 
 int main(int argc, char** argv) {
   CLI::App app("Makes, lists, extracts and verifies update archives, and builds updaters.",
                "updpack");
+  app.set_version_flag("--version", VersionText(),
+                       "print updpack's version and the updaters it carries");
   app.require_subcommand(1);
   int status = 0;
   AddCreateCommand(app, status);

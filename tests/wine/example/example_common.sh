@@ -7,7 +7,6 @@
 EXAMPLE="$(cd "$(dirname "$CASE")/../../../examples/star-journey" && pwd)"
 UPDPACK="${UPDPACK:-$TOOLS/../../tools/updpack/updpack}"
 [[ -x "$UPDPACK" ]] || skip "$UPDPACK is missing (build the native preset first)"
-[[ -x "$WIN64/kit/link-updater.sh" ]] || skip "no win64 kit (build the win64 preset first)"
 
 GAME="$WINEPREFIX/drive_c/Games/StarJourney"
 CAPTION="星の旅路 アップデータ Ver1.01"
@@ -22,13 +21,13 @@ WAIT_MS=30000
 [[ -n "$BY_HAND" ]] && WAIT_MS=600000
 
 # The release as the engineer ships it (stage-release.sh), built for the
-# Wine here with the kit of the win64 build under test (the shipped build is
-# win32). SIGN_OPTIONS, when a case sets it, holds build-exe's signing
+# Wine here with the win64 updater that updpack carries (the shipped build is
+# win32). UPDPACK, when set, names the updpack to build it with. SIGN_OPTIONS, when a case sets it, holds build-exe's signing
 # options.
 build_release() {
   "$EXAMPLE/stage-release.sh" "$WORK/release" || fail "staging the release failed"
   say "> updpack build-exe ${SIGN_OPTIONS[*]:-}"
-  "$UPDPACK" build-exe -o "$WORK/STARUPD.EXE" --arch win64 --kit "$WIN64/kit" --product '星の旅路' \
+  "$UPDPACK" build-exe -o "$WORK/STARUPD.EXE" --arch win64 --product '星の旅路' \
     --company ExampleSoft --file-version 1.0.1.0 --product-version 1.0.1.0 \
     ${SIGN_OPTIONS[@]+"${SIGN_OPTIONS[@]}"} "$WORK/release" ||
     fail "updpack build-exe failed"

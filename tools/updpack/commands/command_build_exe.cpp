@@ -1,7 +1,10 @@
 // updpack build-exe -o UPDATER.EXE (--archive ARCHIVE | PATH...) [options]:
-// the updater that players run, linked from a Windows build's kit with the
-// archive as its resource "UPDATE" 102, the archive's digest as "UPDATE" 103
-// and the release's version strings, and signed when a certificate is given.
+// the updater that players run, with the archive as its resource "UPDATE"
+// 102, the archive's digest as "UPDATE" 103 and the release's version
+// strings, and signed when a certificate is given. The resources are
+// written into the updater that updpack carries for the architecture
+// (carried_updaters.h), or the updater is linked from a kit named with
+// --kit, one that a Windows build of this project made elsewhere.
 // The archive is checked first (sound, and a description the updater can
 // run: see release_check.h); nothing is built when it fails, and the output
 // appears only once the executable is complete, holds the archive byte for
@@ -24,8 +27,11 @@
 #include "tools/updpack/commands/commands.h"
 #include "tools/updpack/commands/tool_messages.h"
 #include "tools/updpack/executable/authenticode.h"
+#include "tools/updpack/executable/carried_updaters.h"
 #include "tools/updpack/executable/executable_limits.h"
 #include "tools/updpack/executable/release_check.h"
+#include "tools/updpack/executable/release_resources.h"
+#include "tools/updpack/executable/updater_digest.h"
 #include "tools/updpack/executable/updater_kit.h"
 #include "tools/updpack/files/archive_input.h"
 #include "tools/updpack/files/atomic_file.h"
@@ -47,7 +53,7 @@ struct BuildOptions {
   PackOptions pack;
 };
 
-// A folder of its own for the link's files, removed when done.
+// A folder of its own for the build's files, removed when done.
 class WorkFolder {
  public:
   bool Make(std::string* error) {
@@ -84,8 +90,8 @@ InputFile::PieceTaker AppendTo(AtomicFile* file) {
 // The archive to build with, as archive.bin of the work folder (made
 // first), opened as `archive`: copied a piece at a time from --archive (an
 // archive, or an updater's archive), or packed into it from the paths as
-// `create` packs them. Every check, the link and the comparison with the
-// linked executable read this copy, which nothing else can change.
+// `create` packs them. Every check, the building and the comparison with the
+// built executable read this copy, which nothing else can change.
 bool GatherArchive(const BuildOptions& options, WorkFolder* work, ArchiveFile* archive,
                    std::string* error) {
   if (!work->Make(error)) return false;
@@ -128,7 +134,7 @@ bool HoldsArchiveAt(const InputFile& exe, uint64_t offset, const ArchiveFile& ar
   return read || !*holds;
 }
 
-// The linked executable at `path` is for the asked machine and carries the
+// The built executable at `path` is for the asked machine and carries the
 // archive unchanged, with its digest.
 bool CheckExecutable(const std::string& path, const ArchiveFile& archive, uint16_t machine,
                      std::string* error) {
@@ -136,28 +142,57 @@ bool CheckExecutable(const std::string& path, const ArchiveFile& archive, uint16
   PeImage image;
   if (!exe.Open(path, error) || !ReadExecutableImage(exe, &image, error)) return false;
   if (image.machine != machine) {
-    *error = "the kit made an executable for another machine than the one asked for";
+    *error = "the built updater is for another machine than the one asked for";
     return false;
   }
   const PeResource* resource = FindArchiveResource(image);
   bool holds = resource != nullptr && resource->size == archive.size();
   if (holds && !HoldsArchiveAt(exe, resource->offset, archive, &holds, error)) return false;
   if (!holds) {
-    *error = "the linked executable does not carry the archive unchanged";
+    *error = "the built updater does not carry the archive unchanged";
     return false;
   }
   DigestState digest;
   std::string detail;
   if (!CheckUpdaterDigest(exe, image, &digest, &detail, error)) return false;
   if (digest != DigestState::kMatches) {
-    *error = "the linked executable does not carry the archive's digest" +
+    *error = "the built updater does not carry the archive's digest" +
              (detail.empty() ? std::string() : " (" + detail + ")");
     return false;
   }
   return true;
 }
 
-// Signs the linked updater when asked and checks the signed one again;
+// Writes `output`: the carried updater of the architecture with the
+// release's resources, the archive being the work folder's copy.
+bool WriteCarriedUpdater(const std::string& architecture, const ArchiveFile& archive,
+                         const std::string& archivePath, const ReleaseStrings& strings,
+                         const std::string& output, std::string* error) {
+  CarriedUpdater carried;
+  if (!FindCarriedUpdater(architecture, &carried)) {
+    *error = "updpack carries no updater for " + Quoted(architecture);
+    return false;
+  }
+  std::vector<uint8_t> bytes;
+  bytes.reserve(archive.size());
+  InputFile copy;
+  std::vector<uint8_t> digest;
+  std::vector<uint8_t> written;
+  AtomicFile file;
+  return archive.ReadPieces(
+             [&bytes](const uint8_t* piece, size_t size, std::string*) {
+               bytes.insert(bytes.end(), piece, piece + size);
+               return true;
+             },
+             error) &&
+         copy.Open(archivePath, error) && Sha256Of(copy, 0, copy.size(), &digest, error) &&
+         WriteReleaseResources(std::vector<uint8_t>(carried.bytes, carried.bytes + carried.size),
+                               std::move(bytes), digest, strings, &written, error) &&
+         file.Open(output, error) && file.Append(written.data(), written.size(), error) &&
+         file.Commit(nullptr, false, error);
+}
+
+// Signs the built updater when asked and checks the signed one again;
 // `built` names the executable to put in place.
 bool SignIfAsked(const BuildOptions& options, const std::string& work, const ArchiveFile& archive,
                  uint16_t machine, std::string* built, std::string* error) {
@@ -210,15 +245,17 @@ int RunBuild(const BuildOptions& options) {
   if (strings.originalFilename.empty()) {
     strings.originalFilename = std::filesystem::path(options.output).filename();
   }
-  const std::string kit =
-      options.kit.empty() ? DefaultKitFolder(options.architecture) : options.kit;
   const uint16_t machine = options.architecture == "win64" ? kPeMachineAmd64 : kPeMachineI386;
 
-  const std::string linked = work.path() + "/updater.exe";
+  const std::string archivePath = work.path() + "/archive.bin";
+  const std::string unsignedPath = work.path() + "/updater.exe";
+  const bool made = options.kit.empty()
+                        ? WriteCarriedUpdater(options.architecture, archive, archivePath, strings,
+                                              unsignedPath, &error)
+                        : LinkWithKit(options.kit, archivePath, unsignedPath, strings, &error);
   std::string built;
   uint64_t size = 0;
-  if (!LinkWithKit(kit, work.path() + "/archive.bin", linked, strings, &error) ||
-      !CheckExecutable(linked, archive, machine, &error) ||
+  if (!made || !CheckExecutable(unsignedPath, archive, machine, &error) ||
       !SignIfAsked(options, work.path(), archive, machine, &built, &error) ||
       !PutInPlace(built, options.output, &size, &error)) {
     ReportError(error);
@@ -266,7 +303,8 @@ void AddBuildExeCommand(CLI::App& app, int& status) {
                    "win32 (the default, the shipped build) or win64")
       ->check(CLI::IsMember({"win32", "win64"}));
   command->add_option("--kit", options->kit,
-                      "the updater kit to link with (default: build/<arch>/kit of this tree)");
+                      "link the updater with this kit (a Windows build's kit folder) instead of "
+                      "using the updater that updpack carries");
   command->add_option("--product", options->strings.product, "ProductName of the release");
   command->add_option("--company", options->strings.company, "CompanyName of the release");
   command->add_option("--original-filename", options->strings.originalFilename,

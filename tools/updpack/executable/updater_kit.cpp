@@ -11,17 +11,13 @@
 
 extern char** environ;
 
-std::string DefaultKitFolder(const std::string& architecture) {
-  return std::string(UPDPACK_BUILD_ROOT) + "/" + architecture + "/kit";
-}
-
 bool LinkWithKit(const std::string& kit, const std::string& archive, const std::string& output,
                  const ReleaseStrings& strings, std::string* error) {
   const std::string script = kit + "/link-updater.sh";
   if (access(script.c_str(), X_OK) != 0) {
     *error = "no updater kit at " + Quoted(kit) +
-             " (build the Windows preset first, e.g. scripts/build.sh win32, or name a kit "
-             "with --kit)";
+             " (a kit is the kit/ folder of a Windows build of this project, e.g. "
+             "build/win32/kit after scripts/build.sh win32)";
     return false;
   }
   std::vector<std::string> arguments = {"bash", script, archive, output};

@@ -1,0 +1,34 @@
+// A release's resources written into a compiled updater, with no compiler,
+// linker or resource compiler: the archive as "UPDATE" 102, its SHA-256 as
+// "UPDATE" 103 and the version resource with the release's strings, all in
+// Japanese (0x411) as the updater's own resources are. Everything else the
+// updater has (manifest, dialogs, icons) is kept as it is.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The release's texts (UTF-8) and versions (a.b.c.d); empty ones keep the
+// updater's defaults.
+struct ReleaseStrings {
+  std::string product;
+  std::string company;
+  std::string originalFilename;
+  std::string fileVersion;
+  std::string productVersion;
+};
+
+// The language of every resource the release sets.
+constexpr uint16_t kReleaseLanguage = 0x411;
+
+// `updater` (the executable's bytes) carrying `archive`, whose SHA-256 is
+// `digest`, with the release's version strings, to `out`. The version
+// resource is the updater's own with the strings the release gives
+// replaced: ProductName, CompanyName, OriginalFilename, FileVersion and
+// ProductVersion, the two versions' numbers too. False with `error` set
+// when the updater has no version resource of the expected shape or its
+// resources cannot be written (see pe_resource_writer.h).
+bool WriteReleaseResources(const std::vector<uint8_t>& updater, std::vector<uint8_t> archive,
+                           const std::vector<uint8_t>& digest, const ReleaseStrings& strings,
+                           std::vector<uint8_t>* out, std::string* error);
