@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "authoring/little_endian.h"
 #include "authoring/pe_format.h"
@@ -187,9 +188,10 @@ struct Item {
   uint16_t language = 0;
   uint32_t codePage = 0;
   // The data, in the input file or in the edit: copied once, into the
-  // result.
+  // result; or read from `source` a piece at a time.
   const uint8_t* data = nullptr;
-  size_t size = 0;
+  const PeDataSource* source = nullptr;
+  uint64_t size = 0;
 };
 
 bool Before(const Item& a, const Item& b) {
@@ -342,22 +344,118 @@ bool Utf8ToUtf16(const std::string& text, std::u16string* out) {
   return true;
 }
 
-uint32_t PeCheckSum(const uint8_t* file, size_t size, size_t checksumOffset) {
-  uint64_t sum = 0;
-  for (size_t i = 0; i < size; i += 2) {
-    uint32_t word = file[i];
-    if (i + 1 < size) word |= uint32_t(file[i + 1]) << 8;
-    if (i >= checksumOffset && i < checksumOffset + 4) word = 0;
-    sum += word;
+void PeCheckSumAccumulator::Add(const uint8_t* bytes, size_t size) {
+  length_ += size;
+  size_t i = 0;
+  if (size != 0 && pending_ >= 0) {
+    AddWord(uint32_t(pending_) | uint32_t(bytes[0]) << 8);
+    pending_ = -1;
+    i = 1;
+  }
+  for (; i + 1 < size; i += 2) AddWord(bytes[i] | uint32_t(bytes[i + 1]) << 8);
+  if (i < size) pending_ = bytes[i];
+}
+
+void PeCheckSumAccumulator::AddWord(uint32_t word) {
+  sum_ += word;
+  sum_ = (sum_ & 0xFFFF) + (sum_ >> 16);
+}
+
+uint32_t PeCheckSumAccumulator::Finish() const {
+  uint64_t sum = sum_;
+  if (pending_ >= 0) {  // an odd last byte is a word of its own
+    sum += uint32_t(pending_);
     sum = (sum & 0xFFFF) + (sum >> 16);
   }
   sum = (sum & 0xFFFF) + (sum >> 16);
-  return uint32_t((sum & 0xFFFF) + size);
+  return uint32_t((sum & 0xFFFF) + length_);
 }
+
+uint32_t PeCheckSum(const uint8_t* file, size_t size, size_t checksumOffset) {
+  PeCheckSumAccumulator sum;
+  const uint8_t zeros[4] = {};
+  if (checksumOffset >= size) {
+    sum.Add(file, size);
+    return sum.Finish();
+  }
+  const size_t after = std::min(size, checksumOffset + 4);
+  sum.Add(file, checksumOffset);
+  sum.Add(zeros, after - checksumOffset);
+  sum.Add(file + after, size - after);
+  return sum.Finish();
+}
+
+namespace {
+
+// The written file as it goes out: appended to `out` and added to the
+// checksum.
+class Emitter {
+ public:
+  explicit Emitter(PeOutput* out) : out_(out) {}
+  bool Bytes(const uint8_t* bytes, size_t size, std::string* error) {
+    sum_.Add(bytes, size);
+    written_ += size;
+    return size == 0 || out_->Append(bytes, size, error);
+  }
+  bool Zeros(uint64_t count, std::string* error) {
+    static const uint8_t kZeros[4096] = {};
+    for (; count != 0;) {
+      const size_t n = size_t(std::min<uint64_t>(count, sizeof kZeros));
+      if (!Bytes(kZeros, n, error)) return false;
+      count -= n;
+    }
+    return true;
+  }
+  // `source`'s bytes, which must be exactly its size.
+  bool Source(const PeDataSource& source, std::string* error) {
+    const uint64_t start = written_;
+    const bool read = source.read([this](const uint8_t* piece, size_t size,
+                                         std::string* why) { return Bytes(piece, size, why); },
+                                  error);
+    if (!read) return false;
+    if (written_ - start != source.size) {
+      return Fail(error, "a resource's data did not have the size it was given with");
+    }
+    return true;
+  }
+  uint64_t written() const { return written_; }
+  uint32_t CheckSum() const { return sum_.Finish(); }
+
+ private:
+  PeOutput* out_;
+  PeCheckSumAccumulator sum_;
+  uint64_t written_ = 0;
+};
+
+class VectorOutput final : public PeOutput {
+ public:
+  explicit VectorOutput(std::vector<uint8_t>* bytes) : bytes_(bytes) {}
+  bool Append(const uint8_t* bytes, size_t size, std::string*) override {
+    bytes_->insert(bytes_->end(), bytes, bytes + size);
+    return true;
+  }
+  bool Overwrite(uint64_t offset, const uint8_t* bytes, size_t size, std::string*) override {
+    std::memcpy(bytes_->data() + offset, bytes, size);
+    return true;
+  }
+
+ private:
+  std::vector<uint8_t>* bytes_;
+};
+
+}  // namespace
 
 bool WritePeResources(const uint8_t* file, size_t size, const PeResourceEdit& edit,
                       std::vector<uint8_t>* out, std::string* error) {
   out->clear();
+  VectorOutput output(out);
+  if (WritePeResources(file, size, edit, &output, error)) return true;
+  out->clear();
+  return false;
+}
+
+bool WritePeResources(const uint8_t* file, size_t size, const PeResourceEdit& edit,
+                      PeOutput* output, std::string* error) {
   Headers h;
   if (!ReadHeaders(file, size, &h, error)) return false;
 
@@ -416,9 +514,14 @@ bool WritePeResources(const uint8_t* file, size_t size, const PeResourceEdit& ed
                     "resource " + r.type.ToString() + "/" + r.name.ToString() + " set twice");
       }
     }
-    if (r.data.size() > kMaxImageSize) return Fail(error, "resources too large for the image");
-    item.data = r.data.data();
-    item.size = r.data.size();
+    if (r.source.read) {
+      item.source = &r.source;
+      item.size = r.source.size;
+    } else {
+      item.data = r.data.data();
+      item.size = r.data.size();
+    }
+    if (item.size > kMaxImageSize) return Fail(error, "resources too large for the image");
     added.push_back(std::move(item));
   }
   for (Item& item : added) {
@@ -441,8 +544,9 @@ bool WritePeResources(const uint8_t* file, size_t size, const PeResourceEdit& ed
   }
   const bool oldIsLast = old != nullptr && old == &h.sections.back();
 
-  out->assign(file, file + kept);
-  std::vector<uint8_t>& o = *out;
+  // The file up to the new tree's bytes, with the headers changed; the tree
+  // and the data are written after it.
+  std::vector<uint8_t> o(file, file + kept);
   uint64_t imageEnd = AlignUp(h.sizeOfHeaders, h.sectionAlignment);
   for (const SectionHeader& s : h.sections)
     imageEnd = std::max(imageEnd, s.VirtualEnd(h.sectionAlignment));
@@ -479,7 +583,6 @@ bool WritePeResources(const uint8_t* file, size_t size, const PeResourceEdit& ed
                 header + kSectionHeaderSize <= firstBytes;
     for (size_t i = header; room && i < header + kSectionHeaderSize; ++i) room = o[i] == 0;
     if (!room) {
-      out->clear();
       return Fail(error, "no room for another section header before the first section");
     }
     rva = uint32_t(AlignUp(imageEnd, h.sectionAlignment));
@@ -498,23 +601,13 @@ bool WritePeResources(const uint8_t* file, size_t size, const PeResourceEdit& ed
   std::vector<uint8_t> tree;
   std::vector<uint64_t> dataOffsets;
   uint64_t treeSize = 0;
-  if (!BuildTree(items, rva, &tree, &dataOffsets, &treeSize, error)) {
-    out->clear();
-    return false;
-  }
+  if (!BuildTree(items, rva, &tree, &dataOffsets, &treeSize, error)) return false;
   const uint64_t rawSize = AlignUp(treeSize, h.fileAlignment);
   const uint64_t sizeOfImage = AlignUp(uint64_t(rva) + treeSize, h.sectionAlignment);
   if (sizeOfImage > kMaxImageSize || rawOffset + rawSize > kMaxImageSize) {
-    out->clear();
     return Fail(error, "resources too large for the image");
   }
-  o.resize(size_t(rawOffset + rawSize), 0);
-  std::memcpy(o.data() + rawOffset, tree.data(), tree.size());
-  for (size_t i = 0; i < items.size(); ++i) {
-    if (items[i].size != 0) {
-      std::memcpy(o.data() + rawOffset + dataOffsets[i], items[i].data, items[i].size);
-    }
-  }
+  o.resize(size_t(rawOffset), 0);
 
   std::memcpy(o.data() + header, ".rsrc\0\0\0", 8);
   Put32(&o, header + 8, uint32_t(treeSize));
@@ -535,6 +628,24 @@ bool WritePeResources(const uint8_t* file, size_t size, const PeResourceEdit& ed
     Put32(&o, h.directories + kCertificateDirectoryIndex * 8 + 4, 0);
   }
   Put32(&o, h.optional + kCheckSum, 0);
-  Put32(&o, h.optional + kCheckSum, PeCheckSum(o.data(), o.size(), h.optional + kCheckSum));
-  return true;
+
+  // Out in file order: the headers and sections, the tree, each resource's
+  // data at its boundary, the section's padding; then the checksum, which
+  // covers them all.
+  Emitter emit(output);
+  if (!emit.Bytes(o.data(), o.size(), error) || !emit.Bytes(tree.data(), tree.size(), error)) {
+    return false;
+  }
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (!emit.Zeros(rawOffset + dataOffsets[i] - emit.written(), error) ||
+        !(items[i].source != nullptr ? emit.Source(*items[i].source, error)
+                                     : emit.Bytes(items[i].data, size_t(items[i].size), error))) {
+      return false;
+    }
+  }
+  if (!emit.Zeros(rawOffset + rawSize - emit.written(), error)) return false;
+  uint8_t checksum[4];
+  const uint32_t value = emit.CheckSum();
+  for (int b = 0; b < 4; ++b) checksum[b] = uint8_t(value >> (8 * b));
+  return output->Overwrite(h.optional + kCheckSum, checksum, 4, error);
 }

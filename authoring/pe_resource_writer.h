@@ -39,10 +39,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "authoring/pe_resources.h"
+
+// A resource's data too large to hold (an update archive): `size` bytes,
+// which `read` gives to `take` a piece at a time, in order, while the
+// executable is written.
+struct PeDataSource {
+  using PieceTaker = std::function<bool(const uint8_t* piece, size_t size, std::string* error)>;
+  uint64_t size = 0;
+  std::function<bool(const PieceTaker& take, std::string* error)> read;
+};
 
 struct PeResourceData {
   PeResourceId type;
@@ -50,6 +60,7 @@ struct PeResourceData {
   uint16_t language = 0;
   uint32_t codePage = 0;  // what the data entry records; 0 as windres writes
   std::vector<uint8_t> data;
+  PeDataSource source;  // when it has `read`, the data comes from it instead
 };
 
 struct PeResourceKey {
@@ -78,11 +89,42 @@ struct PeResourceEdit {
 bool WritePeResources(const uint8_t* file, size_t size, const PeResourceEdit& edit,
                       std::vector<uint8_t>* out, std::string* error);
 
+// Where WritePeResources writes an executable that is not to be held whole:
+// its bytes appended in file order, and then the checksum, which covers
+// them all, written over its place in the headers.
+class PeOutput {
+ public:
+  virtual ~PeOutput() = default;
+  virtual bool Append(const uint8_t* bytes, size_t size, std::string* error) = 0;
+  virtual bool Overwrite(uint64_t offset, const uint8_t* bytes, size_t size,
+                         std::string* error) = 0;
+};
+
+// The same, written to `out`: it holds no more than the input file, the
+// tree and the resources given in memory. A source that fails, or gives
+// another number of bytes than its size, fails the write; what `out` holds
+// then is to be thrown away.
+bool WritePeResources(const uint8_t* file, size_t size, const PeResourceEdit& edit, PeOutput* out,
+                      std::string* error);
+
 // The PE CheckSum of `file` as CheckSumMappedFile computes it: the file's
 // 16-bit little-endian words (an odd last byte as a word of its own) added
 // with end-around carry, the four bytes at `checksumOffset` taken as zero,
 // plus the file's length.
 uint32_t PeCheckSum(const uint8_t* file, size_t size, size_t checksumOffset);
+
+// The same sum over a file given a piece at a time, pieces of any length.
+class PeCheckSumAccumulator {
+ public:
+  void Add(const uint8_t* bytes, size_t size);
+  uint32_t Finish() const;
+
+ private:
+  void AddWord(uint32_t word);
+  uint64_t sum_ = 0;
+  uint64_t length_ = 0;
+  int pending_ = -1;  // the first byte of a word whose second is to come
+};
 
 // UTF-8 to UTF-16; false when `text` is not valid UTF-8 (overlong forms,
 // surrogates and values past U+10FFFF included).

@@ -474,6 +474,100 @@ TEST(PeResourceWriter, CarriesALargeResource) {
   }
 }
 
+// A file written in pieces, to a file of its own: appended bytes, and
+// bytes written over them.
+class PiecesOutput final : public PeOutput {
+ public:
+  bool Append(const uint8_t* bytes, size_t size, std::string*) override {
+    bytes_.insert(bytes_.end(), bytes, bytes + size);
+    ++appends_;
+    return true;
+  }
+  bool Overwrite(uint64_t offset, const uint8_t* bytes, size_t size, std::string*) override {
+    if (offset + size > bytes_.size()) return false;
+    std::copy(bytes, bytes + size, bytes_.begin() + offset);
+    return true;
+  }
+  std::vector<uint8_t> bytes_;
+  size_t appends_ = 0;
+};
+
+// `data` given a `piece` bytes at a time.
+PeDataSource SourceOf(const std::string& data, size_t piece) {
+  PeDataSource source;
+  source.size = data.size();
+  source.read = [data, piece](const PeDataSource::PieceTaker& take, std::string* error) {
+    for (size_t at = 0; at < data.size(); at += piece) {
+      const size_t n = std::min(piece, data.size() - at);
+      if (!take(reinterpret_cast<const uint8_t*>(data.data()) + at, n, error)) return false;
+    }
+    return true;
+  };
+  return source;
+}
+
+// Data read a piece at a time, of odd and even sizes in odd and even
+// pieces, gives the very file that the same data in memory gives: the
+// checksum summed across pieces included.
+TEST(PeResourceWriter, DataFromASourceGivesTheSameFile) {
+  std::mt19937 random(11);
+  for (size_t size : {size_t(0), size_t(1), size_t(7), size_t(8), size_t(70001)}) {
+    std::string data(size, '\0');
+    for (char& c : data) c = char(random());
+    for (size_t piece : {size_t(1), size_t(3), size_t(4096)}) {
+      for (Shape shape : {Shape::kResourcesInTheMiddle, Shape::kResourcesLast}) {
+        const Image img = BuildImage(true, shape, SampleResources());
+        PeResourceEdit inMemory;
+        inMemory.set.push_back(
+            Data(PeResourceId::Name("UPDATE"), PeResourceId::Number(102), 0x411, data));
+        inMemory.set.push_back(
+            Data(PeResourceId::Name("UPDATE"), PeResourceId::Number(103), 0x411, "digest"));
+        PeResourceEdit streamed = inMemory;
+        streamed.set[0].data.clear();
+        streamed.set[0].source = SourceOf(data, piece);
+        PiecesOutput out;
+        std::string error;
+        ASSERT_TRUE(WritePeResources(img.file.data(), img.file.size(), streamed, &out, &error))
+            << error;
+        EXPECT_TRUE(out.bytes_ == Rewrite(img.file, inMemory))
+            << "size " << size << ", pieces of " << piece;
+      }
+    }
+  }
+}
+
+// A source that fails, or gives more or fewer bytes than its size, fails
+// the write with its reason.
+TEST(PeResourceWriter, ASourceThatFailsOrLiesFailsTheWrite) {
+  const Image img = BuildImage(false, Shape::kResourcesInTheMiddle, SampleResources());
+  struct Case {
+    const char* what;
+    PeDataSource source;
+    const char* expected;
+  };
+  PeDataSource failing = SourceOf("archive", 2);
+  failing.read = [](const PeDataSource::PieceTaker&, std::string* error) {
+    *error = "cannot read archive.bin";
+    return false;
+  };
+  PeDataSource shorter = SourceOf("archive", 2);
+  shorter.size = 8;
+  PeDataSource longer = SourceOf("archive", 2);
+  longer.size = 6;
+  const Case cases[] = {{"failing", failing, "cannot read archive.bin"},
+                        {"shorter", shorter, "did not have the size it was given with"},
+                        {"longer", longer, "did not have the size it was given with"}};
+  for (const Case& c : cases) {
+    PeResourceEdit edit;
+    edit.set.push_back(Data(PeResourceId::Name("UPDATE"), PeResourceId::Number(102), 0x411, ""));
+    edit.set[0].source = c.source;
+    PiecesOutput out;
+    std::string error;
+    EXPECT_FALSE(WritePeResources(img.file.data(), img.file.size(), edit, &out, &error)) << c.what;
+    EXPECT_NE(std::string::npos, error.find(c.expected)) << c.what << ": " << error;
+  }
+}
+
 // A signature covers the bytes that change: refused, or dropped when asked.
 TEST(PeResourceWriter, RefusesASignedImageUnlessTheSignatureIsDropped) {
   Image img = BuildImage(true, Shape::kResourcesInTheMiddle, SampleResources());

@@ -163,8 +163,26 @@ bool CheckExecutable(const std::string& path, const ArchiveFile& archive, uint16
   return true;
 }
 
+// An executable written as it is made, into a file that appears only once
+// it is committed.
+class AtomicPeOutput final : public PeOutput {
+ public:
+  explicit AtomicPeOutput(AtomicFile* file) : file_(file) {}
+  bool Append(const uint8_t* bytes, size_t size, std::string* error) override {
+    return file_->Append(bytes, size, error);
+  }
+  bool Overwrite(uint64_t offset, const uint8_t* bytes, size_t size, std::string* error) override {
+    return file_->WriteAt(offset, std::vector<uint8_t>(bytes, bytes + size), error);
+  }
+
+ private:
+  AtomicFile* file_;
+};
+
 // Writes `output`: the carried updater of the architecture with the
-// release's resources, the archive being the work folder's copy.
+// release's resources, the archive (the work folder's copy at
+// `archivePath`) read a piece at a time, for its digest and again into the
+// executable.
 bool WriteCarriedUpdater(const std::string& architecture, const ArchiveFile& archive,
                          const std::string& archivePath, const ReleaseStrings& strings,
                          const std::string& output, std::string* error) {
@@ -173,22 +191,21 @@ bool WriteCarriedUpdater(const std::string& architecture, const ArchiveFile& arc
     *error = "updpack carries no updater for " + Quoted(architecture);
     return false;
   }
-  std::vector<uint8_t> bytes;
-  bytes.reserve(archive.size());
   InputFile copy;
   std::vector<uint8_t> digest;
-  std::vector<uint8_t> written;
+  if (!copy.Open(archivePath, error) || !Sha256Of(copy, 0, copy.size(), &digest, error)) {
+    return false;
+  }
+  PeDataSource source;
+  source.size = archive.size();
+  source.read = [&archive](const PeDataSource::PieceTaker& take, std::string* why) {
+    return archive.ReadPieces(take, why);
+  };
   AtomicFile file;
-  return archive.ReadPieces(
-             [&bytes](const uint8_t* piece, size_t size, std::string*) {
-               bytes.insert(bytes.end(), piece, piece + size);
-               return true;
-             },
-             error) &&
-         copy.Open(archivePath, error) && Sha256Of(copy, 0, copy.size(), &digest, error) &&
+  AtomicPeOutput out(&file);
+  return file.Open(output, error) &&
          WriteReleaseResources(std::vector<uint8_t>(carried.bytes, carried.bytes + carried.size),
-                               std::move(bytes), digest, strings, &written, error) &&
-         file.Open(output, error) && file.Append(written.data(), written.size(), error) &&
+                               source, digest, strings, &out, error) &&
          file.Commit(nullptr, false, error);
 }
 

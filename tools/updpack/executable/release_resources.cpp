@@ -69,13 +69,14 @@ PeResourceData Resource(PeResourceId type, uint16_t name, std::vector<uint8_t> d
 
 }  // namespace
 
-bool WriteReleaseResources(const std::vector<uint8_t>& updater, std::vector<uint8_t> archive,
+bool WriteReleaseResources(const std::vector<uint8_t>& updater, const PeDataSource& archive,
                            const std::vector<uint8_t>& digest, const ReleaseStrings& strings,
-                           std::vector<uint8_t>* out, std::string* error) {
+                           PeOutput* out, std::string* error) {
   std::vector<uint8_t> version;
   if (!ReleaseVersion(updater, strings, &version, error)) return false;
   PeResourceEdit edit;
-  edit.set.push_back(Resource(PeResourceId::Name("UPDATE"), 102, std::move(archive)));
+  edit.set.push_back(Resource(PeResourceId::Name("UPDATE"), 102, {}));
+  edit.set.back().source = archive;
   edit.set.push_back(Resource(PeResourceId::Name("UPDATE"), 103, digest));
   edit.set.push_back(Resource(PeResourceId::Number(kPeResourceVersion), 1, std::move(version)));
   return WritePeResources(updater.data(), updater.size(), edit, out, error);

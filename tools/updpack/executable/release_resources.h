@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "authoring/pe_resource_writer.h"
+
 // The release's texts (UTF-8) and versions (a.b.c.d); empty ones keep the
 // updater's defaults.
 struct ReleaseStrings {
@@ -22,13 +24,15 @@ struct ReleaseStrings {
 // The language of every resource the release sets.
 constexpr uint16_t kReleaseLanguage = 0x411;
 
-// `updater` (the executable's bytes) carrying `archive`, whose SHA-256 is
-// `digest`, with the release's version strings, to `out`. The version
+// `updater` (the executable's bytes) carrying the archive that `archive`
+// reads a piece at a time, whose SHA-256 is `digest`, with the release's
+// version strings, written to `out`; the archive is never held whole. The
+// version
 // resource is the updater's own with the strings the release gives
 // replaced: ProductName, CompanyName, OriginalFilename, FileVersion and
 // ProductVersion, the two versions' numbers too. False with `error` set
 // when the updater has no version resource of the expected shape or its
 // resources cannot be written (see pe_resource_writer.h).
-bool WriteReleaseResources(const std::vector<uint8_t>& updater, std::vector<uint8_t> archive,
+bool WriteReleaseResources(const std::vector<uint8_t>& updater, const PeDataSource& archive,
                            const std::vector<uint8_t>& digest, const ReleaseStrings& strings,
-                           std::vector<uint8_t>* out, std::string* error);
+                           PeOutput* out, std::string* error);
