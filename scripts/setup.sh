@@ -10,7 +10,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine wine64 xvfb xauth locales fonts-noto-cjk imagemagick x11-apps
   time  # /usr/bin/time -v, for bench/updpack_memory.sh
-  dpkg-dev strace  # the package of updpack: its dependencies, and what it runs
+  dpkg-dev file strace  # the package of updpack: its dependencies, and what it runs
 )
 
 missing=()
@@ -40,6 +40,6 @@ fi
 
 # Every command the tests and the demo run must be there now.
 for tool in cmake ninja g++ clang++ clang-format i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix \
-            wine wineserver wineboot xvfb-run iconv import osslsigncode dpkg-shlibdeps strace; do
+            wine wineserver wineboot xvfb-run iconv import osslsigncode dpkg-shlibdeps file strace; do
   command -v "$tool" >/dev/null || { echo "setup: $tool is still missing after installing" >&2; exit 1; }
 done

@@ -304,8 +304,9 @@ void AddBuildExeCommand(CLI::App& app, int& status) {
   auto options = std::make_shared<BuildOptions>();
   CLI::App* command = app.add_subcommand(
       "build-exe",
-      "Builds the updater executable that players run: the archive (given, or packed from "
-      "files and folders as create packs them) becomes its resource UPDATE 102, beside the "
+      "Builds the updater executable that players run from the updater that updpack carries "
+      "(no compiler needed): the archive (given, or packed from files and folders as create "
+      "packs them) becomes its resource UPDATE 102 and its digest UPDATE 103, beside the "
       "release's version strings. Refuses an archive whose UPDATE.INI the updater could not "
       "run, before building anything.");
   command->add_option("-o,--output", options->output, "the executable to write")->required();
