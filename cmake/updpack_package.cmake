@@ -6,7 +6,7 @@ set(CPACK_PACKAGE_NAME updpack)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "builds self-contained game updaters for Windows and makes their archives")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "updpack packs a game update's files into the archive that the updater reads, "
     "lists, extracts and verifies archives, and builds the updater executable that "
     "players run on Windows (32- and 64-bit), signed on request. The updaters are "

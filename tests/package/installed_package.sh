@@ -36,6 +36,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 for library in libc6 libssl libstdc++; do
   [[ "$(field Depends)" == *"$library"* ]] || fail "Depends lacks $library: $(field Depends)"
 done
+[[ "$(field Description)" == *"no compiler is needed"* && "$(field Description)" != *";"* ]] ||
+  fail "the description is not one text: $(field Description)"
 say "Depends: $(field Depends)"
 
 # Installed into an empty root: the command, its manual page and its
