@@ -318,7 +318,8 @@ TEST_P(BuildExeFor, WritesTheResourcesTheKitWouldLink) {
     EXPECT_TRUE(ResourceData(reference, expected) == ResourceData(written, *found)) << what;
   }
 
-  const Result dump = RunCommand(std::string(GetParam().objdump) + " -p " + Path("CARRIED.EXE"));
+  const Result dump =
+      RunCommand(std::string("LC_ALL=C ") + GetParam().objdump + " -p " + Path("CARRIED.EXE"));
   ASSERT_EQ(0, dump.status) << dump.out;
   EXPECT_NE(std::string::npos, dump.out.find(GetParam().objdumpFormat)) << dump.out;
   EXPECT_NE(std::string::npos, dump.out.find("Resource Directory [.rsrc]")) << dump.out;
