@@ -17,10 +17,9 @@
 #include "authoring/match_finder.h"
 #include "authoring/token_writer.h"
 #include "tests/support/sweep_stride.h"
+#include "tests/unit/reference_parse.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 Bytes FromString(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
@@ -170,26 +169,6 @@ TEST(TokenWriter, EveryCodeDecodes) {
 
 // ---------------------------------------------------------------------------
 // Every parse of small inputs.
-
-// Cost of tokens in control bits and data bytes, from the format's tables.
-struct Cost {
-  int bits, bytes;
-};
-Cost ShortCost(uint32_t d) { return d <= 256 ? Cost{3, 1} : Cost{3 + 3, 1}; }
-Cost LongCost(uint32_t d, uint32_t length) {
-  const int distanceBits = d <= 512    ? 1 + 1
-                           : d <= 1024 ? 2 + 1
-                           : d <= 2048 ? 3 + 2
-                           : d <= 4096 ? 4 + 3
-                                       : 4 + 4;
-  const Cost code = length == 3    ? Cost{1, 0}
-                    : length == 4  ? Cost{2, 0}
-                    : length <= 6  ? Cost{3 + 1, 0}
-                    : length <= 10 ? Cost{4 + 2, 0}
-                    : length <= 26 ? Cost{5 + 4, 0}
-                                   : Cost{5, 1};
-  return {2 + distanceBits + code.bits, 1 + code.bytes};
-}
 
 // A token of a parse: literal (length 1), short match (2) or long match.
 struct Token {
@@ -362,19 +341,6 @@ INSTANTIATE_TEST_SUITE_P(Inputs, CompressorAllParses, ::testing::ValuesIn(SmallC
 // Larger inputs: the match finder against a scan of the whole window, and
 // the stream against a shortest-path search of its own.
 
-// For each length 2..282 the nearest distance that repeats it (0: none).
-std::vector<uint32_t> NearestByScan(const Bytes& data, size_t at) {
-  std::vector<uint32_t> nearest(283, 0);
-  const size_t limit = std::min<size_t>(282, data.size() - at);
-  uint32_t best = 1;
-  for (uint32_t d = 1; d <= 8192 && d <= at && best < limit; ++d) {
-    uint32_t length = 0;
-    while (length < limit && data[at + length] == data[at + length - d]) ++length;
-    for (; best < length; ++best) nearest[best + 1] = d;
-  }
-  return nearest;
-}
-
 std::vector<uint32_t> NearestByFinder(const Match* matches, size_t count) {
   std::vector<uint32_t> nearest(283, 0);
   uint32_t length = 2;
@@ -384,49 +350,6 @@ std::vector<uint32_t> NearestByFinder(const Match* matches, size_t count) {
     for (; length <= matches[m].length; ++length) nearest[length] = matches[m].distance;
   }
   return nearest;
-}
-
-// Stream sizes by a shortest path over (position, control bits modulo 32),
-// each kept at its least control bits + 8 * data bytes: the smallest of all
-// streams, and the smallest among the parses of least cost. For each length
-// the nearest distance is the cheapest one; `nearest(at)` gives it.
-struct ReferenceSizes {
-  size_t smallest = SIZE_MAX;
-  size_t smallestOfLeast = SIZE_MAX;
-};
-template <class Nearest>
-ReferenceSizes SearchSizes(size_t n, Nearest nearestAt) {
-  const uint64_t kNone = UINT64_MAX;
-  std::vector<uint64_t> cost((n + 1) * 32, kNone);
-  cost[0] = 0;
-  for (size_t at = 0; at < n; ++at) {
-    const std::vector<uint32_t> nearest = nearestAt(at);
-    for (uint32_t r = 0; r < 32; ++r) {
-      const uint64_t here = cost[at * 32 + r];
-      if (here == kNone) continue;
-      auto relax = [&](size_t length, Cost c) {
-        uint64_t& there = cost[(at + length) * 32 + (r + c.bits) % 32];
-        there = std::min(there, here + c.bits + 8 * c.bytes);
-      };
-      relax(1, {1, 1});
-      if (nearest[2] != 0 && nearest[2] <= 2303) relax(2, ShortCost(nearest[2]));
-      for (uint32_t length = 3; length <= 282 && nearest[length] != 0; ++length) {
-        relax(length, LongCost(nearest[length], length));
-      }
-    }
-  }
-  uint64_t least = kNone;
-  for (uint32_t r = 0; r < 32; ++r) least = std::min(least, cost[n * 32 + r]);
-  ReferenceSizes sizes;
-  for (uint32_t r = 0; r < 32; ++r) {
-    if (cost[n * 32 + r] == kNone) continue;
-    const uint64_t total = cost[n * 32 + r] + 6 + 8;  // the end marker
-    const uint32_t pending = (r + 6) % 32;
-    const size_t size = (total - pending) / 8 + (pending ? 4 : 0);
-    sizes.smallest = std::min(sizes.smallest, size);
-    if (cost[n * 32 + r] == least) sizes.smallestOfLeast = std::min(sizes.smallestOfLeast, size);
-  }
-  return sizes;
 }
 
 // With the matches from a scan of the whole window.
