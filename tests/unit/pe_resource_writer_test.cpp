@@ -20,6 +20,7 @@
 #include "authoring/pe_resources.h"
 #include "authoring/pe_version_info.h"
 #include "authoring/pe_version_writer.h"
+#include "tests/support/command_output.h"
 
 namespace {
 
@@ -743,15 +744,10 @@ TEST(PeResourceWriter, ObjdumpReadsTheRewrittenImage) {
   ASSERT_GE(fd, 0);
   ASSERT_EQ(ssize_t(out.size()), write(fd, out.data(), out.size()));
   close(fd);
-  const std::string command = std::string("x86_64-w64-mingw32-objdump -p ") + path + " 2>&1";
-  std::string text;
-  FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(nullptr, pipe);
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-  const int status = pclose(pipe);
+  const CommandOutput dump = RunCommand(std::string("x86_64-w64-mingw32-objdump -p ") + path);
   std::remove(path);
-  ASSERT_EQ(0, status) << "x86_64-w64-mingw32-objdump (binutils-mingw-w64) failed:\n" << text;
+  const std::string& text = dump.text;
+  ASSERT_EQ(0, dump.status) << "x86_64-w64-mingw32-objdump (binutils-mingw-w64) failed:\n" << text;
   char line[128];
   std::snprintf(line, sizeof line, "Entry 2 %016x %08x Resource Directory [.rsrc]",
                 Get32(out, img.directories + 16), Get32(out, img.directories + 20));

@@ -3,15 +3,14 @@
 // links with the Windows builds' kits (built with updpack).
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "authoring/pe_resources.h"
 #include "authoring/pe_version_info.h"
+#include "tests/support/command_output.h"
 #include "tests/updpack/updpack_fixture.h"
 #include "tools/updpack/executable/executable_limits.h"
 
@@ -263,18 +262,6 @@ std::string ResourceData(const Bytes& file, const PeResource& r) {
   return std::string(file.begin() + r.offset, file.begin() + r.offset + r.size);
 }
 
-// What `command` prints on both outputs, and its exit status.
-Result RunCommand(const std::string& command) {
-  Result result;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
 // The updater written into the carried one holds the same resources, byte
 // for byte, as the one the kit links with windres and ld from the same
 // release, and binutils' own PE reader reads it as sound.
@@ -318,13 +305,13 @@ TEST_P(BuildExeFor, WritesTheResourcesTheKitWouldLink) {
     EXPECT_TRUE(ResourceData(reference, expected) == ResourceData(written, *found)) << what;
   }
 
-  const Result dump =
-      RunCommand(std::string("LC_ALL=C ") + GetParam().objdump + " -p " + Path("CARRIED.EXE"));
-  ASSERT_EQ(0, dump.status) << dump.out;
-  EXPECT_NE(std::string::npos, dump.out.find(GetParam().objdumpFormat)) << dump.out;
-  EXPECT_NE(std::string::npos, dump.out.find("Resource Directory [.rsrc]")) << dump.out;
-  EXPECT_NE(std::string::npos, dump.out.find(": UPDATE, Value:")) << dump.out;
-  EXPECT_EQ(std::string::npos, dump.out.find("orrupt")) << dump.out;
+  const CommandOutput dump =
+      RunCommand(std::string(GetParam().objdump) + " -p " + Path("CARRIED.EXE"));
+  ASSERT_EQ(0, dump.status) << dump.text;
+  EXPECT_NE(std::string::npos, dump.text.find(GetParam().objdumpFormat)) << dump.text;
+  EXPECT_NE(std::string::npos, dump.text.find("Resource Directory [.rsrc]")) << dump.text;
+  EXPECT_NE(std::string::npos, dump.text.find(": UPDATE, Value:")) << dump.text;
+  EXPECT_EQ(std::string::npos, dump.text.find("orrupt")) << dump.text;
 }
 
 // --version names each carried updater by the digest of the stub that this
@@ -334,11 +321,11 @@ TEST_P(BuildExeFor, VersionNamesTheCarriedUpdater) {
   ASSERT_EQ(0, version.status) << version.err;
   EXPECT_EQ(0u, version.out.find("updpack ")) << version.out;
   const std::string stub = SourceFolder() + "/build/" + GetParam().arch + "/updater-stub.exe";
-  const Result digest = RunCommand("sha256sum " + stub);
-  ASSERT_EQ(0, digest.status) << digest.out;
+  const CommandOutput digest = RunCommand("sha256sum " + stub);
+  ASSERT_EQ(0, digest.status) << digest.text;
   const std::string line = std::string("carries the ") + GetParam().arch +
                            " updater: " + std::to_string(fs::file_size(stub)) + " bytes, SHA-256 " +
-                           digest.out.substr(0, 64);
+                           digest.text.substr(0, 64);
   EXPECT_NE(std::string::npos, version.out.find(line)) << version.out;
 }
 

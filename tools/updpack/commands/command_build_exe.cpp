@@ -18,7 +18,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -289,13 +288,8 @@ int RunBuild(const BuildOptions& options) {
 
 // a.b.c.d, each part 0..65535.
 std::string CheckVersion(const std::string& text) {
-  static const std::regex kVersion("([0-9]{1,5})\\.([0-9]{1,5})\\.([0-9]{1,5})\\.([0-9]{1,5})");
-  std::smatch parts;
-  if (!std::regex_match(text, parts, kVersion)) return "a version is four numbers a.b.c.d";
-  for (size_t i = 1; i <= 4; ++i) {
-    if (std::stoul(parts[i].str()) > 65535) return "version parts go up to 65535";
-  }
-  return std::string();
+  uint16_t numbers[4];
+  return ParseReleaseVersion(text, numbers);
 }
 
 }  // namespace

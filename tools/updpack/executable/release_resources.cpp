@@ -1,6 +1,6 @@
 #include "tools/updpack/executable/release_resources.h"
 
-#include <cstdio>
+#include <regex>
 #include <utility>
 
 #include "authoring/pe_resource_writer.h"
@@ -8,22 +8,19 @@
 #include "authoring/pe_version_info.h"
 #include "authoring/pe_version_writer.h"
 
-namespace {
-
-// A checked a.b.c.d as its four numbers.
-bool ParseVersion(const std::string& text, uint16_t numbers[4]) {
-  unsigned parts[4];
-  char end;
-  if (std::sscanf(text.c_str(), "%5u.%5u.%5u.%5u%c", &parts[0], &parts[1], &parts[2], &parts[3],
-                  &end) != 4) {
-    return false;
+std::string ParseReleaseVersion(const std::string& text, uint16_t numbers[4]) {
+  static const std::regex kVersion("([0-9]{1,5})\\.([0-9]{1,5})\\.([0-9]{1,5})\\.([0-9]{1,5})");
+  std::smatch parts;
+  if (!std::regex_match(text, parts, kVersion)) return "a version is four numbers a.b.c.d";
+  for (size_t i = 1; i <= 4; ++i) {
+    const unsigned long part = std::stoul(parts[i].str());
+    if (part > 65535) return "version parts go up to 65535";
+    numbers[i - 1] = uint16_t(part);
   }
-  for (int i = 0; i < 4; ++i) {
-    if (parts[i] > 65535) return false;
-    numbers[i] = uint16_t(parts[i]);
-  }
-  return true;
+  return std::string();
 }
+
+namespace {
 
 // The updater's version resource with the release's strings in it.
 bool ReleaseVersion(const std::vector<uint8_t>& updater, const ReleaseStrings& strings,
@@ -38,11 +35,11 @@ bool ReleaseVersion(const std::vector<uint8_t>& updater, const ReleaseStrings& s
     *error = "the updater has no version resource to write the release's strings into";
     return false;
   }
-  if ((!strings.fileVersion.empty() && !ParseVersion(strings.fileVersion, info.fileVersion)) ||
-      (!strings.productVersion.empty() &&
-       !ParseVersion(strings.productVersion, info.productVersion))) {
-    *error = "a version is four numbers a.b.c.d, each up to 65535";
-    return false;
+  for (const auto& version : {std::make_pair(&strings.fileVersion, info.fileVersion),
+                              std::make_pair(&strings.productVersion, info.productVersion)}) {
+    if (version.first->empty()) continue;
+    *error = ParseReleaseVersion(*version.first, version.second);
+    if (!error->empty()) return false;
   }
   const std::pair<const char*, const std::string*> replaced[] = {
       {"ProductName", &strings.product},

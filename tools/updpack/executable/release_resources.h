@@ -21,6 +21,10 @@ struct ReleaseStrings {
   std::string productVersion;
 };
 
+// A version a.b.c.d as its four numbers, each 0..65535. Empty when it is
+// one, else why not.
+std::string ParseReleaseVersion(const std::string& text, uint16_t numbers[4]);
+
 // The language of every resource the release sets.
 constexpr uint16_t kReleaseLanguage = 0x411;
 
